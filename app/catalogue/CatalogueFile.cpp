@@ -1,0 +1,100 @@
+#include "catalogue/CatalogueFile.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t kLinesPerRecord = 13;
+constexpr size_t kMaxLine = 4096;
+
+// Splits text into lines at CR LF, lone CR or lone LF, without a final empty
+// line after the last line end.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+    bool AtEnd() const { return pos_ >= text_.size(); }
+    std::string_view Next() {
+        const char* base = text_.data();
+        size_t n = text_.size();
+        if (lf_ == kUnknown || lf_ < pos_) {
+            const void* p = std::memchr(base + pos_, '\n', n - pos_);
+            lf_ = p ? static_cast<size_t>(static_cast<const char*>(p) - base) : n;
+        }
+        size_t end = lf_;
+        const void* cr = std::memchr(base + pos_, '\r', lf_ - pos_);
+        size_t next;
+        if (cr) {
+            end = static_cast<size_t>(static_cast<const char*>(cr) - base);
+            next = end + 1 == lf_ ? lf_ + 1 : end + 1;
+        } else {
+            next = lf_ + 1;
+        }
+        std::string_view line(base + pos_, std::min(end - pos_, kMaxLine));
+        pos_ = next;
+        return line;
+    }
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+    static constexpr size_t kUnknown = ~size_t(0);
+    size_t lf_ = kUnknown;  // the next LF at or after pos_ (text size: none)
+};
+
+}  // namespace
+
+void MidTracker::Mark(std::string_view mid) {
+    int value = ansi::TryStrToInt(mid).value_or(1);
+    if (value >= 1 && value <= 9999) used_.set(static_cast<size_t>(value));
+}
+
+AnsiString MidTracker::NextFree() {
+    while (lowest_ <= 9999 && used_.test(static_cast<size_t>(lowest_))) ++lowest_;
+    return lowest_ <= 9999 ? ansi::IntToStr(lowest_) : AnsiString("0");
+}
+
+AnsiString NextFreeMID(const RecordStore& rows) {
+    MidTracker mids;
+    for (size_t i = 0; i < rows.size(); ++i) mids.Mark(rows.Field(i, FieldMID));
+    return mids.NextFree();
+}
+
+void ParseCatalogue(std::string_view text, RecordStore& rows) {
+    MidTracker mids;
+    for (size_t i = 0; i < rows.size(); ++i) mids.Mark(rows.Field(i, FieldMID));
+    LineReader reader(text);
+    std::array<std::string_view, kLinesPerRecord> line;
+    while (!reader.AtEnd()) {
+        line.fill({});
+        for (size_t i = 0; i < kLinesPerRecord && !reader.AtEnd(); ++i) line[i] = reader.Next();
+        AnsiString freshMid;
+        std::string_view mid = line[7];
+        if (ansi::Trim(mid).empty()) {
+            freshMid = mids.NextFree();
+            mid = freshMid;
+        }
+        mids.Mark(mid);
+        rows.Append({line[0], mid, line[1], line[2], line[3], line[4], line[5], line[6], line[8], line[9],
+                     line[10]});
+    }
+}
+
+AnsiString SerializeCatalogue(const RecordStore& rows) {
+    // File order of the fields; the list order differs only in the MID.
+    static constexpr int kFileOrder[] = {FieldTitle,  FieldGenre,  FieldLanguage, FieldMedia,
+                                         FieldDisks,  FieldStatus, FieldViewed,   FieldMID,
+                                         FieldRating, FieldPicture, FieldDescription};
+    size_t total = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        for (std::string_view f : rows.Fields(i)) total += f.size() + 2;
+        total += 7;
+    }
+    AnsiString out;
+    out.reserve(total);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        RecordStore::FieldViews f = rows.Fields(i);
+        for (int field : kFileOrder) out.append(f[static_cast<size_t>(field)]).append("\r\n");
+        out.append("\r\n***\r\n");
+    }
+    return out;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The catalogue file "data.vrx": 13 lines per film, CR LF line ends, no
+// header. Lines 1-7: Title, Genre, Language, Media, Disks, Status, Viewed;
+// line 8: MID; lines 9-11: Rating, Picture, Description; line 12 empty;
+// line 13 "***".
+
+#include "catalogue/RecordStore.h"
+
+#include <bitset>
+#include <string_view>
+
+inline constexpr const char* kCatalogueFileName = "data.vrx";
+
+// The MIDs in use, for handing out the smallest free one from 1 to 9999.
+// A MID text that is not a whole number counts as 1.
+class MidTracker {
+public:
+    void Mark(std::string_view mid);
+    // The smallest unmarked number as decimal text; "0" when all are taken.
+    AnsiString NextFree();
+
+private:
+    std::bitset<10000> used_;
+    int lowest_ = 1;  // no number below this one is free
+};
+
+// The smallest MID from 1 to 9999 that no row uses, as decimal text; "0"
+// when all are taken.
+AnsiString NextFreeMID(const RecordStore& rows);
+
+// Reads the file's text into rows (appended to those there). Lines end at
+// CR LF, a lone CR or a lone LF; a line longer than 4096 characters is cut;
+// a short last block gives a row with empty missing fields; a blank MID line
+// gets the next free MID. Any bytes give rows; nothing is reported.
+void ParseCatalogue(std::string_view text, RecordStore& rows);
+
+// The file's text for the rows, in their order.
+AnsiString SerializeCatalogue(const RecordStore& rows);

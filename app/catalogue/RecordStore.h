@@ -1,0 +1,52 @@
+#pragma once
+// Compact storage of the catalogue's records, in display order. Each record's
+// eleven fields lie one after another, separated by LF, in large shared
+// chunks; a row is a 12-byte slot pointing at its bytes. A million films take
+// little more than the bytes of their texts, and reordering or removing rows
+// moves only slots.
+
+#include "catalogue/MovieRecord.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class RecordStore {
+public:
+    using FieldViews = std::array<std::string_view, FieldCount>;
+
+    size_t size() const { return slots_.size(); }
+    bool empty() const { return slots_.empty(); }
+
+    MovieRecord Get(size_t row) const;
+    std::string_view Field(size_t row, int field) const;
+    FieldViews Fields(size_t row) const;
+
+    // Stores the fields with every CR and LF dropped.
+    void Append(const MovieRecord& record);
+    void Append(const FieldViews& fields);
+    void Set(size_t row, const MovieRecord& record);
+    void Clear();
+
+    // Rows in the given order: row i of the result is row order[i] now.
+    void Reorder(const std::vector<uint32_t>& order);
+    // Removes the rows whose flag is set; the others keep their order.
+    void RemoveFlagged(const std::vector<bool>& flagged);
+
+
+private:
+    struct Slot {
+        uint32_t chunk, offset, length;
+    };
+    static constexpr uint32_t kChunkSize = 1u << 22;
+
+    std::string_view Bytes(const Slot& s) const;
+    Slot Store(const FieldViews& fields);
+    char* Reserve(size_t length, Slot& slot);
+
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    uint32_t current_ = 0;        // the shared chunk being filled
+    uint32_t used_ = kChunkSize;  // bytes used in it
+    std::vector<Slot> slots_;
+};

@@ -1,0 +1,349 @@
+#include "mainwindow/TForm1.h"
+
+#include "Vhtml/Vhtml.h"
+#include "Vreg/Vreg.h"
+#include "catalogue/CatalogueFile.h"
+#include "dialogs/dialogs.h"
+#include "errors/Exception.h"
+#include "files/files.h"
+#include "keypreview/KeyPreview.h"
+#include "mainwindow/Links.h"
+#include "mainwindow/TImage.h"
+
+#include <QCloseEvent>
+#include <QItemSelectionModel>
+#include <algorithm>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    Q_INIT_RESOURCE(resources);
+    setObjectName("Form1");
+    setWindowTitle("Varnholt Flickstow 1.5");
+    setWindowIcon(Art("logo.png"));
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+    setMinimumSize(390, 322);
+    resize(606, 479);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    VReg1 = new TVReg(this);
+    VReg1->setObjectName("VReg1");
+    VReg1->SetProgrammname("Flickstow");
+    VReg1->SetFirmenname("varnholt");
+    VHTML1 = new TVHTML(this);
+    VHTML1->setObjectName("VHTML1");
+    // Started once the scanner support is built in.
+    TwainInitTimer = new QTimer(this);
+    TwainInitTimer->setObjectName("TwainInitTimer");
+    TwainInitTimer->setSingleShot(true);
+    TwainInitTimer->setInterval(500);
+
+    auto* client = new QWidget(this);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setCentralWidget(client);
+    BuildToolBar();
+    layout->addWidget(CoolBar1);
+    BuildListView();
+    layout->addWidget(ListView1, 1);
+    BuildStatusBar();
+    BuildMenu();
+
+    Image1 = new TImage(this);
+    Image1->setObjectName("Image1");
+    Image1->setFixedSize(56, 48);
+    Image1->SetPicture(QImage(":/texture.png"));
+    Image1->hide();
+    Image3 = new TImage(this);
+    Image3->setObjectName("Image3");
+    Image3->setFixedSize(32, 32);
+    Image3->SetPicture(QImage(":/logo.png"));
+    Image3->hide();
+
+    keyPreview_ = new KeyPreview(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
+}
+
+QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
+    auto* button = new QToolButton(ToolBar1);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(Art(image));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(62, 52);
+    ToolBar1->addWidget(button);
+    return button;
+}
+
+void TForm1::BuildToolBar() {
+    CoolBar1 = new QWidget(this);
+    CoolBar1->setObjectName("CoolBar1");
+    CoolBar1->setFixedHeight(61);
+    CoolBar1->setAttribute(Qt::WA_StyledBackground);
+    CoolBar1->setStyleSheet("#CoolBar1 { border-image: url(:/coolbar.png) 0 0 0 0 stretch stretch; }");
+    ToolBar1 = new QToolBar(CoolBar1);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setStyleSheet("QToolBar { background: transparent; border: none; spacing: 0px; }");
+    QFont captions = font();
+    captions.setPixelSize(9);
+    ToolBar1->setFont(captions);
+
+    ToolButton4 = AddToolButton("ToolButton4", "&New Entry", "tb0_new.png");
+    ToolBar1->addSeparator();
+    ToolButton1 = AddToolButton("ToolButton1", "&Modify", "tb1_modify.png");
+    ToolButton2 = AddToolButton("ToolButton2", "&Delete", "tb2_delete.png");
+    ToolBar1->addSeparator();
+    ToolButton6 = AddToolButton("ToolButton6", "&Print", "tb3_print.png");
+    ToolBar1->addSeparator();
+    ToolButton3 = AddToolButton("ToolButton3", "&Exit", "tb4_exit.png");
+    connect(ToolButton3, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
+
+    // Actions of later parts of the program stay disabled until they exist.
+    for (QToolButton* b : {ToolButton4, ToolButton1, ToolButton2, ToolButton6}) b->setEnabled(false);
+}
+
+void TForm1::BuildMenu() {
+    auto item = [this](QMenu* menu, const char* name, const char* caption, const char* image) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (image) a->setIcon(Art(image));
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu("&File");
+    New1 = item(file, "New1", "&New Entry", "il4_new.png");
+    New1->setShortcut(Qt::Key_F2);
+    file->addSeparator();
+    Print1 = item(file, "Print1", "&Print", "il7_print.png");
+    PrinterSetup1 = item(file, "PrinterSetup1", "&Printer Setup ...", nullptr);
+    file->addSeparator();
+    TWAINSource1 = item(file, "TWAINSource1", "TWAIN Source ...", nullptr);
+    file->addSeparator();
+    Exort1 = item(file, "Exort1", "E&xport", "il9_export.png");
+    file->addSeparator();
+    Exit1 = item(file, "Exit1", "&Exit", "il3_exit.png");
+    connect(Exit1, &QAction::triggered, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    ModifyEntry1 = item(edit, "ModifyEntry1", "&Modify Entry", "il6_modify.png");
+    ModifyEntry1->setShortcut(Qt::Key_F3);
+    DeleteEntry1 = item(edit, "DeleteEntry1", "&Delete Entry", "il5_delete.png");
+    edit->addSeparator();
+    EditGenres1 = item(edit, "EditGenres1", "Edit Genres", nullptr);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    VarnholtWebpage1 = item(help, "VarnholtWebpage1", kMakerPage.caption, "il8_web.png");
+    connect(VarnholtWebpage1, &QAction::triggered, this, dialogs::Guarded([this] { Image1Click(); }));
+    help->addSeparator();
+    for (const WebLink& link : kFurtherLinks) {
+        QAction* a = item(help, "", link.caption, "il8_web.png");
+        a->setObjectName(QString("Link%1").arg(FurtherLinks.size() + 1));
+        connect(a, &QAction::triggered, this,
+                dialogs::Guarded([this, address = link.address] { VHTML1->CallExternUrl(address); }));
+        FurtherLinks.append(a);
+    }
+    help->addSeparator();
+    AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
+    AboutFlickstow1->setShortcut(Qt::Key_F1);
+
+    for (QAction* a : {New1, Print1, PrinterSetup1, TWAINSource1, Exort1, ModifyEntry1, DeleteEntry1, EditGenres1,
+                       AboutFlickstow1})
+        a->setEnabled(false);
+}
+
+void TForm1::BuildListView() {
+    Catalogue = new CatalogueModel(this);
+    Catalogue->SetRowIcon(Art("il0_row.png"));
+    ListView1 = new QTableView(this);
+    ListView1->setObjectName("ListView1");
+    ListView1->setModel(Catalogue);
+    QFont arial("Arial");
+    arial.setPixelSize(13);
+    ListView1->setFont(arial);
+    ListView1->setShowGrid(true);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setWordWrap(false);
+    ListView1->setIconSize(QSize(16, 16));
+    ListView1->setTabKeyNavigation(false);
+    // The selection stays visible when the list loses the focus.
+    QPalette pal = ListView1->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
+    ListView1->setPalette(pal);
+    QHeaderView* rows = ListView1->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(QFontMetrics(arial).height() + 4);
+    QHeaderView* columns = ListView1->horizontalHeader();
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setHighlightSections(false);
+    columns->setStretchLastSection(false);
+    static constexpr int kWidths[FieldCount] = {200, 40, 100, 80, 50, 50, 80, 70, 50, 50, 50};
+    for (int c = 0; c < FieldCount; ++c) columns->resizeSection(c, kWidths[c]);
+}
+
+void TForm1::BuildStatusBar() {
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setFixedHeight(25);
+    setStatusBar(StatusBar1);
+    static constexpr int kWidths[3] = {55, 120, 50};
+    for (int i = 0; i < 3; ++i) {
+        panels_[i] = new QLabel(StatusBar1);
+        panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
+        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // The last panel runs to the end of the bar.
+        if (i < 2) panels_[i]->setFixedWidth(kWidths[i]);
+        else panels_[i]->setMinimumWidth(kWidths[i]);
+        StatusBar1->addWidget(panels_[i], i == 2 ? 1 : 0);
+    }
+}
+
+AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(), kCatalogueFileName); }
+
+void TForm1::LoadCatalogue() {
+    AnsiString path = CatalogueFilePath();
+    AnsiString text;
+    if (files::FileExists(path)) {
+        try {
+            text = files::ReadWholeFile(path);
+        } catch (const EFOpenError&) {
+            catalogueUnreadable_ = true;
+            throw;
+        }
+    }
+    RecordStore rows;
+    ParseCatalogue(text, rows);
+    Catalogue->ResetRows(std::move(rows));
+    UpdateStatusBar();
+}
+
+void TForm1::SaveCatalogue() {
+    AnsiString path = CatalogueFilePath();
+    if (catalogueUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
+    files::ReplaceWholeFile(path, SerializeCatalogue(Catalogue->Records()));
+}
+
+AnsiString TForm1::NextFreeMID() { return ::NextFreeMID(Catalogue->Records()); }
+
+void TForm1::UpdateStatusBar() {
+    panels_[0]->setText(DataModified ? "  Modified" : "");
+    panels_[1]->setText(QString("  %1 Filmes listed").arg(Catalogue->rowCount()));
+    panels_[2]->setText(QString("  %1 Filmes selected").arg(SelectedRowCount()));
+}
+
+int TForm1::SelectedRowCount() const {
+    // Counted from the selection's ranges, which may overlap: a million
+    // selected rows are a handful of ranges, not a million indexes.
+    std::vector<std::pair<int, int>> spans;
+    for (const QItemSelectionRange& r : ListView1->selectionModel()->selection())
+        spans.emplace_back(r.top(), r.bottom());
+    std::sort(spans.begin(), spans.end());
+    int count = 0, end = -1;
+    for (auto [top, bottom] : spans) {
+        top = std::max(top, end + 1);
+        if (bottom >= top) count += bottom - top + 1;
+        end = std::max(end, bottom);
+    }
+    return count;
+}
+
+QString TForm1::StatusPanelText(int panel) const { return panels_[panel]->text(); }
+
+void TForm1::TileImage(const TImage* source, TImage* target) {
+    QImage canvas(target->size(), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    const QImage& tile = source->Picture();
+    int w = tile.width(), h = tile.height();
+    if (w > 0 && h > 0) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        int screenHeight = screen ? screen->size().height() : canvas.height();
+        QPainter p(&canvas);
+        for (int x = 0; x < canvas.width(); x += w)
+            for (int y = 0; y < screenHeight && y < canvas.height(); y += h) p.drawImage(x, y, tile);
+    }
+    target->SetPicture(canvas);
+}
+
+void TForm1::FormShow() { LoadCatalogue(); }
+
+void TForm1::FormResize() {
+    // The toolbar sits 3 pixels inside its band.
+    ToolBar1->setGeometry(2, 3, CoolBar1->width() - 4, 57);
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+    if (!DataModified) return;
+    SkipNextKeyUp = true;
+    int answer = dialogs::MessageBox("Data was modified.\nDo you want to save the changes?", "Save changes",
+                                     dialogs::Icon::Question, dialogs::Buttons::YesNoCancel);
+    if (answer == dialogs::IDCANCEL) {
+        canClose = false;
+    } else if (answer == dialogs::IDYES) {
+        // A failed save raises, and the window then stays open.
+        SaveCatalogue();
+    }
+}
+
+bool TForm1::FormKeyUp(QKeyEvent* key) {
+    if (SkipNextKeyUp) {
+        SkipNextKeyUp = false;
+        return false;
+    }
+    if (!ListView1->hasFocus()) return false;
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::SpeedButton5Click() { close(); }
+
+void TForm1::Image1Click() { VHTML1->CallExternUrl(kMakerPage.address); }
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    dialogs::Guard([this] { FormShow(); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    dialogs::Guard([this] { FormResize(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    bool canClose = false;
+    dialogs::Guard([&] {
+        bool query = true;
+        FormCloseQuery(query);
+        canClose = query;
+    });
+    event->setAccepted(canClose);
+}

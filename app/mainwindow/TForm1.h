@@ -1,0 +1,89 @@
+#pragma once
+// The main window: the film list under the toolbar, the menus, the status
+// bar and the modified flag; it owns the catalogue and the settings store.
+
+#include "catalogue/CatalogueModel.h"
+
+#include <QMainWindow>
+
+class KeyPreview;
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class TImage;
+class TVHTML;
+class TVReg;
+
+inline constexpr const char* kApplicationTitle = "Varnholt Flickstow";
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+
+    // The catalogue differs from the file; never cleared.
+    bool DataModified = false;
+    // The next key release that reaches the window is ignored.
+    bool SkipNextKeyUp = false;
+
+    // Controls and components.
+    QWidget* CoolBar1;
+    QToolBar* ToolBar1;
+    QToolButton *ToolButton4, *ToolButton1, *ToolButton2, *ToolButton6, *ToolButton3;
+    QTableView* ListView1;
+    QStatusBar* StatusBar1;
+    TImage* Image1;  // texture tiled by the dialogs' bottom strips
+    TImage* Image3;  // logo drawn on printed pages
+    TVReg* VReg1;
+    TVHTML* VHTML1;
+    QTimer* TwainInitTimer;
+    CatalogueModel* Catalogue;
+
+    // Main menu items.
+    QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;
+    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1;
+    QAction *VarnholtWebpage1, *AboutFlickstow1;
+    QList<QAction*> FurtherLinks;
+
+    // The catalogue file in the program folder.
+    AnsiString CatalogueFilePath();
+    void LoadCatalogue();
+    void SaveCatalogue();
+    AnsiString NextFreeMID();
+
+    void UpdateStatusBar();
+    QString StatusPanelText(int panel) const;
+    int SelectedRowCount() const;
+    // Tiles the source's picture over a fresh white picture of the target's size.
+    void TileImage(const TImage* source, TImage* target);
+
+    // Handlers.
+    void FormShow();
+    void FormResize();
+    void FormCloseQuery(bool& canClose);
+    bool FormKeyUp(QKeyEvent* key);
+    void SpeedButton5Click();
+    void Image1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildToolBar();
+    void BuildMenu();
+    void BuildListView();
+    void BuildStatusBar();
+    QToolButton* AddToolButton(const char* name, const char* caption, const char* image);
+
+    QLabel* panels_[3];
+    KeyPreview* keyPreview_;
+    bool shown_ = false;
+    // The catalogue file existed but could not be read: it is never replaced.
+    bool catalogueUnreadable_ = false;
+};

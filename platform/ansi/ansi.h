@@ -1,0 +1,40 @@
+#pragma once
+// Text as the program keeps it: Windows-1252 bytes in a std::string, compared
+// byte by byte, with the runtime's trim, upper-case and integer conversions.
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+using AnsiString = std::string;
+
+namespace ansi {
+
+// Windows-1252 bytes to Unicode and back. Characters the code page cannot
+// hold become '?'; CanEncode tells whether a text survives the round trip.
+QString ToQString(std::string_view text);
+AnsiString FromQString(const QString& text);
+bool CanEncode(QChar c);
+
+// Removes leading and trailing blanks and control characters (codes <= 32).
+AnsiString Trim(std::string_view text);
+AnsiString TrimLeft(std::string_view text);
+AnsiString TrimRight(std::string_view text);
+
+// Maps only the ASCII letters a-z onto A-Z.
+AnsiString UpperCase(std::string_view text);
+AnsiString LowerCase(std::string_view text);
+
+// Strict decimal integer: optional leading spaces, an optional sign, then one
+// or more digits and nothing else, within the range of int.
+std::optional<int> TryStrToInt(std::string_view text);
+int StrToIntDef(std::string_view text, int fallback);
+// As TryStrToInt; raises EConvertError "'%s' is not a valid integer value".
+int StrToInt(std::string_view text);
+AnsiString IntToStr(long long value);
+
+// printf-style "%s" substitution of one argument, as the error texts use it.
+AnsiString Format(std::string_view pattern, std::string_view argument);
+
+}  // namespace ansi

@@ -1,0 +1,118 @@
+#include "dialogs/dialogs.h"
+
+#include "errors/Exception.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+#include <deque>
+
+namespace dialogs {
+namespace {
+
+AnsiString g_title;
+
+struct TestMode {
+    bool enabled = false;
+    std::deque<int> answers;
+    std::vector<test::ShownBox> log;
+};
+TestMode& Test() {
+    static TestMode mode;
+    return mode;
+}
+
+QMessageBox::Icon ToQt(Icon icon) {
+    switch (icon) {
+    case Icon::Error: return QMessageBox::Critical;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+const char* Describe(Buttons b) {
+    switch (b) {
+    case Buttons::OK: return "OK";
+    case Buttons::OKCancel: return "OK/Cancel";
+    case Buttons::YesNo: return "Yes/No";
+    case Buttons::YesNoCancel: return "Yes/No/Cancel";
+    }
+    return "?";
+}
+
+int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons) {
+    QMessageBox box(ToQt(icon), ansi::ToQString(caption), ansi::ToQString(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    struct Choice { QMessageBox::StandardButton button; int answer; };
+    std::vector<Choice> choices;
+    switch (buttons) {
+    case Buttons::OK: choices = {{QMessageBox::Ok, IDOK}}; break;
+    case Buttons::OKCancel: choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
+    case Buttons::YesNo: choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
+    case Buttons::YesNoCancel:
+        choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+        break;
+    }
+    for (const Choice& c : choices) box.addButton(c.button);
+    box.setDefaultButton(choices.front().button);
+    // Escape and the close box give Cancel where there is one, else No or OK.
+    box.setEscapeButton(choices.back().button);
+    box.exec();
+    for (const Choice& c : choices)
+        if (box.clickedButton() == box.button(c.button)) return c.answer;
+    return choices.back().answer;
+}
+
+}  // namespace
+
+int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons) {
+    TestMode& t = Test();
+    if (!t.enabled) return ShowQtBox(text, caption, icon, buttons);
+    t.log.push_back({text, caption, icon, buttons});
+    if (t.answers.empty())
+        qFatal("Message box shown without a queued answer: \"%s\" (caption \"%s\", %s)", text.c_str(),
+               caption.c_str(), Describe(buttons));
+    int answer = t.answers.front();
+    t.answers.pop_front();
+    return answer;
+}
+
+void SetApplicationTitle(const AnsiString& title) { g_title = title; }
+const AnsiString& ApplicationTitle() { return g_title; }
+
+AnsiString ErrorBoxText(const AnsiString& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+    return message;
+}
+
+void ShowCurrentException() {
+    AnsiString message;
+    try {
+        throw;
+    } catch (const Exception& e) {
+        message = e.Message;
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+        message = "Unknown error";
+    }
+    MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK);
+}
+
+namespace test {
+void Enable() { Test().enabled = true; }
+void QueueAnswer(int answer) { Test().answers.push_back(answer); }
+int PendingAnswers() { return static_cast<int>(Test().answers.size()); }
+const std::vector<ShownBox>& Log() { return Test().log; }
+void ClearLog() { Test().log.clear(); }
+void Reset() {
+    Test().log.clear();
+    Test().answers.clear();
+}
+}  // namespace test
+
+}  // namespace dialogs

@@ -1,0 +1,73 @@
+#pragma once
+// The platform's modal message box and the application's default error box.
+// In tests every box is logged instead of shown and answered from a queue.
+
+#include "ansi/ansi.h"
+
+#include <exception>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace dialogs {
+
+enum class Icon { None, Error, Warning, Question, Information };
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel };
+enum Answer { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+// Shows a modal message box and returns the button the user chose.
+int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons);
+
+// The application title: caption of the default error box.
+void SetApplicationTitle(const AnsiString& title);
+const AnsiString& ApplicationTitle();
+
+// The default error box's text: the message with a full stop added when the
+// code of its last character is above that of '.'.
+AnsiString ErrorBoxText(const AnsiString& message);
+// Shows the default error box for the exception being handled. Call it only
+// from inside a catch block.
+void ShowCurrentException();
+
+// Runs an event handler; an error that escapes it is shown in the default
+// error box and the program goes on. Every entry point from the event loop
+// into the program's handlers goes through here.
+template <class F>
+void Guard(F&& handler) {
+    try {
+        std::forward<F>(handler)();
+    } catch (...) {
+        ShowCurrentException();
+    }
+}
+
+// Wraps a handler for a signal connection; signal arguments the handler
+// does not take are dropped.
+template <class F>
+auto Guarded(F handler) {
+    return [handler](auto&&... args) {
+        Guard([&] {
+            if constexpr (std::is_invocable_v<const F&, decltype(args)...>) handler(std::forward<decltype(args)>(args)...);
+            else handler();
+        });
+    };
+}
+
+namespace test {
+struct ShownBox {
+    AnsiString text, caption;
+    Icon icon;
+    Buttons buttons;
+};
+// From now on boxes are not shown: each is logged and answered with the next
+// queued answer. A box with no answer queued ends the test run at once.
+void Enable();
+void QueueAnswer(int answer);
+int PendingAnswers();
+const std::vector<ShownBox>& Log();
+void ClearLog();
+// Forgets the log and every answer still queued.
+void Reset();
+}  // namespace test
+
+}  // namespace dialogs

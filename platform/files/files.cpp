@@ -1,0 +1,122 @@
+#include "files/files.h"
+
+#include "errors/Exception.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace files {
+namespace {
+
+std::optional<size_t> g_failWriteAfter;
+AnsiString g_failReadsOf;
+
+// Paths go into error texts in the program's code page.
+AnsiString Displayed(const AnsiString& path) { return ansi::FromQString(QFile::decodeName(path.c_str())); }
+
+[[noreturn]] void CannotCreate(const AnsiString& path) {
+    throw EFCreateError(ansi::Format("Cannot create file %s", Displayed(path)));
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    size_t limit = bytes.size();
+    bool injected = false;
+    if (g_failWriteAfter) {
+        injected = *g_failWriteAfter < limit;
+        limit = std::min(limit, *g_failWriteAfter);
+        g_failWriteAfter.reset();
+    }
+    size_t done = 0;
+    while (done < limit) {
+        ssize_t n = ::write(fd, bytes.data() + done, limit - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return !injected;
+}
+
+mode_t NewFileMode(const AnsiString& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+AnsiString FolderOf(const AnsiString& path) {
+    size_t slash = path.rfind('/');
+    if (slash == AnsiString::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool FileExists(const AnsiString& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+AnsiString ReadWholeFile(const AnsiString& path) {
+    auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
+    if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail();
+    AnsiString text;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            fail();
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
+    if (path.empty()) CannotCreate(path);
+    AnsiString temp = path + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) CannotCreate(path);
+    bool ok = ::fchmod(fd, NewFileMode(path)) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        CannotCreate(path);
+    }
+    // Make the rename itself durable; a failure here leaves a complete file.
+    int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+bool DeleteFile(const AnsiString& path) { return FileExists(path) && ::unlink(path.c_str()) == 0; }
+
+AnsiString JoinPath(const AnsiString& folder, std::string_view name) {
+    AnsiString out = folder;
+    if (out.empty() || out.back() != '/') out += '/';
+    out.append(name);
+    return out;
+}
+
+namespace test {
+void FailNextWriteAfter(size_t bytes) { g_failWriteAfter = bytes; }
+void FailReadsOf(const AnsiString& path) { g_failReadsOf = path; }
+}  // namespace test
+
+}  // namespace files

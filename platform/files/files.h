@@ -1,0 +1,39 @@
+#pragma once
+// The file system as the program uses it: whole files read in one piece and
+// replaced in one piece, atomically.
+
+#include "ansi/ansi.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace files {
+
+// True when a file (not a folder) exists at the path.
+bool FileExists(const AnsiString& path);
+
+// The whole content of a file. Raises EFOpenError "Cannot open file %s".
+AnsiString ReadWholeFile(const AnsiString& path);
+
+// Replaces the file's whole content: the bytes go to a temporary file in the
+// same folder, which is flushed to disk and then renamed over the target, so
+// a failure at any point leaves the previous file as it was. An existing
+// file keeps its permission bits. Raises EFCreateError "Cannot create file %s".
+void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
+
+// Deletes a file; false when there was none or it could not be deleted.
+bool DeleteFile(const AnsiString& path);
+
+// Joins a folder and a file name, adding the separator only when the folder
+// does not already end in one.
+AnsiString JoinPath(const AnsiString& folder, std::string_view name);
+
+namespace test {
+// The next ReplaceWholeFile fails after writing this many bytes, as a full
+// disk would make it.
+void FailNextWriteAfter(size_t bytes);
+// ReadWholeFile of this path fails as an unreadable file would (empty: none).
+void FailReadsOf(const AnsiString& path);
+}  // namespace test
+
+}  // namespace files

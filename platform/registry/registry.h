@@ -1,0 +1,46 @@
+#pragma once
+// The per-user registry: a tree of keys holding typed named values, kept in
+// one file under the user's configuration folder ($XDG_CONFIG_HOME, else
+// ~/.config) as "varnholt/registry.reg". Key paths use "\" between their
+// elements; key and value names compare without regard to ASCII case.
+//
+// Every operation reads the file anew and every change rewrites it whole and
+// atomically, so two programs sharing a key see each other's last write.
+
+#include "ansi/ansi.h"
+
+#include <optional>
+
+namespace registry {
+
+enum class ValueType { String, DWord, Binary };
+
+// Full path of the file that holds the current user's registry.
+AnsiString HiveFilePath();
+
+class TRegistry {
+public:
+    // Opens a key below HKEY_CURRENT_USER. With canCreate, a missing key and
+    // its missing ancestors are created; false when the key is missing (and
+    // may not be created) or could not be created.
+    bool OpenKey(const AnsiString& key, bool canCreate);
+    void CloseKey();
+    bool KeyExists(const AnsiString& key) const;
+
+    bool ValueExists(const AnsiString& name) const;
+    std::optional<ValueType> GetDataType(const AnsiString& name) const;
+    // The text of a string value; empty when the value is missing. Raises
+    // ERegistryException "Invalid data type for '%s'" for another type.
+    AnsiString ReadString(const AnsiString& name) const;
+    // Raise ERegistryException "Failed to set data for '%s'" when no key is
+    // open or the registry cannot be written.
+    void WriteString(const AnsiString& name, const AnsiString& value);
+    void WriteInteger(const AnsiString& name, int value);
+    void WriteBinaryData(const AnsiString& name, const AnsiString& bytes);
+
+private:
+    void WriteValue(const AnsiString& name, ValueType type, const AnsiString& data);
+    std::optional<AnsiString> openKey_;
+};
+
+}  // namespace registry

@@ -1,0 +1,264 @@
+#include "TestSupport.h"
+#include "catalogue/CatalogueFile.h"
+#include "files/files.h"
+#include "mainwindow/TForm1.h"
+#include "mainwindow/TImage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QToolButton>
+#include <QUrl>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+AnsiString Block(const char* title, const char* mid) {
+    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid + "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
+}
+
+const AnsiString kTwoFilms = Block("Solaris", "3") + Block("Stalker", "4");
+
+}  // namespace
+
+// Receives the addresses the program hands to the desktop.
+class UrlSink : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+class TestTForm1 : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> form;
+
+    TForm1* Show(const AnsiString* catalogue = &kTwoFilms) {
+        if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
+        form = std::make_unique<TForm1>();
+        form->show();
+        return form.get();
+    }
+
+private slots:
+    void init() { FreshSandbox(); }
+    void cleanup() { form.reset(); }
+
+    void startUpLooks() {
+        TForm1* f = Show();
+        QCOMPARE(f->windowTitle(), QString("Varnholt Flickstow 1.5"));
+        QCOMPARE(f->size(), QSize(606, 479));
+        QCOMPARE(f->minimumSize(), QSize(390, 322));
+        f->resize(100, 100);
+        QCOMPARE(f->size(), QSize(390, 322));
+        QCOMPARE(f->Catalogue->rowCount(), 2);
+        QCOMPARE(f->ListView1->model()->index(1, 0).data().toString(), QString("Stalker"));
+        QCOMPARE(f->ListView1->model()->index(1, 1).data().toString(), QString("4"));
+        QStringList captions;
+        for (int c = 0; c < f->Catalogue->columnCount(); ++c)
+            captions << f->Catalogue->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QCOMPARE(captions, (QStringList{"Titel", "#", "Genre", "Language", "Media", "Disks", "Status", "Viewed",
+                                        "Rating", "Picture", "Description"}));
+        QCOMPARE(f->ListView1->horizontalHeader()->sectionSize(0), 200);
+        QCOMPARE(f->ListView1->horizontalHeader()->sectionSize(1), 40);
+        QStringList buttons;
+        for (QToolButton* b : {f->ToolButton4, f->ToolButton1, f->ToolButton2, f->ToolButton6, f->ToolButton3})
+            buttons << b->text();
+        QCOMPARE(buttons, (QStringList{"&New Entry", "&Modify", "&Delete", "&Print", "&Exit"}));
+        QCOMPARE(f->New1->shortcut(), QKeySequence(Qt::Key_F2));
+        QCOMPARE(f->ModifyEntry1->shortcut(), QKeySequence(Qt::Key_F3));
+        QCOMPARE(f->AboutFlickstow1->shortcut(), QKeySequence(Qt::Key_F1));
+        QVERIFY(f->Image1->isHidden());
+        QCOMPARE(f->Image1->Picture().size(), QSize(56, 48));
+        QCOMPARE(f->Image3->Picture().size(), QSize(32, 32));
+    }
+
+    void statusBar() {
+        TForm1* f = Show();
+        QCOMPARE(f->StatusPanelText(0), QString());
+        QCOMPARE(f->StatusPanelText(1), QString("  2 Filmes listed"));
+        QCOMPARE(f->StatusPanelText(2), QString("  0 Filmes selected"));
+        f->ListView1->selectAll();
+        f->DataModified = true;
+        f->UpdateStatusBar();
+        QCOMPARE(f->StatusPanelText(0), QString("  Modified"));
+        QCOMPARE(f->StatusPanelText(2), QString("  2 Filmes selected"));
+    }
+
+    void missingFileGivesEmptyList() {
+        TForm1* f = Show(nullptr);
+        QCOMPARE(f->Catalogue->rowCount(), 0);
+        QVERIFY(Boxes().empty());
+        QCOMPARE(f->StatusPanelText(1), QString("  0 Filmes listed"));
+        QVERIFY(f->close());
+        QVERIFY(!files::FileExists(InProgramDir("data.vrx")));
+    }
+
+    void closeUnchangedAsksNothingWritesNothing() {
+        TForm1* f = Show();
+        QVERIFY(f->close());
+        QVERIFY(Boxes().empty());
+        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+    }
+
+    void closeQuery_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("Yes writes") << int(dialogs::IDYES) << true << true;
+        QTest::newRow("No discards") << int(dialogs::IDNO) << true << false;
+        QTest::newRow("Cancel stays") << int(dialogs::IDCANCEL) << false << false;
+    }
+    void closeQuery() {
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QFETCH(bool, written);
+        TForm1* f = Show(new AnsiString(Block("Solaris", "3") + Block("Stalker", "")));
+        f->Catalogue->AppendRecord({"Mirror", "9", "Drama", "", "", "1", "", "", "", "", ""});
+        f->DataModified = true;
+        dialogs::test::QueueAnswer(answer);
+        QCOMPARE(f->close(), closed);
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(Boxes()[0].text, AnsiString("Data was modified.\nDo you want to save the changes?"));
+        QCOMPARE(Boxes()[0].caption, AnsiString("Save changes"));
+        QCOMPARE(Boxes()[0].icon, dialogs::Icon::Question);
+        QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::YesNoCancel);
+        QVERIFY(f->SkipNextKeyUp);
+        AnsiString file = ReadFile(InProgramDir("data.vrx"));
+        // The blank MID got its number on loading; a save writes it.
+        AnsiString saved = Block("Solaris", "3") + Block("Stalker", "1") +
+                           "Mirror\r\nDrama\r\n\r\n\r\n1\r\n\r\n\r\n9\r\n\r\n\r\n\r\n\r\n***\r\n";
+        QCOMPARE(file == saved, written);
+        QCOMPARE(f->isVisible(), !closed);
+    }
+
+    void saveFailureKeepsWindowOpen() {
+        TForm1* f = Show(nullptr);
+        // A folder in place of the file: it cannot be replaced.
+        QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("data.vrx"))));
+        f->Catalogue->AppendRecord({"Mirror", "1", "", "", "", "1", "", "", "", "", ""});
+        f->DataModified = true;
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        QVERIFY(!f->close());
+        QCOMPARE(Boxes().size(), size_t(2));
+        QCOMPARE(Boxes()[1].text, "Cannot create file " + InProgramDir("data.vrx") + ".");
+        QCOMPARE(Boxes()[1].caption, AnsiString("Varnholt Flickstow"));
+        QCOMPARE(Boxes()[1].icon, dialogs::Icon::Error);
+        QVERIFY(f->isVisible());
+        QVERIFY(f->DataModified);
+        QCOMPARE(f->Catalogue->rowCount(), 1);
+    }
+
+    void interruptedSaveKeepsOldFile() {
+        TForm1* f = Show();
+        f->DataModified = true;
+        files::test::FailNextWriteAfter(100);
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        QVERIFY(!f->close());
+        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+        // A second try succeeds.
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        QVERIFY(f->close());
+        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+    }
+
+    // The error escapes the show handler: the default error box reports it
+    // and the window opens with an empty list. The file is never replaced,
+    // and the user can still leave without saving.
+    void unreadableFileIsNeverReplaced() {
+        WriteFile(InProgramDir("data.vrx"), kTwoFilms);
+        files::test::FailReadsOf(InProgramDir("data.vrx"));
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        TForm1* f = Show(nullptr);
+        files::test::FailReadsOf("");
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(Boxes()[0].text, "Cannot open file " + InProgramDir("data.vrx") + ".");
+        QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
+        QVERIFY(f->isVisible());
+        QCOMPARE(f->Catalogue->rowCount(), 0);
+        QCOMPARE(f->StatusPanelText(1), QString());
+        f->Catalogue->AppendRecord({"Mirror", "1", "", "", "", "1", "", "", "", "", ""});
+        f->DataModified = true;
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        QVERIFY(!f->close());
+        QCOMPARE(Boxes()[2].text, "Cannot create file " + InProgramDir("data.vrx") + ".");
+        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+        dialogs::test::QueueAnswer(dialogs::IDNO);
+        QVERIFY(f->close());
+        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+    }
+
+    void escapeClosesOnlyFromTheList() {
+        TForm1* f = Show();
+        QApplication::setActiveWindow(f);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QLineEdit elsewhere(f->centralWidget());
+        elsewhere.show();
+        elsewhere.setFocus();
+        QTest::keyRelease(&elsewhere, Qt::Key_Escape);
+        QVERIFY(f->isVisible());
+        f->ListView1->setFocus();
+        QVERIFY(f->ListView1->hasFocus());
+        // The release of the key that answered a box is ignored once.
+        f->SkipNextKeyUp = true;
+        QTest::keyRelease(f->ListView1, Qt::Key_Escape);
+        QVERIFY(f->isVisible());
+        QVERIFY(!f->SkipNextKeyUp);
+        QTest::keyRelease(f->ListView1, Qt::Key_Escape);
+        QVERIFY(!f->isVisible());
+    }
+
+    void tileImage() {
+        TForm1* f = Show();
+        TImage target;
+        target.resize(130, 35);
+        f->TileImage(f->Image1, &target);
+        const QImage& tiled = target.Picture();
+        QCOMPARE(tiled.size(), QSize(130, 35));
+        const QImage& tile = f->Image1->Picture();
+        for (QPoint p : {QPoint(0, 0), QPoint(60, 10), QPoint(129, 34), QPoint(112, 0)})
+            QCOMPARE(tiled.pixel(p), tile.pixel(p.x() % 56, p.y() % 48));
+    }
+
+    void helpLinks() {
+        UrlSink sink;
+        QDesktopServices::setUrlHandler("https", &sink, "open");
+        TForm1* f = Show();
+        f->VarnholtWebpage1->trigger();
+        for (QAction* a : f->FurtherLinks) a->trigger();
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(sink.opened.size(), 5);
+        QSet<QString> distinct;
+        for (const QUrl& u : sink.opened) {
+            QVERIFY(u.host().endsWith("example.com") || u.host().endsWith("example.org"));
+            distinct.insert(u.toString());
+        }
+        QCOMPARE(distinct.size(), 5);
+    }
+
+    void exitButtonRunsCloseQuery() {
+        TForm1* f = Show();
+        f->DataModified = true;
+        dialogs::test::QueueAnswer(dialogs::IDCANCEL);
+        f->ToolButton3->click();
+        QVERIFY(f->isVisible());
+        dialogs::test::QueueAnswer(dialogs::IDNO);
+        f->Exit1->trigger();
+        QVERIFY(!f->isVisible());
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestTForm1)
+#include "test_TForm1.moc"

@@ -1,0 +1,200 @@
+#include "TestSupport.h"
+#include "catalogue/CatalogueFile.h"
+
+#include <random>
+
+namespace {
+
+MovieRecord Film(const char* title, const char* mid) {
+    return {title, mid, "Drama", "English", "DVD", "1", "Owned", "Yes", "8", "t_solaris417.jpg", "Ocean planet"};
+}
+
+RecordStore Parse(std::string_view text) {
+    RecordStore rows;
+    ParseCatalogue(text, rows);
+    return rows;
+}
+
+std::vector<AnsiString> Lines(const AnsiString& text) {
+    std::vector<AnsiString> lines;
+    size_t pos = 0, crlf;
+    while ((crlf = text.find("\r\n", pos)) != AnsiString::npos) {
+        lines.push_back(text.substr(pos, crlf - pos));
+        pos = crlf + 2;
+    }
+    return lines;
+}
+
+AnsiString Block(const char* title, const char* mid) {
+    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid + "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
+}
+
+}  // namespace
+
+class TestCatalogue : public QObject {
+    Q_OBJECT
+private slots:
+    void twoFilmsRoundTrip() {
+        RecordStore rows;
+        rows.Append(Film("Solaris", "3"));
+        rows.Append(Film("Stalker", "3"));  // duplicate MIDs are kept
+        AnsiString text = SerializeCatalogue(rows);
+        std::vector<AnsiString> lines = Lines(text);
+        QCOMPARE(lines.size(), size_t(26));
+        QVERIFY(text.ends_with("\r\n"));
+        QCOMPARE(lines[0], AnsiString("Solaris"));
+        QCOMPARE(lines[1], AnsiString("Drama"));
+        QCOMPARE(lines[7], AnsiString("3"));
+        QCOMPARE(lines[20], AnsiString("3"));
+        QCOMPARE(lines[10], AnsiString("Ocean planet"));
+        QCOMPARE(lines[11], AnsiString());
+        QCOMPARE(lines[24], AnsiString());
+        QCOMPARE(lines[12], AnsiString("***"));
+        QCOMPARE(lines[25], AnsiString("***"));
+        RecordStore back = Parse(text);
+        QCOMPARE(back.size(), size_t(2));
+        QVERIFY(back.Get(0) == Film("Solaris", "3"));
+        QVERIFY(back.Get(1) == Film("Stalker", "3"));
+        QCOMPARE(SerializeCatalogue(back), text);
+    }
+
+    void emptyCatalogue() {
+        QCOMPARE(SerializeCatalogue(RecordStore()), AnsiString());
+        QCOMPARE(Parse("").size(), size_t(0));
+    }
+
+    void lineEnds_data() {
+        QTest::addColumn<QByteArray>("text");
+        QByteArray crlf = QByteArray::fromStdString(Block("Solaris", "3") + Block("Stalker", "4"));
+        QTest::newRow("CR LF") << crlf;
+        QTest::newRow("LF") << QByteArray(crlf).replace("\r\n", "\n");
+        QTest::newRow("CR") << QByteArray(crlf).replace("\r\n", "\r");
+        QTest::newRow("no final line end") << crlf.left(crlf.size() - 2);
+    }
+    void lineEnds() {
+        QFETCH(QByteArray, text);
+        RecordStore rows = Parse(text.toStdString());
+        QCOMPARE(rows.size(), size_t(2));
+        QCOMPARE(rows.Field(1, FieldTitle), std::string_view("Stalker"));
+        QCOMPARE(rows.Field(1, FieldMID), std::string_view("4"));
+        QCOMPARE(rows.Field(1, FieldDescription), std::string_view("Desc"));
+    }
+
+    // LF CR ends two lines, the second empty: every later field shifts.
+    void lfCrIsTwoLineEnds() {
+        RecordStore rows = Parse("A\n\rDrama\n");
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows.Field(0, FieldGenre), std::string_view());
+        QCOMPARE(rows.Field(0, FieldLanguage), std::string_view("Drama"));
+    }
+
+    void strayLineMakesShortBlock() {
+        RecordStore rows = Parse(Block("Solaris", "1") + "Stray\r\n");
+        QCOMPARE(rows.size(), size_t(2));
+        MovieRecord r = rows.Get(1);
+        QCOMPARE(r.Title, AnsiString("Stray"));
+        QCOMPARE(r.MID, AnsiString("2"));
+        QCOMPARE(r.Genre, AnsiString());
+        QCOMPARE(r.Description, AnsiString());
+    }
+
+    void blankMids_data() {
+        QTest::addColumn<QByteArray>("mid");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("empty") << QByteArray("") << QByteArray("2");
+        QTest::newRow("spaces") << QByteArray("   ") << QByteArray("2");
+        QTest::newRow("tab and control") << QByteArray("\t\x01") << QByteArray("2");
+        QTest::newRow("space seven") << QByteArray(" 7") << QByteArray(" 7");
+        QTest::newRow("seven space") << QByteArray("7 ") << QByteArray("7 ");
+    }
+    void blankMids() {
+        QFETCH(QByteArray, mid);
+        QFETCH(QByteArray, stored);
+        RecordStore rows = Parse(Block("A", "1") + Block("B", mid.constData()));
+        QCOMPARE(QByteArray(rows.Field(1, FieldMID).data(), qsizetype(rows.Field(1, FieldMID).size())), stored);
+    }
+
+    void blankMidsTakeNumbersInTurn() {
+        RecordStore rows = Parse(Block("A", "") + Block("B", "2") + Block("C", " ") + Block("D", "") + Block("E", "1"));
+        QCOMPARE(rows.Field(0, FieldMID), std::string_view("1"));
+        QCOMPARE(rows.Field(2, FieldMID), std::string_view("3"));
+        QCOMPARE(rows.Field(3, FieldMID), std::string_view("4"));
+        QCOMPARE(rows.Field(4, FieldMID), std::string_view("1"));  // kept, though a duplicate
+    }
+
+    void nextFreeMid_data() {
+        QTest::addColumn<QStringList>("mids");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("gap") << QStringList{"1", "2", "4"} << "3";
+        QTest::newRow("abc counts as 1") << QStringList{"abc", "2"} << "3";
+        QTest::newRow("space seven is 7") << QStringList{" 7", "1"} << "2";
+        QTest::newRow("empty catalogue") << QStringList{} << "1";
+        QTest::newRow("out of range ignored") << QStringList{"0", "-1", "10000", "1"} << "2";
+        QTest::newRow("signed") << QStringList{"+1", "-2"} << "2";
+    }
+    void nextFreeMid() {
+        QFETCH(QStringList, mids);
+        QFETCH(QString, next);
+        RecordStore rows;
+        for (const QString& m : mids) rows.Append(Film("X", m.toLatin1().constData()));
+        QCOMPARE(QString::fromStdString(NextFreeMID(rows)), next);
+    }
+
+    void allMidsTaken() {
+        RecordStore rows;
+        for (int i = 9999; i >= 1; --i) rows.Append(Film("X", ansi::IntToStr(i).c_str()));
+        QCOMPARE(NextFreeMID(rows), AnsiString("0"));
+        ParseCatalogue(Block("New", ""), rows);
+        QCOMPARE(rows.Field(rows.size() - 1, FieldMID), std::string_view("0"));
+    }
+
+    void longLinesAreCut() {
+        AnsiString title(5000, 'x');
+        RecordStore rows = Parse(title + "\r\n");
+        QCOMPARE(rows.Field(0, FieldTitle).size(), size_t(4096));
+    }
+
+    // No field can carry a line break into the file.
+    void lineBreaksNeverReachTheFile() {
+        RecordStore rows;
+        MovieRecord r = Film("Two\r\nLines", "5");
+        r.Description = "a\nb\rc";
+        rows.Append(r);
+        rows.Set(0, r);
+        AnsiString text = SerializeCatalogue(rows);
+        QCOMPARE(Lines(text).size(), size_t(13));
+        QCOMPARE(rows.Get(0).Title, AnsiString("TwoLines"));
+        QCOMPARE(rows.Get(0).Description, AnsiString("abc"));
+    }
+
+    void reorderAndRemove() {
+        RecordStore rows;
+        for (const char* t : {"a", "b", "c", "d"}) rows.Append(Film(t, "1"));
+        rows.Reorder({3, 1, 0, 2});
+        rows.RemoveFlagged({false, true, false, false});
+        QCOMPARE(rows.size(), size_t(3));
+        QCOMPARE(rows.Field(0, FieldTitle), std::string_view("d"));
+        QCOMPARE(rows.Field(1, FieldTitle), std::string_view("a"));
+        QCOMPARE(rows.Field(2, FieldTitle), std::string_view("c"));
+    }
+
+    // Any bytes load, and what loads writes back and reloads unchanged.
+    void anyBytesLoad() {
+        std::mt19937 rng(12345);
+        for (int round = 0; round < 200; ++round) {
+            AnsiString text(rng() % 3000, '\0');
+            for (char& c : text) {
+                unsigned v = rng() % 8;
+                c = v == 0 ? '\r' : v == 1 ? '\n' : static_cast<char>(rng());
+            }
+            RecordStore rows = Parse(text);
+            AnsiString saved = SerializeCatalogue(rows);
+            RecordStore again = Parse(saved);
+            QCOMPARE(again.size(), rows.size());
+            QCOMPARE(SerializeCatalogue(again), saved);
+        }
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestCatalogue)
+#include "test_catalogue.moc"

@@ -1,0 +1,89 @@
+#include "TestSupport.h"
+#include "errors/Exception.h"
+#include "files/files.h"
+
+#include <QDir>
+#include <sys/stat.h>
+
+using namespace testsupport;
+
+class TestFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { FreshSandbox(); }
+
+    void replaceThenRead() {
+        AnsiString path = InProgramDir("a.txt");
+        AnsiString bytes("x\0y\r\n", 5);
+        files::ReplaceWholeFile(path, bytes);
+        QCOMPARE(files::ReadWholeFile(path), bytes);
+        files::ReplaceWholeFile(path, "");
+        QCOMPARE(files::ReadWholeFile(path), AnsiString());
+        QVERIFY(files::FileExists(path));
+    }
+
+    void interruptedReplaceKeepsOldFile() {
+        AnsiString path = InProgramDir("data.vrx");
+        WriteFile(path, "old content\r\n");
+        files::test::FailNextWriteAfter(3);
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(path, "new content that is longer\r\n"));
+        QCOMPARE(ReadFile(path), AnsiString("old content\r\n"));
+        // No temporary file is left behind.
+        QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
+    }
+
+    void replaceKeepsPermissions() {
+        AnsiString path = InProgramDir("p.txt");
+        WriteFile(path, "a");
+        QCOMPARE(::chmod(path.c_str(), 0640), 0);
+        files::ReplaceWholeFile(path, "b");
+        struct stat st;
+        QCOMPARE(::stat(path.c_str(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0640);
+    }
+
+    void errorsNameThePath() {
+        AnsiString missing = InProgramDir("missing.txt");
+        try {
+            files::ReadWholeFile(missing);
+            QFAIL("no error");
+        } catch (const EFOpenError& e) {
+            QCOMPARE(e.Message, "Cannot open file " + missing);
+        }
+        // A folder where the file should be cannot be replaced.
+        AnsiString folder = InProgramDir("dir");
+        QVERIFY(QDir().mkdir(QString::fromStdString(folder)));
+        QVERIFY(!files::FileExists(folder));
+        try {
+            files::ReplaceWholeFile(folder, "x");
+            QFAIL("no error");
+        } catch (const EFCreateError& e) {
+            QCOMPARE(e.Message, "Cannot create file " + folder);
+        }
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(InProgramDir("no/such/dir/x"), "x"));
+    }
+
+    void deleteFile() {
+        AnsiString path = InProgramDir("t.jpg");
+        WriteFile(path, "x");
+        QVERIFY(files::DeleteFile(path));
+        QVERIFY(!files::FileExists(path));
+        QVERIFY(!files::DeleteFile(path));
+    }
+
+    void joinPath_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("joined");
+        QTest::newRow("with separator") << "/films/" << "/films/data.vrx";
+        QTest::newRow("without separator") << "/films" << "/films/data.vrx";
+        QTest::newRow("root") << "/" << "/data.vrx";
+    }
+    void joinPath() {
+        QFETCH(QString, folder);
+        QFETCH(QString, joined);
+        QCOMPARE(QString::fromStdString(files::JoinPath(folder.toStdString(), "data.vrx")), joined);
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestFiles)
+#include "test_files.moc"

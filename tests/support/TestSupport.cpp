@@ -1,0 +1,61 @@
+#include "TestSupport.h"
+
+#include "dialogs/Application.h"
+#include "files/files.h"
+#include "module/module.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace testsupport {
+namespace {
+std::unique_ptr<QTemporaryDir> g_root;
+AnsiString g_programDir, g_configHome;
+}  // namespace
+
+void FreshSandbox() {
+    g_root = std::make_unique<QTemporaryDir>();
+    QDir(g_root->path()).mkpath("program");
+    QDir(g_root->path()).mkpath("config");
+    QDir(g_root->path()).mkpath("home");
+    g_programDir = QFile::encodeName(g_root->path() + "/program/").toStdString();
+    g_configHome = QFile::encodeName(g_root->path() + "/config").toStdString();
+    setenv("XDG_CONFIG_HOME", g_configHome.c_str(), 1);
+    setenv("HOME", QFile::encodeName(g_root->path() + "/home").constData(), 1);
+    module::test::SetExecutablePath(g_programDir + "flickstow");
+    dialogs::test::Reset();
+}
+
+AnsiString ProgramDir() { return g_programDir; }
+AnsiString ConfigHome() { return g_configHome; }
+AnsiString InProgramDir(std::string_view name) { return g_programDir + AnsiString(name); }
+
+void WriteFile(const AnsiString& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    QVERIFY2(out.good(), path.c_str());
+}
+
+AnsiString ReadFile(const AnsiString& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::vector<dialogs::test::ShownBox>& Boxes() { return dialogs::test::Log(); }
+
+int Run(int argc, char** argv, QObject* test) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    dialogs::SetApplicationTitle("Varnholt Flickstow");
+    dialogs::test::Enable();
+    FreshSandbox();
+    return QTest::qExec(test, argc, argv);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,36 @@
+#pragma once
+// What every test executable shares: a temporary program folder and a
+// temporary configuration home for each test, message boxes that are logged
+// and answered from a queue, and small file helpers.
+
+#include "ansi/ansi.h"
+#include "dialogs/dialogs.h"
+
+#include <QTest>
+#include <QString>
+
+namespace testsupport {
+
+// A fresh, empty program folder and configuration home; the program's
+// executable is taken to lie in that folder. Clears the box log and queue.
+void FreshSandbox();
+// The program folder, ending in "/".
+AnsiString ProgramDir();
+AnsiString ConfigHome();
+AnsiString InProgramDir(std::string_view name);
+
+void WriteFile(const AnsiString& path, std::string_view bytes);
+AnsiString ReadFile(const AnsiString& path);
+
+// The boxes shown since the last FreshSandbox.
+const std::vector<dialogs::test::ShownBox>& Boxes();
+
+int Run(int argc, char** argv, QObject* test);
+
+}  // namespace testsupport
+
+#define FLICKSTOW_TEST_MAIN(TestClass)                   \
+    int main(int argc, char** argv) {                    \
+        TestClass test;                                  \
+        return testsupport::Run(argc, argv, &test);      \
+    }
