@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -91,6 +92,7 @@ QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const 
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setFixedSize(62, 52);
+    button->setFont(ToolBar1->font());
     ToolBar1->addWidget(button);
     return button;
 }
@@ -108,6 +110,11 @@ void TForm1::BuildToolBar() {
     QFont captions = font();
     captions.setPixelSize(9);
     ToolBar1->setFont(captions);
+    ToolBar1->setIconSize(QSize(32, 32));
+    // The toolbar sits 3 pixels inside its band.
+    auto* band = new QHBoxLayout(CoolBar1);
+    band->setContentsMargins(2, 3, 2, 1);
+    band->addWidget(ToolBar1);
 
     ToolButton4 = AddToolButton("ToolButton4", "&New Entry", "tb0_new.png");
     ToolBar1->addSeparator();
@@ -289,11 +296,6 @@ void TForm1::TileImage(const TImage* source, TImage* target) {
 
 void TForm1::FormShow() { LoadCatalogue(); }
 
-void TForm1::FormResize() {
-    // The toolbar sits 3 pixels inside its band.
-    ToolBar1->setGeometry(2, 3, CoolBar1->width() - 4, 57);
-}
-
 void TForm1::FormCloseQuery(bool& canClose) {
     if (!DataModified) return;
     SkipNextKeyUp = true;
@@ -331,11 +333,6 @@ void TForm1::showEvent(QShowEvent* event) {
     if (shown_) return;
     shown_ = true;
     dialogs::Guard([this] { FormShow(); });
-}
-
-void TForm1::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    dialogs::Guard([this] { FormResize(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -63,7 +63,6 @@ public:
 
     // Handlers.
     void FormShow();
-    void FormResize();
     void FormCloseQuery(bool& canClose);
     bool FormKeyUp(QKeyEvent* key);
     void SpeedButton5Click();
@@ -71,7 +70,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
