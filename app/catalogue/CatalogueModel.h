@@ -23,11 +23,24 @@ public:
     void SetRecord(int row, const MovieRecord& record);
     // Replaces all rows at once.
     void ResetRows(RecordStore rows);
+    // Puts the rows in the given order (entry i: the row that goes to place
+    // i); selection and current row move with their rows.
+    void Reorder(const std::vector<uint32_t>& order);
+    // Removes the flagged rows; the others keep their order.
+    void RemoveFlagged(const std::vector<bool>& flagged);
 
-    // The small picture shown in front of every title.
-    void SetRowIcon(const QIcon& icon) { rowIcon_ = icon; }
+    // The small pictures: the row picture in front of every title, and the
+    // picture shown in a column header (-1: none).
+    void SetImages(const QList<QIcon>& images) { images_ = images; }
+    void SetRowImage(int image) { rowImage_ = image; }
+    int HeaderImage(int column) const { return headerImages_[static_cast<size_t>(column)]; }
+    void SetHeaderImage(int column, int image);
 
 private:
+    QIcon Image(int index) const;
+
     RecordStore rows_;
-    QIcon rowIcon_;
+    QList<QIcon> images_;
+    int rowImage_ = -1;
+    std::array<int, FieldCount> headerImages_;
 };

@@ -3,6 +3,9 @@
 #include "Vhtml/Vhtml.h"
 #include "Vreg/Vreg.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/Sorting.h"
+#include "dialogs/FileDialogs.h"
+#include "mainwindow/Export.h"
 #include "dialogs/dialogs.h"
 #include "errors/Exception.h"
 #include "files/files.h"
@@ -20,6 +23,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -56,6 +60,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     TwainInitTimer->setObjectName("TwainInitTimer");
     TwainInitTimer->setSingleShot(true);
     TwainInitTimer->setInterval(500);
+    SaveDialog1 = new TSaveDialog(this);
+    SaveDialog1->setObjectName("SaveDialog1");
+    SaveDialog1->Title = "Export to CSV File";
+    SaveDialog1->Filter = "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt";
+    SaveDialog1->FilterIndex = 1;
+    SaveDialog1->DefaultExt = "csv";
+    SaveDialog1->OverwritePrompt = true;
+    for (const char* image : {"il0_row", "il1_sortasc", "il2_sortdesc", "il3_exit", "il4_new", "il5_delete",
+                              "il6_modify", "il7_print", "il8_web", "il9_export"})
+        ImageList1.append(Art((QString(image) + ".png").toLatin1()));
 
     auto* client = new QWidget(this);
     auto* layout = new QVBoxLayout(client);
@@ -125,9 +139,10 @@ void TForm1::BuildToolBar() {
     ToolBar1->addSeparator();
     ToolButton3 = AddToolButton("ToolButton3", "&Exit", "tb4_exit.png");
     connect(ToolButton3, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
+    connect(ToolButton2, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
 
     // Actions of later parts of the program stay disabled until they exist.
-    for (QToolButton* b : {ToolButton4, ToolButton1, ToolButton2, ToolButton6}) b->setEnabled(false);
+    for (QToolButton* b : {ToolButton4, ToolButton1, ToolButton6}) b->setEnabled(false);
 }
 
 void TForm1::BuildMenu() {
@@ -157,6 +172,8 @@ void TForm1::BuildMenu() {
     DeleteEntry1 = item(edit, "DeleteEntry1", "&Delete Entry", "il5_delete.png");
     edit->addSeparator();
     EditGenres1 = item(edit, "EditGenres1", "Edit Genres", nullptr);
+    connect(Exort1, &QAction::triggered, this, dialogs::Guarded([this] { Exort1Click(); }));
+    connect(DeleteEntry1, &QAction::triggered, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
 
     QMenu* help = menuBar()->addMenu("&Help");
     VarnholtWebpage1 = item(help, "VarnholtWebpage1", kMakerPage.caption, "il8_web.png");
@@ -173,14 +190,14 @@ void TForm1::BuildMenu() {
     AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
     AboutFlickstow1->setShortcut(Qt::Key_F1);
 
-    for (QAction* a : {New1, Print1, PrinterSetup1, TWAINSource1, Exort1, ModifyEntry1, DeleteEntry1, EditGenres1,
-                       AboutFlickstow1})
+    for (QAction* a : {New1, Print1, PrinterSetup1, TWAINSource1, ModifyEntry1, EditGenres1, AboutFlickstow1})
         a->setEnabled(false);
 }
 
 void TForm1::BuildListView() {
     Catalogue = new CatalogueModel(this);
-    Catalogue->SetRowIcon(Art("il0_row.png"));
+    Catalogue->SetImages(ImageList1);
+    Catalogue->SetRowImage(0);
     ListView1 = new QTableView(this);
     ListView1->setObjectName("ListView1");
     ListView1->setModel(Catalogue);
@@ -207,6 +224,17 @@ void TForm1::BuildListView() {
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
+    columns->setSectionsClickable(true);
+    columns->setSortIndicatorShown(false);
+    connect(columns, &QHeaderView::sectionClicked, this, dialogs::Guarded([this](int c) { ListView1ColumnClick(c); }));
+    // Any change of any row, selection changes included, refreshes the status bar.
+    auto change = dialogs::Guarded([this] { ListView1Change(); });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, change);
+    connect(Catalogue, &QAbstractItemModel::dataChanged, this, change);
+    connect(Catalogue, &QAbstractItemModel::rowsInserted, this, change);
+    connect(Catalogue, &QAbstractItemModel::rowsRemoved, this, change);
+    connect(Catalogue, &QAbstractItemModel::modelReset, this, change);
+    connect(Catalogue, &QAbstractItemModel::layoutChanged, this, change);
     static constexpr int kWidths[FieldCount] = {200, 40, 100, 80, 50, 50, 80, 70, 50, 50, 50};
     for (int c = 0; c < FieldCount; ++c) columns->resizeSection(c, kWidths[c]);
 }
@@ -319,6 +347,9 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
     case Qt::Key_Escape:
         close();
         return true;
+    case Qt::Key_Delete:
+        SpeedButton3Click();
+        return true;
     default:
         return false;
     }
@@ -327,6 +358,60 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
 void TForm1::SpeedButton5Click() { close(); }
 
 void TForm1::Image1Click() { VHTML1->CallExternUrl(kMakerPage.address); }
+
+void TForm1::ListView1ColumnClick(int column) {
+    SortColumn = column;
+    for (int c = 0; c < FieldCount; ++c)
+        if (c != column) Catalogue->SetHeaderImage(c, -1);
+    SortDescending = Catalogue->HeaderImage(column) == 1;
+    Catalogue->SetHeaderImage(column, SortDescending ? 2 : 1);
+    Catalogue->Reorder(SortOrder(Catalogue->Records(), SortColumn, SortDescending));
+}
+
+int TForm1::ListView1Compare(int row1, int row2) const {
+    return CompareRows(Catalogue->Records(), static_cast<size_t>(row1), static_cast<size_t>(row2), SortColumn,
+                       SortDescending);
+}
+
+void TForm1::ListView1Change() { UpdateStatusBar(); }
+
+std::vector<bool> TForm1::SelectedRows() const {
+    std::vector<bool> flagged(static_cast<size_t>(Catalogue->rowCount()));
+    for (const QItemSelectionRange& r : ListView1->selectionModel()->selection())
+        std::fill(flagged.begin() + r.top(), flagged.begin() + r.bottom() + 1, true);
+    return flagged;
+}
+
+void TForm1::SpeedButton3Click() {
+    std::vector<bool> flagged = SelectedRows();
+    auto first = std::find(flagged.begin(), flagged.end(), true);
+    if (first == flagged.end()) return;
+    SkipNextKeyUp = true;
+    if (dialogs::MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
+                            dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
+        return;
+    int firstRow = static_cast<int>(first - flagged.begin());
+    int scrolled = ListView1->verticalScrollBar()->value();
+    Catalogue->RemoveFlagged(flagged);
+    DataModified = true;
+    UpdateStatusBar();
+    // Keep the place in the list: the row after the first deleted one
+    // becomes the current row, unselected.
+    ListView1->verticalScrollBar()->setValue(scrolled);
+    if (int rows = Catalogue->rowCount())
+        ListView1->selectionModel()->setCurrentIndex(Catalogue->index(std::min(firstRow, rows - 1), 0),
+                                                     QItemSelectionModel::NoUpdate);
+}
+
+void TForm1::Exort1Click() {
+    SaveDialog1->FileName.clear();
+    SaveDialog1->InitialDir = VReg1->Pop("LastExportDir");
+    if (!SaveDialog1->Execute()) return;
+    AnsiString path = SaveDialog1->FileName;
+    VReg1->Push("LastExportDir", ExportFolderOf(path));
+    ExportKind kind = SaveDialog1->FilterIndex == 2 ? ExportKind::Text : ExportKind::Csv;
+    files::ReplaceWholeFile(WithExportExtension(path, kind), BuildExport(Catalogue->Records(), kind));
+}
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

@@ -15,6 +15,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TImage;
+class TSaveDialog;
 class TVHTML;
 class TVReg;
 
@@ -41,7 +42,15 @@ public:
     TVReg* VReg1;
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
+    TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
+    // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
+    // the menu pictures.
+    QList<QIcon> ImageList1;
+
+    // The column the list was last sorted by, and its direction.
+    int SortColumn = 0;
+    bool SortDescending = false;
 
     // Main menu items.
     QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;
@@ -67,6 +76,11 @@ public:
     bool FormKeyUp(QKeyEvent* key);
     void SpeedButton5Click();
     void Image1Click();
+    void ListView1ColumnClick(int column);
+    int ListView1Compare(int row1, int row2) const;
+    void ListView1Change();
+    void SpeedButton3Click();
+    void Exort1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +92,8 @@ private:
     void BuildListView();
     void BuildStatusBar();
     QToolButton* AddToolButton(const char* name, const char* caption, const char* image);
+    // One flag per row: is it selected?
+    std::vector<bool> SelectedRows() const;
 
     QLabel* panels_[3];
     KeyPreview* keyPreview_;

@@ -105,6 +105,7 @@ void ShowCurrentException() {
 
 namespace test {
 void Enable() { Test().enabled = true; }
+bool Enabled() { return Test().enabled; }
 void QueueAnswer(int answer) { Test().answers.push_back(answer); }
 int PendingAnswers() { return static_cast<int>(Test().answers.size()); }
 const std::vector<ShownBox>& Log() { return Test().log; }

@@ -62,6 +62,7 @@ struct ShownBox {
 // From now on boxes are not shown: each is logged and answered with the next
 // queued answer. A box with no answer queued ends the test run at once.
 void Enable();
+bool Enabled();
 void QueueAnswer(int answer);
 int PendingAnswers();
 const std::vector<ShownBox>& Log();

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "dialogs/Application.h"
+#include "dialogs/FileDialogs.h"
 #include "files/files.h"
 #include "module/module.h"
 
@@ -28,6 +29,7 @@ void FreshSandbox() {
     setenv("HOME", QFile::encodeName(g_root->path() + "/home").constData(), 1);
     module::test::SetExecutablePath(g_programDir + "flickstow");
     dialogs::test::Reset();
+    dialogs::test::ResetFileDialogs();
 }
 
 AnsiString ProgramDir() { return g_programDir; }

@@ -1,0 +1,23 @@
+#pragma once
+// The catalogue as other programs read it: comma-separated values, one film
+// per line, or a text listing of one field per line. Both carry the first
+// eight fields (Title to Viewed) of every film in display order, CR LF after
+// every line.
+
+#include "catalogue/RecordStore.h"
+
+enum class ExportKind { Csv, Text };
+
+// A field holding a comma or a double quote goes out in double quotes with
+// its double quotes doubled, so it cannot shift the columns after it; every
+// other field goes out as it is, each followed by a comma.
+AnsiString BuildExport(const RecordStore& rows, ExportKind kind);
+
+// The path with ".csv" or ".txt" appended unless its last four characters
+// already are that extension, in any case.
+AnsiString WithExportExtension(const AnsiString& path, ExportKind kind);
+
+// The folder to offer next time: the path up to its last separator, without
+// that separator unless it is the root ("/films/a.csv" -> "/films",
+// "/a.csv" -> "/").
+AnsiString ExportFolderOf(const AnsiString& path);

@@ -1,0 +1,169 @@
+#include "TestSupport.h"
+#include "Vreg/Vreg.h"
+#include "catalogue/CatalogueFile.h"
+#include "dialogs/FileDialogs.h"
+#include "files/files.h"
+#include "mainwindow/Export.h"
+#include "mainwindow/TForm1.h"
+
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <memory>
+
+using namespace testsupport;
+using dialogs::test::FileDialogLog;
+using dialogs::test::QueueFileDialogAnswer;
+
+namespace {
+const MovieRecord kSolaris{"Solaris", "3", "Drama", "English", "DVD", "1", "Owned", "Yes", "9", "t_s1.jpg", "Ocean"};
+const MovieRecord kStalker{"Stalker", "4", "Drama", "German", "VHS", "2", "Lend To", "No", "", "", ""};
+}  // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> form;
+
+    TForm1* Show(const std::vector<MovieRecord>& films) {
+        RecordStore rows;
+        for (const MovieRecord& f : films) rows.Append(f);
+        WriteFile(InProgramDir("data.vrx"), SerializeCatalogue(rows));
+        form = std::make_unique<TForm1>();
+        form->show();
+        return form.get();
+    }
+    AnsiString ExportDir() { return InProgramDir("exports"); }
+
+private slots:
+    void init() {
+        FreshSandbox();
+        QDir().mkpath(QString::fromStdString(ExportDir()));
+    }
+    void cleanup() { form.reset(); }
+
+    void csvAndTextForms() {
+        RecordStore rows;
+        rows.Append(kSolaris);
+        rows.Append(kStalker);
+        QCOMPARE(BuildExport(rows, ExportKind::Csv),
+                 AnsiString("Solaris,3,Drama,English,DVD,1,Owned,Yes,\r\nStalker,4,Drama,German,VHS,2,Lend To,No,\r\n"));
+        QCOMPARE(BuildExport(rows, ExportKind::Text),
+                 AnsiString("Solaris\r\n3\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n"
+                            "Stalker\r\n4\r\nDrama\r\nGerman\r\nVHS\r\n2\r\nLend To\r\nNo\r\n\r\n"));
+        QCOMPARE(BuildExport(RecordStore(), ExportKind::Csv), AnsiString());
+        QCOMPARE(BuildExport(RecordStore(), ExportKind::Text), AnsiString());
+    }
+
+    // A comma or a double quote inside a field cannot shift later columns.
+    void csvQuoting() {
+        RecordStore rows;
+        MovieRecord r = kSolaris;
+        r.Title = "Good, Bad, Ugly";
+        r.Genre = "\"Noir\" drama";
+        r.Status = "Lend To Ann";
+        rows.Append(r);
+        QCOMPARE(BuildExport(rows, ExportKind::Csv),
+                 AnsiString("\"Good, Bad, Ugly\",3,\"\"\"Noir\"\" drama\",English,DVD,1,Lend To Ann,Yes,\r\n"));
+        // The text form is written as held.
+        QVERIFY(BuildExport(rows, ExportKind::Text).starts_with("Good, Bad, Ugly\r\n3\r\n\"Noir\" drama\r\n"));
+    }
+
+    void extension_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<bool>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("films.CSV kept") << "films.CSV" << false << "films.CSV";
+        QTest::newRow("films.txt as CSV") << "films.txt" << false << "films.txt.csv";
+        QTest::newRow("films as text") << "films" << true << "films.txt";
+        QTest::newRow("films.Txt as text") << "films.Txt" << true << "films.Txt";
+        QTest::newRow("films.csv as text") << "films.csv" << true << "films.csv.txt";
+        QTest::newRow("short name") << "a" << false << "a.csv";
+    }
+    void extension() {
+        QFETCH(QString, chosen);
+        QFETCH(bool, text);
+        QFETCH(QString, written);
+        TForm1* f = Show({kSolaris});
+        QueueFileDialogAnswer({ExportDir() + "/" + chosen.toStdString(), text ? 2 : 1});
+        f->Exort1->trigger();
+        QVERIFY(Boxes().empty());
+        QCOMPARE(QDir(QString::fromStdString(ExportDir())).entryList(QDir::Files), QStringList{written});
+        AnsiString bytes = ReadFile(ExportDir() + "/" + written.toStdString());
+        QCOMPARE(bytes, text ? AnsiString("Solaris\r\n3\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n")
+                             : AnsiString("Solaris,3,Drama,English,DVD,1,Owned,Yes,\r\n"));
+    }
+
+    void dialogSetUpAndFolderRemembered() {
+        TForm1* f = Show({kSolaris, kStalker});
+        // All films in display order; the selection plays no part.
+        f->ListView1->selectionModel()->select(f->Catalogue->index(1, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f->ListView1ColumnClick(FieldMID);
+        f->ListView1ColumnClick(FieldMID);
+        QueueFileDialogAnswer({ExportDir() + "/list.csv", 1});
+        f->Exort1Click();
+        QCOMPARE(FileDialogLog().size(), size_t(1));
+        const auto& shown = FileDialogLog()[0];
+        QCOMPARE(shown.title, AnsiString("Export to CSV File"));
+        QCOMPARE(shown.filter, AnsiString("Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt"));
+        QCOMPARE(shown.defaultExt, AnsiString("csv"));
+        QCOMPARE(shown.filterIndex, 1);
+        QCOMPARE(shown.initialDir, AnsiString());
+        QCOMPARE(f->VReg1->Pop("LastExportDir"), ExportDir());
+        QCOMPARE(ReadFile(ExportDir() + "/list.csv"),
+                 AnsiString("Stalker,4,Drama,German,VHS,2,Lend To,No,\r\nSolaris,3,Drama,English,DVD,1,Owned,Yes,\r\n"));
+        QVERIFY(!f->DataModified);
+        // The next dialog opens there, with an empty name.
+        QueueFileDialogAnswer({});
+        f->Exort1Click();
+        QCOMPARE(FileDialogLog()[1].initialDir, ExportDir());
+        QCOMPARE(FileDialogLog()[1].fileName, AnsiString());
+    }
+
+    void cancelWritesNothing() {
+        TForm1* f = Show({kSolaris});
+        QueueFileDialogAnswer({});
+        f->Exort1Click();
+        QCOMPARE(f->VReg1->Pop("LastExportDir"), AnsiString());
+        QVERIFY(QDir(QString::fromStdString(ExportDir())).entryList(QDir::Files).isEmpty());
+    }
+
+    void emptyCatalogueGivesEmptyFile() {
+        TForm1* f = Show({});
+        QueueFileDialogAnswer({ExportDir() + "/none.txt", 2});
+        f->Exort1Click();
+        QVERIFY(files::FileExists(ExportDir() + "/none.txt"));
+        QCOMPARE(ReadFile(ExportDir() + "/none.txt"), AnsiString());
+    }
+
+    void cannotCreateFile() {
+        TForm1* f = Show({kSolaris});
+        QVERIFY(QDir().mkpath(QString::fromStdString(ExportDir() + "/taken.csv")));
+        QueueFileDialogAnswer({ExportDir() + "/taken.csv", 1});
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        f->Exort1->trigger();
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(Boxes()[0].text, "Cannot create file " + ExportDir() + "/taken.csv.");
+        QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
+        QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
+        QCOMPARE(f->VReg1->Pop("LastExportDir"), ExportDir());
+    }
+
+    void folderOf_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("folder") << "/films/a.csv" << "/films";
+        QTest::newRow("root") << "/a.csv" << "/";
+        QTest::newRow("deeper") << "/home/ann/lists/x" << "/home/ann/lists";
+        QTest::newRow("no folder") << "a.csv" << "";
+    }
+    void folderOf() {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QCOMPARE(QString::fromStdString(ExportFolderOf(path.toStdString())), folder);
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestExport)
+#include "test_export.moc"

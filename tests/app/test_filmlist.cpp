@@ -1,0 +1,250 @@
+#include "TestSupport.h"
+#include "catalogue/CatalogueFile.h"
+#include "files/files.h"
+#include "mainwindow/TForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QToolButton>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+MovieRecord Film(const char* title, const char* mid = "1", const char* genre = "Drama", const char* disks = "1",
+                 const char* rating = "") {
+    return {title, mid, genre, "English", "DVD", disks, "Owned", "Yes", rating, "", ""};
+}
+
+}  // namespace
+
+class TestFilmList : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm1> form;
+
+    TForm1* Show(const std::vector<MovieRecord>& films) {
+        RecordStore rows;
+        for (const MovieRecord& f : films) rows.Append(f);
+        WriteFile(InProgramDir("data.vrx"), SerializeCatalogue(rows));
+        form = std::make_unique<TForm1>();
+        form->show();
+        return form.get();
+    }
+    QStringList Column(int column) const {
+        QStringList out;
+        for (int r = 0; r < form->Catalogue->rowCount(); ++r)
+            out << form->Catalogue->index(r, column).data().toString();
+        return out;
+    }
+    QList<int> Marks() const {
+        QList<int> out;
+        for (int c = 0; c < FieldCount; ++c) out << form->Catalogue->HeaderImage(c);
+        return out;
+    }
+    static QList<int> MarkOn(int column, int image) {
+        QList<int> out(FieldCount, -1);
+        out[column] = image;
+        return out;
+    }
+    void Select(std::initializer_list<int> rows) {
+        QItemSelectionModel* sel = form->ListView1->selectionModel();
+        sel->clearSelection();
+        for (int r : rows)
+            sel->select(form->Catalogue->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+private slots:
+    void init() { FreshSandbox(); }
+    void cleanup() { form.reset(); }
+
+    void titleClickedThreeTimes() {
+        TForm1* f = Show({Film("beta"), Film("Alpha"), Film("gamma")});
+        QCOMPARE(Marks(), QList<int>(FieldCount, -1));
+        f->ListView1ColumnClick(FieldTitle);
+        QCOMPARE(Column(FieldTitle), (QStringList{"Alpha", "beta", "gamma"}));
+        QCOMPARE(Marks(), MarkOn(FieldTitle, 1));
+        f->ListView1ColumnClick(FieldTitle);
+        QCOMPARE(Column(FieldTitle), (QStringList{"gamma", "beta", "Alpha"}));
+        QCOMPARE(Marks(), MarkOn(FieldTitle, 2));
+        QVERIFY(f->SortDescending);
+        f->ListView1ColumnClick(FieldTitle);
+        QCOMPARE(Column(FieldTitle), (QStringList{"Alpha", "beta", "gamma"}));
+        QCOMPARE(Marks(), MarkOn(FieldTitle, 1));
+        // The header shows the mark the model holds.
+        QVERIFY(!f->Catalogue->headerData(FieldTitle, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull());
+        QVERIFY(f->Catalogue->headerData(FieldGenre, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull());
+    }
+
+    void anotherColumnStartsAscending() {
+        TForm1* f = Show({Film("A", "1", "Drama"), Film("B", "2", "Action"), Film("C", "3", "Horror")});
+        f->ListView1ColumnClick(FieldTitle);
+        f->ListView1ColumnClick(FieldTitle);
+        f->ListView1ColumnClick(FieldGenre);
+        QCOMPARE(Column(FieldGenre), (QStringList{"Action", "Drama", "Horror"}));
+        QCOMPARE(Marks(), MarkOn(FieldGenre, 1));
+        QCOMPARE(f->SortColumn, int(FieldGenre));
+        QVERIFY(!f->SortDescending);
+    }
+
+    void headerClickSorts() {
+        TForm1* f = Show({Film("b"), Film("a")});
+        QTest::mouseClick(f->ListView1->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(f->ListView1->horizontalHeader()->sectionViewportPosition(0) + 20, 5));
+        QCOMPARE(Column(FieldTitle), (QStringList{"a", "b"}));
+    }
+
+    void numericAndTextColumns_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QStringList>("ascending");
+        QTest::newRow("# as numbers") << int(FieldMID) << QStringList{"10", "9", "100"} << QStringList{"9", "10", "100"};
+        QTest::newRow("Disks as numbers") << int(FieldDisks) << QStringList{"10", "2", "-1"} << QStringList{"-1", "2", "10"};
+        QTest::newRow("Rating as text") << int(FieldRating) << QStringList{"9", "10", "100"} << QStringList{"10", "100", "9"};
+        QTest::newRow("prefix first") << int(FieldTitle) << QStringList{"Star Wars", "Star", "star trek"}
+                                      << QStringList{"Star", "star trek", "Star Wars"};
+        // Only a-z fold: bytes after 'Z' such as '_' sort after all letters.
+        QTest::newRow("underscore after letters") << int(FieldTitle) << QStringList{"a_", "aZ", "ab"}
+                                                  << QStringList{"ab", "aZ", "a_"};
+        QTest::newRow("numbers before others") << int(FieldMID) << QStringList{"x", "5", "abc", "3"}
+                                               << QStringList{"3", "5", "x", "abc"};
+    }
+    void numericAndTextColumns() {
+        QFETCH(int, column);
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, ascending);
+        std::vector<MovieRecord> films;
+        for (const QString& v : values) {
+            MovieRecord r = Film("t");
+            r.Field(column) = v.toStdString();
+            films.push_back(r);
+        }
+        TForm1* f = Show(films);
+        f->ListView1ColumnClick(column);
+        QCOMPARE(Column(column), ascending);
+    }
+
+    // Texts that are not whole numbers stay after the numbers, in their
+    // present order, in both directions.
+    void nonNumbersLastBothWays() {
+        TForm1* f = Show({Film("a", "x"), Film("b", "2"), Film("c", "n/a"), Film("d", "7"), Film("e", "1a")});
+        f->ListView1ColumnClick(FieldMID);
+        QCOMPARE(Column(FieldTitle), (QStringList{"b", "d", "a", "c", "e"}));
+        f->ListView1ColumnClick(FieldMID);
+        QCOMPARE(Column(FieldTitle), (QStringList{"d", "b", "a", "c", "e"}));
+    }
+
+    void compareFoldsOnlyAsciiLetters() {
+        TForm1* f = Show({Film("abc"), Film("ABC"), Film("\xe9t\xe9"), Film("\xc9T\xc9")});
+        f->SortColumn = FieldTitle;
+        f->SortDescending = false;
+        QCOMPARE(f->ListView1Compare(0, 1), 0);
+        QVERIFY(f->ListView1Compare(2, 3) > 0);  // 0xE9 after 0xC9
+        f->SortDescending = true;
+        QVERIFY(f->ListView1Compare(2, 3) < 0);
+        QCOMPARE(f->ListView1Compare(0, 1), 0);
+    }
+
+    void equalKeysKeepTheirOrder() {
+        TForm1* f = Show({Film("b1", "1", "X"), Film("a", "1", "Y"), Film("b2", "1", "X"), Film("b3", "1", "x")});
+        f->ListView1ColumnClick(FieldGenre);
+        QCOMPARE(Column(FieldTitle), (QStringList{"b1", "b2", "b3", "a"}));
+        f->ListView1ColumnClick(FieldGenre);
+        QCOMPARE(Column(FieldTitle), (QStringList{"a", "b1", "b2", "b3"}));
+    }
+
+    void sortingMovesSelectionAndIsSaved() {
+        TForm1* f = Show({Film("c", "3"), Film("a", "1"), Film("b", "2")});
+        Select({0});
+        f->ListView1ColumnClick(FieldTitle);
+        QVERIFY(!f->DataModified);
+        QCOMPARE(f->StatusPanelText(0), QString());
+        QVERIFY(f->ListView1->selectionModel()->isRowSelected(2, {}));
+        QCOMPARE(f->StatusPanelText(2), QString("  1 Filmes selected"));
+        f->DataModified = true;  // something else changed; the save writes the sorted order
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        QVERIFY(f->close());
+        RecordStore saved;
+        ParseCatalogue(ReadFile(InProgramDir("data.vrx")), saved);
+        QCOMPARE(saved.Field(0, FieldTitle), std::string_view("a"));
+        QCOMPARE(saved.Field(2, FieldTitle), std::string_view("c"));
+    }
+
+    void selectionCountsInStatusBar() {
+        TForm1* f = Show({Film("a"), Film("b"), Film("c"), Film("d")});
+        Select({0, 2, 3});
+        QCOMPARE(f->StatusPanelText(2), QString("  3 Filmes selected"));
+        f->ListView1->selectionModel()->select(f->Catalogue->index(2, 0),
+                                               QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+        QCOMPARE(f->StatusPanelText(2), QString("  2 Filmes selected"));
+        f->ListView1->selectAll();
+        QCOMPARE(f->StatusPanelText(2), QString("  4 Filmes selected"));
+        f->Catalogue->AppendRecord(Film("e"));
+        QCOMPARE(f->StatusPanelText(1), QString("  5 Filmes listed"));
+    }
+
+    void deleteSelectedAfterOneYes() {
+        TForm1* f = Show({Film("a"), Film("b"), Film("c"), Film("d"), Film("e")});
+        WriteFile(InProgramDir("t_b1.jpg"), "jpeg");
+        MovieRecord b = f->Catalogue->Record(1);
+        b.Picture = "t_b1.jpg";
+        f->Catalogue->SetRecord(1, b);
+        Select({1, 3, 4});
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        f->ToolButton2->click();
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(Boxes()[0].text, AnsiString("Do you really want to delete all selected titles?"));
+        QCOMPARE(Boxes()[0].caption, AnsiString("Confirm deletion"));
+        QCOMPARE(Boxes()[0].icon, dialogs::Icon::Warning);
+        QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::YesNo);
+        QCOMPARE(Column(FieldTitle), (QStringList{"a", "c"}));
+        QVERIFY(f->DataModified);
+        QCOMPARE(f->StatusPanelText(0), QString("  Modified"));
+        QCOMPARE(f->StatusPanelText(1), QString("  2 Filmes listed"));
+        QCOMPARE(f->StatusPanelText(2), QString("  0 Filmes selected"));
+        // The cover file stays.
+        QVERIFY(files::FileExists(InProgramDir("t_b1.jpg")));
+    }
+
+    void deleteAnsweredNoOrNothingSelected() {
+        TForm1* f = Show({Film("a"), Film("b"), Film("c")});
+        f->DeleteEntry1->trigger();  // nothing selected: no question
+        QVERIFY(Boxes().empty());
+        QVERIFY(!f->SkipNextKeyUp);
+        Select({0, 1, 2});
+        dialogs::test::QueueAnswer(dialogs::IDNO);
+        f->DeleteEntry1->trigger();
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(f->Catalogue->rowCount(), 3);
+        QVERIFY(!f->DataModified);
+        QCOMPARE(f->StatusPanelText(0), QString());
+    }
+
+    // The Delete key in the list asks; the release of the key that answered
+    // the box does not act on the list again.
+    void deleteKeyAndSkippedRelease() {
+        TForm1* f = Show({Film("a"), Film("b"), Film("c"), Film("d")});
+        QApplication::setActiveWindow(f);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        f->ListView1->setFocus();
+        Select({0});
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        QTest::keyRelease(f->ListView1, Qt::Key_Delete);
+        QCOMPARE(Column(FieldTitle), (QStringList{"b", "c", "d"}));
+        QVERIFY(f->SkipNextKeyUp);
+        Select({0});
+        QTest::keyRelease(f->ListView1, Qt::Key_Delete);  // the answering key's release
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(f->Catalogue->rowCount(), 3);
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        QTest::keyRelease(f->ListView1, Qt::Key_Delete);
+        QCOMPARE(Column(FieldTitle), (QStringList{"c", "d"}));
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestFilmList)
+#include "test_filmlist.moc"
