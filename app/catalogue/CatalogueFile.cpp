@@ -1,5 +1,7 @@
 #include "catalogue/CatalogueFile.h"
 
+#include "files/files.h"
+
 #include <cstring>
 
 namespace {
@@ -79,22 +81,40 @@ void ParseCatalogue(std::string_view text, RecordStore& rows) {
     }
 }
 
-AnsiString SerializeCatalogue(const RecordStore& rows) {
+void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out) {
     // File order of the fields; the list order differs only in the MID.
     static constexpr int kFileOrder[] = {FieldTitle,  FieldGenre,  FieldLanguage, FieldMedia,
                                          FieldDisks,  FieldStatus, FieldViewed,   FieldMID,
                                          FieldRating, FieldPicture, FieldDescription};
+    // Eleven fields with their LF separators become thirteen CR LF lines:
+    // ten more bytes for the line ends, nine for the empty line and "***".
     size_t total = 0;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        for (std::string_view f : rows.Fields(i)) total += f.size() + 2;
-        total += 7;
-    }
-    AnsiString out;
-    out.reserve(total);
-    for (size_t i = 0; i < rows.size(); ++i) {
+    for (size_t i = from; i < to; ++i) total += rows.RecordBytes(i).size() + 19;
+    size_t at = out.size();
+    out.resize(at + total);
+    char* o = out.data() + at;
+    auto put = [&o](std::string_view s) {
+        std::memcpy(o, s.data(), s.size());
+        o += s.size();
+    };
+    for (size_t i = from; i < to; ++i) {
         RecordStore::FieldViews f = rows.Fields(i);
-        for (int field : kFileOrder) out.append(f[static_cast<size_t>(field)]).append("\r\n");
-        out.append("\r\n***\r\n");
+        for (int field : kFileOrder) {
+            put(f[static_cast<size_t>(field)]);
+            put("\r\n");
+        }
+        put("\r\n***\r\n");
     }
+}
+
+AnsiString SerializeCatalogue(const RecordStore& rows) {
+    AnsiString out;
+    AppendCatalogueText(rows, 0, rows.size(), out);
     return out;
+}
+
+void WriteCatalogueFile(const AnsiString& path, const RecordStore& rows) {
+    files::ReplaceWholeFile(path, rows.Pieces([&rows](size_t from, size_t to, AnsiString& piece) {
+        AppendCatalogueText(rows, from, to, piece);
+    }));
 }

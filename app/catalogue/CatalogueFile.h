@@ -34,5 +34,10 @@ AnsiString NextFreeMID(const RecordStore& rows);
 // gets the next free MID. Any bytes give rows; nothing is reported.
 void ParseCatalogue(std::string_view text, RecordStore& rows);
 
-// The file's text for the rows, in their order.
+// Appends the file's text for rows [from, to) to out.
+void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out);
+// The file's text for all rows, in their order.
 AnsiString SerializeCatalogue(const RecordStore& rows);
+// Replaces the file with the rows' text, atomically, written piece by piece.
+// Raises EFCreateError "Cannot create file %s".
+void WriteCatalogueFile(const AnsiString& path, const RecordStore& rows);

@@ -11,28 +11,27 @@ size_t StoredLength(std::string_view text) {
 }
 }  // namespace
 
-std::string_view RecordStore::Bytes(const Slot& s) const { return {chunks_[s.chunk].get() + s.offset, s.length}; }
+std::string_view RecordStore::Bytes(const Slot& s) const {
+    return {chunks_[s.chunk].get() + s.offset + kHeader, s.length - kHeader};
+}
 
-RecordStore::FieldViews RecordStore::Fields(size_t row) const {
-    FieldViews out;
-    std::string_view rest = Bytes(slots_[row]);
-    for (int f = 0; f < FieldCount; ++f) {
-        size_t lf = f + 1 < FieldCount ? rest.find('\n') : rest.size();
-        out[static_cast<size_t>(f)] = rest.substr(0, lf);
-        rest.remove_prefix(std::min(rest.size(), lf + 1));
-    }
-    return out;
+uint32_t RecordStore::FieldEnd(const Slot& s, int field) const {
+    if (field == FieldCount - 1) return s.length - kHeader;
+    uint32_t end;
+    std::memcpy(&end, chunks_[s.chunk].get() + s.offset + sizeof end * static_cast<size_t>(field), sizeof end);
+    return end;
 }
 
 std::string_view RecordStore::Field(size_t row, int field) const {
-    std::string_view rest = Bytes(slots_[row]);
-    for (int f = 0; f < field; ++f) {
-        const void* lf = std::memchr(rest.data(), '\n', rest.size());
-        if (!lf) return {};
-        rest.remove_prefix(static_cast<size_t>(static_cast<const char*>(lf) - rest.data()) + 1);
-    }
-    const void* lf = std::memchr(rest.data(), '\n', rest.size());
-    return lf ? rest.substr(0, static_cast<size_t>(static_cast<const char*>(lf) - rest.data())) : rest;
+    const Slot& s = slots_[row];
+    uint32_t begin = field == 0 ? 0 : FieldEnd(s, field - 1) + 1;
+    return Bytes(s).substr(begin, FieldEnd(s, field) - begin);
+}
+
+RecordStore::FieldViews RecordStore::Fields(size_t row) const {
+    FieldViews out;
+    for (int f = 0; f < FieldCount; ++f) out[static_cast<size_t>(f)] = Field(row, f);
+    return out;
 }
 
 MovieRecord RecordStore::Get(size_t row) const {
@@ -64,14 +63,20 @@ char* RecordStore::Reserve(size_t length, Slot& slot) {
 }
 
 RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
-    size_t length = FieldCount - 1;
+    size_t length = kHeader + FieldCount - 1;
     for (std::string_view f : fields) length += StoredLength(f);
     Slot slot{};
-    char* out = Reserve(length, slot);
+    char* header = Reserve(length, slot);
+    char* text = header + kHeader;
+    char* out = text;
     for (int f = 0; f < FieldCount; ++f) {
         if (f) *out++ = '\n';
         for (char c : fields[static_cast<size_t>(f)])
             if (c != '\r' && c != '\n') *out++ = c;
+        if (f + 1 < FieldCount) {
+            auto end = static_cast<uint32_t>(out - text);
+            std::memcpy(header + sizeof end * static_cast<size_t>(f), &end, sizeof end);
+        }
     }
     return slot;
 }

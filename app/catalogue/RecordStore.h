@@ -1,12 +1,14 @@
 #pragma once
 // Compact storage of the catalogue's records, in display order. Each record's
 // eleven fields lie one after another, separated by LF, in large shared
-// chunks; a row is a 12-byte slot pointing at its bytes. A million films take
-// little more than the bytes of their texts, and reordering or removing rows
-// moves only slots.
+// chunks, behind a small header holding where each field ends; a row is a
+// 12-byte slot pointing at its bytes. A million films take little more than
+// the bytes of their texts, any field is found at once, and reordering or
+// removing rows moves only slots.
 
 #include "catalogue/MovieRecord.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -22,6 +24,8 @@ public:
     MovieRecord Get(size_t row) const;
     std::string_view Field(size_t row, int field) const;
     FieldViews Fields(size_t row) const;
+    // The row's fields as stored: eleven texts joined by LF.
+    std::string_view RecordBytes(size_t row) const { return Bytes(slots_[row]); }
 
     // Stores the fields with every CR and LF dropped.
     void Append(const MovieRecord& record);
@@ -35,13 +39,33 @@ public:
     void RemoveFlagged(const std::vector<bool>& flagged);
 
 
+    // Makes a file's text piece by piece, a few thousand rows at a time: the
+    // result, called with an emptied buffer, has append(from, to, buffer) add
+    // the text of rows [from, to) and says whether there was any.
+    template <class Append>
+    auto Pieces(Append append) const {
+        return [this, append, next = size_t(0)](AnsiString& piece) mutable {
+            if (next >= size()) return false;
+            size_t to = std::min(size(), next + kRowsPerPiece);
+            append(next, to, piece);
+            next = to;
+            return true;
+        };
+    }
+
 private:
+    static constexpr size_t kRowsPerPiece = 8192;
+
     struct Slot {
         uint32_t chunk, offset, length;
     };
     static constexpr uint32_t kChunkSize = 1u << 22;
+    // End offsets of the first ten fields within the text; the last field
+    // ends with the text.
+    static constexpr uint32_t kHeader = (FieldCount - 1) * sizeof(uint32_t);
 
     std::string_view Bytes(const Slot& s) const;
+    uint32_t FieldEnd(const Slot& s, int field) const;
     Slot Store(const FieldViews& fields);
     char* Reserve(size_t length, Slot& slot);
 

@@ -12,6 +12,11 @@ enum class ExportKind { Csv, Text };
 // its double quotes doubled, so it cannot shift the columns after it; every
 // other field goes out as it is, each followed by a comma.
 AnsiString BuildExport(const RecordStore& rows, ExportKind kind);
+// The same for rows [from, to), appended to out.
+void AppendExport(const RecordStore& rows, size_t from, size_t to, ExportKind kind, AnsiString& out);
+// Replaces the file with the export, atomically, written piece by piece.
+// Raises EFCreateError "Cannot create file %s".
+void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind);
 
 // The path with ".csv" or ".txt" appended unless its last four characters
 // already are that extension, in any case.

@@ -278,7 +278,7 @@ void TForm1::LoadCatalogue() {
 void TForm1::SaveCatalogue() {
     AnsiString path = CatalogueFilePath();
     if (catalogueUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
-    files::ReplaceWholeFile(path, SerializeCatalogue(Catalogue->Records()));
+    WriteCatalogueFile(path, Catalogue->Records());
 }
 
 AnsiString TForm1::NextFreeMID() { return ::NextFreeMID(Catalogue->Records()); }
@@ -410,7 +410,7 @@ void TForm1::Exort1Click() {
     AnsiString path = SaveDialog1->FileName;
     VReg1->Push("LastExportDir", ExportFolderOf(path));
     ExportKind kind = SaveDialog1->FilterIndex == 2 ? ExportKind::Text : ExportKind::Csv;
-    files::ReplaceWholeFile(WithExportExtension(path, kind), BuildExport(Catalogue->Records(), kind));
+    WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

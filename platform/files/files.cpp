@@ -24,13 +24,15 @@ AnsiString Displayed(const AnsiString& path) { return ansi::FromQString(QFile::d
     throw EFCreateError(ansi::Format("Cannot create file %s", Displayed(path)));
 }
 
+// Writes the bytes; a write error injected by the test hook strikes once
+// its byte count is used up.
 bool WriteAll(int fd, std::string_view bytes) {
     size_t limit = bytes.size();
     bool injected = false;
     if (g_failWriteAfter) {
         injected = *g_failWriteAfter < limit;
         limit = std::min(limit, *g_failWriteAfter);
-        g_failWriteAfter.reset();
+        *g_failWriteAfter -= limit;
     }
     size_t done = 0;
     while (done < limit) {
@@ -48,12 +50,6 @@ mode_t NewFileMode(const AnsiString& path) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
-}
-
-AnsiString FolderOf(const AnsiString& path) {
-    size_t slash = path.rfind('/');
-    if (slash == AnsiString::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -87,21 +83,40 @@ AnsiString ReadWholeFile(const AnsiString& path) {
 }
 
 void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
+    bool given = false;
+    ReplaceWholeFile(path, [&](AnsiString& piece) {
+        if (given) return false;
+        piece.assign(bytes);
+        return given = true;
+    });
+}
+
+void ReplaceWholeFile(const AnsiString& path, const Producer& produce) {
     if (path.empty()) CannotCreate(path);
     AnsiString temp = path + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) CannotCreate(path);
-    bool ok = ::fchmod(fd, NewFileMode(path)) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, NewFileMode(path)) == 0;
+    AnsiString piece;
+    try {
+        while (ok) {
+            piece.clear();
+            if (!produce(piece)) break;
+            ok = WriteAll(fd, piece);
+        }
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    g_failWriteAfter.reset();
+    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
+    // The data is on disk before the rename, so whichever name survives a
+    // crash holds a complete file.
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         CannotCreate(path);
-    }
-    // Make the rename itself durable; a failure here leaves a complete file.
-    int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
 }
 

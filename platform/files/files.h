@@ -5,6 +5,7 @@
 #include "ansi/ansi.h"
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
 
 namespace files {
@@ -20,6 +21,12 @@ AnsiString ReadWholeFile(const AnsiString& path);
 // a failure at any point leaves the previous file as it was. An existing
 // file keeps its permission bits. Raises EFCreateError "Cannot create file %s".
 void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
+// The same for content made piece by piece: each call of the producer puts
+// the next piece into the (emptied) buffer and returns true, or returns false
+// when nothing more follows. A large file is written without ever being
+// whole in memory.
+using Producer = std::function<bool(AnsiString& piece)>;
+void ReplaceWholeFile(const AnsiString& path, const Producer& produce);
 
 // Deletes a file; false when there was none or it could not be deleted.
 bool DeleteFile(const AnsiString& path);

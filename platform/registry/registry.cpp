@@ -231,6 +231,9 @@ void TRegistry::WriteValue(const AnsiString& name, ValueType type, const AnsiStr
     auto fail = [&] { throw ERegistryException(ansi::Format("Failed to set data for '%s'", name)); };
     if (!openKey_) fail();
     Hive hive = Load();
+    // Writing what is already there changes nothing.
+    if (const Value* old = FindValue(hive, openKey_, name); old && old->name == name && old->type == type && old->data == data)
+        return;
     AddKey(hive, *openKey_);
     hive[ansi::LowerCase(*openKey_)].values[ansi::LowerCase(name)] = Value{name, type, data};
     if (!Save(hive)) fail();

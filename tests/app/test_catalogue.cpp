@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 #include "catalogue/CatalogueFile.h"
+#include "errors/Exception.h"
+#include "files/files.h"
 
 #include <random>
 
@@ -56,6 +58,23 @@ private slots:
         QVERIFY(back.Get(0) == Film("Solaris", "3"));
         QVERIFY(back.Get(1) == Film("Stalker", "3"));
         QCOMPARE(SerializeCatalogue(back), text);
+    }
+
+    // A file written piece by piece holds the same bytes as the text built
+    // whole; an interrupted write keeps the previous file.
+    void writtenInPieces() {
+        testsupport::FreshSandbox();
+        RecordStore rows;
+        for (int i = 0; i < 20000; ++i) rows.Append(Film(("Film " + ansi::IntToStr(i)).c_str(), ansi::IntToStr(i % 9999 + 1).c_str()));
+        AnsiString path = testsupport::InProgramDir("data.vrx");
+        WriteCatalogueFile(path, rows);
+        AnsiString text = testsupport::ReadFile(path);
+        QCOMPARE(text, SerializeCatalogue(rows));
+        QCOMPARE(Lines(text).size(), size_t(20000 * 13));
+        files::test::FailNextWriteAfter(text.size() / 2);
+        rows.Append(Film("One more", "1"));
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, WriteCatalogueFile(path, rows));
+        QCOMPARE(testsupport::ReadFile(path), text);
     }
 
     void emptyCatalogue() {

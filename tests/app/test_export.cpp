@@ -69,6 +69,25 @@ private slots:
         QVERIFY(BuildExport(rows, ExportKind::Text).starts_with("Good, Bad, Ugly\r\n3\r\n\"Noir\" drama\r\n"));
     }
 
+    // Plain and quoted lines mixed, over many pieces: the file written piece
+    // by piece is the text built whole, and that is each line in order.
+    void largeExportMatchesLineByLine() {
+        RecordStore rows;
+        AnsiString expected;
+        for (int i = 0; i < 20000; ++i) {
+            MovieRecord r = kSolaris;
+            r.Title = i % 7 == 0 ? "Film, " + ansi::IntToStr(i) : "Film " + ansi::IntToStr(i);
+            rows.Append(r);
+            expected += (i % 7 == 0 ? "\"" + r.Title + "\"" : r.Title) + ",3,Drama,English,DVD,1,Owned,Yes,\r\n";
+        }
+        QCOMPARE(BuildExport(rows, ExportKind::Csv), expected);
+        WriteExportFile(ExportDir() + "/big.csv", rows, ExportKind::Csv);
+        QCOMPARE(ReadFile(ExportDir() + "/big.csv"), expected);
+        WriteExportFile(ExportDir() + "/big.txt", rows, ExportKind::Text);
+        QCOMPARE(ReadFile(ExportDir() + "/big.txt"), BuildExport(rows, ExportKind::Text));
+        QVERIFY(ReadFile(ExportDir() + "/big.txt").ends_with("Yes\r\n\r\nFilm, 19999\r\n3\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n"));
+    }
+
     void extension_data() {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<bool>("text");

@@ -32,6 +32,32 @@ private slots:
         QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
     }
 
+    // Content made piece by piece arrives whole; a failure in any piece, or
+    // an error raised by the producer, leaves the old file and no temporary.
+    void replaceFromPieces() {
+        AnsiString path = InProgramDir("data.vrx");
+        auto pieces = [](int count) {
+            return [count, next = 0](AnsiString& piece) mutable {
+                if (next == count) return false;
+                piece.append("piece ").append(ansi::IntToStr(next++)).append("\r\n");
+                return true;
+            };
+        };
+        files::ReplaceWholeFile(path, pieces(3));
+        QCOMPARE(ReadFile(path), AnsiString("piece 0\r\npiece 1\r\npiece 2\r\n"));
+        files::test::FailNextWriteAfter(12);  // inside the second piece
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(path, pieces(5)));
+        QCOMPARE(ReadFile(path), AnsiString("piece 0\r\npiece 1\r\npiece 2\r\n"));
+        int calls = 0;
+        QVERIFY_THROWS_EXCEPTION(Exception, files::ReplaceWholeFile(path, [&](AnsiString& piece) -> bool {
+                                     if (++calls == 2) throw Exception("stop");
+                                     piece.push_back('x');
+                                     return true;
+                                 }));
+        QCOMPARE(ReadFile(path), AnsiString("piece 0\r\npiece 1\r\npiece 2\r\n"));
+        QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
+    }
+
     void replaceKeepsPermissions() {
         AnsiString path = InProgramDir("p.txt");
         WriteFile(path, "a");
