@@ -1,14 +1,21 @@
 #pragma once
 // The application object: an error that escapes any event handler is shown
-// in the default error box and the program goes on.
+// in the default error box and the program goes on. The Windows font names
+// the windows ask for resolve to their metric-compatible stand-ins.
 
 #include "dialogs/dialogs.h"
 
 #include <QApplication>
+#include <QFont>
 
 class TApplication : public QApplication {
 public:
-    using QApplication::QApplication;
+    TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+        QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "DejaVu Sans"});
+        QFont::insertSubstitutions("Arial", {"Liberation Sans", "Arimo", "DejaVu Sans"});
+        QFont::insertSubstitutions("Courier New", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"});
+        QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "Tinos", "DejaVu Serif"});
+    }
     bool notify(QObject* receiver, QEvent* event) override {
         bool result = false;
         dialogs::Guard([&] { result = QApplication::notify(receiver, event); });
