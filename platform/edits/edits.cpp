@@ -16,13 +16,16 @@ bool IsTyped(const QString& text) {
 
 }  // namespace
 
+AnsiValidator::AnsiValidator(QLineEdit* edit, int maxLength) : QValidator(edit), edit_(edit), maxLength_(maxLength) {}
+
 QValidator::State AnsiValidator::validate(QString& input, int&) const {
     for (QChar c : input)
         if (!ansi::CanEncode(c)) return Invalid;
+    if (maxLength_ > 0 && input.size() > maxLength_ && input.size() >= edit_->text().size()) return Invalid;
     return Acceptable;
 }
 
-void AcceptOnlyAnsi(QLineEdit* edit) { edit->setValidator(new AnsiValidator(edit)); }
+void AcceptOnlyAnsi(QLineEdit* edit, int maxLength) { edit->setValidator(new AnsiValidator(edit, maxLength)); }
 
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {}
 

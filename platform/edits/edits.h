@@ -12,16 +12,24 @@ class QLineEdit;
 
 namespace edits {
 
-// Rejects any text holding a character outside the code page.
+// Rejects any text holding a character outside the code page and, with a
+// limit, typing beyond that length. The limit counts only what the user
+// types: a longer text put in by the program stays whole and can still be
+// shortened.
 class AnsiValidator : public QValidator {
     Q_OBJECT
 public:
-    using QValidator::QValidator;
+    AnsiValidator(QLineEdit* edit, int maxLength);
     State validate(QString& input, int& pos) const override;
+
+private:
+    QLineEdit* edit_;
+    int maxLength_;
 };
 
-// Gives a single-line edit (or a combo box's edit field) an AnsiValidator.
-void AcceptOnlyAnsi(QLineEdit* edit);
+// Gives a single-line edit (or a combo box's edit field) an AnsiValidator;
+// maxLength 0: no limit.
+void AcceptOnlyAnsi(QLineEdit* edit, int maxLength = 0);
 
 // A multi-line edit holding code-page text, with an optional limit on its
 // length (a line break counts as one character). Typed and pasted text that
