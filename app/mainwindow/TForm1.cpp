@@ -4,6 +4,8 @@
 #include "Vreg/Vreg.h"
 #include "catalogue/CatalogueFile.h"
 #include "dialogs/dialogs.h"
+#include "entryeditor/TForm2.h"
+#include "genres/TForm4.h"
 #include "errors/Exception.h"
 #include "files/files.h"
 #include "keypreview/KeyPreview.h"
@@ -13,6 +15,7 @@
 #include <QCloseEvent>
 #include <QItemSelectionModel>
 #include <algorithm>
+#include <functional>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -81,6 +84,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Image3->hide();
 
     keyPreview_ = new KeyPreview(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
+    ConnectEntryActions();
 }
 
 QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
@@ -319,6 +323,10 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
     case Qt::Key_Escape:
         close();
         return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        SpeedButton4Click();
+        return true;
     default:
         return false;
     }
@@ -327,6 +335,79 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
 void TForm1::SpeedButton5Click() { close(); }
 
 void TForm1::Image1Click() { VHTML1->CallExternUrl(kMakerPage.address); }
+
+// ---- New, modify, genres
+
+namespace {
+// Runs a handler on a double click anywhere in the watched widget.
+class DoubleClickFilter : public QObject {
+public:
+    DoubleClickFilter(QWidget* watched, std::function<void()> handler)
+        : QObject(watched), handler_(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonDblClick) return false;
+        dialogs::Guard(handler_);
+        return true;
+    }
+
+private:
+    std::function<void()> handler_;
+};
+}  // namespace
+
+void TForm1::ConnectEntryActions() {
+    for (QToolButton* b : {ToolButton4, ToolButton1}) b->setEnabled(true);
+    for (QAction* a : {New1, ModifyEntry1, EditGenres1}) a->setEnabled(true);
+    auto newEntry = dialogs::Guarded([this] { SpeedButton1Click(); });
+    auto modifyEntry = dialogs::Guarded([this] { SpeedButton4Click(); });
+    connect(ToolButton4, &QToolButton::clicked, this, newEntry);
+    connect(New1, &QAction::triggered, this, newEntry);
+    connect(ToolButton1, &QToolButton::clicked, this, modifyEntry);
+    connect(ModifyEntry1, &QAction::triggered, this, modifyEntry);
+    connect(EditGenres1, &QAction::triggered, this, dialogs::Guarded([this] { EditGenres1Click(); }));
+    // Also below the last row: the first selected row opens.
+    new DoubleClickFilter(ListView1->viewport(), [this] { SpeedButton4Click(); });
+}
+
+int TForm1::FirstSelectedRow() const {
+    int first = -1;
+    for (const QItemSelectionRange& r : ListView1->selectionModel()->selection())
+        if (first < 0 || r.top() < first) first = r.top();
+    return first;
+}
+
+void TForm1::SpeedButton1Click() {
+    Form2->ModifyMode = false;
+    Form2->exec();
+    if (!Form2->NothingSaved) DataModified = true;
+    UpdateStatusBar();
+}
+
+void TForm1::SpeedButton4Click() {
+    int row = FirstSelectedRow();
+    if (row < 0) return;
+    MovieRecord record = Catalogue->Record(row);
+    Form2->EntryTitle = record.Title;
+    Form2->EntryMID = record.MID;
+    Form2->EntryGenre = record.Genre;
+    Form2->EntryLanguage = record.Language;
+    Form2->EntryMedia = record.Media;
+    Form2->EntryDisks = record.Disks;
+    Form2->EntryStatus = record.Status;
+    Form2->EntryViewed = record.Viewed;
+    Form2->EntryRating = record.Rating;
+    Form2->EntryPicture = record.Picture;
+    Form2->EntryDescription = record.Description;
+    Form2->ModifyMode = true;
+    Form2->ModifiedItem = row;
+    Form2->exec();
+    if (!Form2->NothingSaved) DataModified = true;
+    UpdateStatusBar();
+}
+
+void TForm1::EditGenres1Click() { Form4->exec(); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

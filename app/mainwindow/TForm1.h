@@ -14,6 +14,8 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TForm2;
+class TForm4;
 class TImage;
 class TVHTML;
 class TVReg;
@@ -43,6 +45,10 @@ public:
     QTimer* TwainInitTimer;
     CatalogueModel* Catalogue;
 
+    // The entry editor and the genre editor, shown modally from here.
+    TForm2* Form2 = nullptr;
+    TForm4* Form4 = nullptr;
+
     // Main menu items.
     QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;
     QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1;
@@ -67,6 +73,10 @@ public:
     bool FormKeyUp(QKeyEvent* key);
     void SpeedButton5Click();
     void Image1Click();
+    // New entry, change the first selected entry, edit the genre list.
+    void SpeedButton1Click();
+    void SpeedButton4Click();
+    void EditGenres1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +88,9 @@ private:
     void BuildListView();
     void BuildStatusBar();
     QToolButton* AddToolButton(const char* name, const char* caption, const char* image);
+    void ConnectEntryActions();
+    // The first selected row in display order; -1 when none is selected.
+    int FirstSelectedRow() const;
 
     QLabel* panels_[3];
     KeyPreview* keyPreview_;
