@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
@@ -339,20 +340,30 @@ void TForm1::Image1Click() { VHTML1->CallExternUrl(kMakerPage.address); }
 // ---- New, modify, genres
 
 namespace {
-// Runs a handler on a double click anywhere in the watched widget.
-class DoubleClickFilter : public QObject {
+// A double click anywhere in the list opens the first selected row. A click
+// on the empty space below the rows leaves the selection as it is, so that a
+// double click there still finds the row the user selected.
+class ListDoubleClick : public QObject {
 public:
-    DoubleClickFilter(QWidget* watched, std::function<void()> handler)
-        : QObject(watched), handler_(std::move(handler)) {
-        watched->installEventFilter(this);
+    ListDoubleClick(QTableView* list, std::function<void()> handler)
+        : QObject(list), list_(list), handler_(std::move(handler)) {
+        list->viewport()->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::MouseButtonDblClick) return false;
-        dialogs::Guard(handler_);
-        return true;
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            dialogs::Guard(handler_);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress &&
+            !list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).isValid()) {
+            list_->setFocus(Qt::MouseFocusReason);
+            return true;
+        }
+        return false;
     }
 
 private:
+    QTableView* list_;
     std::function<void()> handler_;
 };
 }  // namespace
@@ -367,8 +378,7 @@ void TForm1::ConnectEntryActions() {
     connect(ToolButton1, &QToolButton::clicked, this, modifyEntry);
     connect(ModifyEntry1, &QAction::triggered, this, modifyEntry);
     connect(EditGenres1, &QAction::triggered, this, dialogs::Guarded([this] { EditGenres1Click(); }));
-    // Also below the last row: the first selected row opens.
-    new DoubleClickFilter(ListView1->viewport(), [this] { SpeedButton4Click(); });
+    new ListDoubleClick(ListView1, [this] { SpeedButton4Click(); });
 }
 
 int TForm1::FirstSelectedRow() const {
