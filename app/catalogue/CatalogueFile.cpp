@@ -1,5 +1,7 @@
 #include "catalogue/CatalogueFile.h"
 
+#include <cstring>
+
 #include "ansi/LineReader.h"
 
 namespace {

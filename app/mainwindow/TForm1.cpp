@@ -321,12 +321,12 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
     }
     if (!ListView1->hasFocus()) return false;
     switch (key->key()) {
-    case Qt::Key_Escape:
-        close();
-        return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         SpeedButton4Click();
+        return true;
+    case Qt::Key_Escape:
+        close();
         return true;
     default:
         return false;
@@ -336,6 +336,23 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
 void TForm1::SpeedButton5Click() { close(); }
 
 void TForm1::Image1Click() { VHTML1->CallExternUrl(kMakerPage.address); }
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    dialogs::Guard([this] { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    bool canClose = false;
+    dialogs::Guard([&] {
+        bool query = true;
+        FormCloseQuery(query);
+        canClose = query;
+    });
+    event->setAccepted(canClose);
+}
 
 // ---- New, modify, genres
 
@@ -418,20 +435,3 @@ void TForm1::SpeedButton4Click() {
 }
 
 void TForm1::EditGenres1Click() { Form4->exec(); }
-
-void TForm1::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (shown_) return;
-    shown_ = true;
-    dialogs::Guard([this] { FormShow(); });
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-    bool canClose = false;
-    dialogs::Guard([&] {
-        bool query = true;
-        FormCloseQuery(query);
-        canClose = query;
-    });
-    event->setAccepted(canClose);
-}

@@ -32,6 +32,10 @@ public:
     // The next key release that reaches the window is ignored.
     bool SkipNextKeyUp = false;
 
+    // The entry editor and the genre editor, shown modally from here.
+    TForm2* Form2 = nullptr;
+    TForm4* Form4 = nullptr;
+
     // Controls and components.
     QWidget* CoolBar1;
     QToolBar* ToolBar1;
@@ -44,10 +48,6 @@ public:
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
     CatalogueModel* Catalogue;
-
-    // The entry editor and the genre editor, shown modally from here.
-    TForm2* Form2 = nullptr;
-    TForm4* Form4 = nullptr;
 
     // Main menu items.
     QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;
@@ -68,29 +68,29 @@ public:
     void TileImage(const TImage* source, TImage* target);
 
     // Handlers.
+    // New entry, change the first selected entry, edit the genre list.
+    void SpeedButton1Click();
+    void SpeedButton4Click();
+    void EditGenres1Click();
     void FormShow();
     void FormCloseQuery(bool& canClose);
     bool FormKeyUp(QKeyEvent* key);
     void SpeedButton5Click();
     void Image1Click();
-    // New entry, change the first selected entry, edit the genre list.
-    void SpeedButton1Click();
-    void SpeedButton4Click();
-    void EditGenres1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void ConnectEntryActions();
+    // The first selected row in display order; -1 when none is selected.
+    int FirstSelectedRow() const;
     void BuildToolBar();
     void BuildMenu();
     void BuildListView();
     void BuildStatusBar();
     QToolButton* AddToolButton(const char* name, const char* caption, const char* image);
-    void ConnectEntryActions();
-    // The first selected row in display order; -1 when none is selected.
-    int FirstSelectedRow() const;
 
     QLabel* panels_[3];
     KeyPreview* keyPreview_;
