@@ -4,44 +4,12 @@
 
 #include <cstring>
 
+#include "ansi/LineReader.h"
+
 namespace {
 
 constexpr size_t kLinesPerRecord = 13;
 constexpr size_t kMaxLine = 4096;
-
-// Splits text into lines at CR LF, lone CR or lone LF, without a final empty
-// line after the last line end.
-class LineReader {
-public:
-    explicit LineReader(std::string_view text) : text_(text) {}
-    bool AtEnd() const { return pos_ >= text_.size(); }
-    std::string_view Next() {
-        const char* base = text_.data();
-        size_t n = text_.size();
-        if (lf_ == kUnknown || lf_ < pos_) {
-            const void* p = std::memchr(base + pos_, '\n', n - pos_);
-            lf_ = p ? static_cast<size_t>(static_cast<const char*>(p) - base) : n;
-        }
-        size_t end = lf_;
-        const void* cr = std::memchr(base + pos_, '\r', lf_ - pos_);
-        size_t next;
-        if (cr) {
-            end = static_cast<size_t>(static_cast<const char*>(cr) - base);
-            next = end + 1 == lf_ ? lf_ + 1 : end + 1;
-        } else {
-            next = lf_ + 1;
-        }
-        std::string_view line(base + pos_, std::min(end - pos_, kMaxLine));
-        pos_ = next;
-        return line;
-    }
-
-private:
-    std::string_view text_;
-    size_t pos_ = 0;
-    static constexpr size_t kUnknown = ~size_t(0);
-    size_t lf_ = kUnknown;  // the next LF at or after pos_ (text size: none)
-};
 
 }  // namespace
 
@@ -64,7 +32,7 @@ AnsiString NextFreeMID(const RecordStore& rows) {
 void ParseCatalogue(std::string_view text, RecordStore& rows) {
     MidTracker mids;
     for (size_t i = 0; i < rows.size(); ++i) mids.Mark(rows.Field(i, FieldMID));
-    LineReader reader(text);
+    ansi::LineReader reader(text, kMaxLine);
     std::array<std::string_view, kLinesPerRecord> line;
     while (!reader.AtEnd()) {
         line.fill({});

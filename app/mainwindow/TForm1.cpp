@@ -7,6 +7,8 @@
 #include "dialogs/FileDialogs.h"
 #include "mainwindow/Export.h"
 #include "dialogs/dialogs.h"
+#include "entryeditor/TForm2.h"
+#include "genres/TForm4.h"
 #include "errors/Exception.h"
 #include "files/files.h"
 #include "keypreview/KeyPreview.h"
@@ -16,11 +18,13 @@
 #include <QCloseEvent>
 #include <QItemSelectionModel>
 #include <algorithm>
+#include <functional>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
@@ -95,6 +99,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Image3->hide();
 
     keyPreview_ = new KeyPreview(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
+    ConnectEntryActions();
 }
 
 QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
@@ -344,6 +349,10 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
     }
     if (!ListView1->hasFocus()) return false;
     switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        SpeedButton4Click();
+        return true;
     case Qt::Key_Escape:
         close();
         return true;
@@ -429,3 +438,85 @@ void TForm1::closeEvent(QCloseEvent* event) {
     });
     event->setAccepted(canClose);
 }
+
+// ---- New, modify, genres
+
+namespace {
+// A double click anywhere in the list opens the first selected row. A click
+// on the empty space below the rows leaves the selection as it is, so that a
+// double click there still finds the row the user selected.
+class ListDoubleClick : public QObject {
+public:
+    ListDoubleClick(QTableView* list, std::function<void()> handler)
+        : QObject(list), list_(list), handler_(std::move(handler)) {
+        list->viewport()->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            dialogs::Guard(handler_);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress &&
+            !list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).isValid()) {
+            list_->setFocus(Qt::MouseFocusReason);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QTableView* list_;
+    std::function<void()> handler_;
+};
+}  // namespace
+
+void TForm1::ConnectEntryActions() {
+    for (QToolButton* b : {ToolButton4, ToolButton1}) b->setEnabled(true);
+    for (QAction* a : {New1, ModifyEntry1, EditGenres1}) a->setEnabled(true);
+    auto newEntry = dialogs::Guarded([this] { SpeedButton1Click(); });
+    auto modifyEntry = dialogs::Guarded([this] { SpeedButton4Click(); });
+    connect(ToolButton4, &QToolButton::clicked, this, newEntry);
+    connect(New1, &QAction::triggered, this, newEntry);
+    connect(ToolButton1, &QToolButton::clicked, this, modifyEntry);
+    connect(ModifyEntry1, &QAction::triggered, this, modifyEntry);
+    connect(EditGenres1, &QAction::triggered, this, dialogs::Guarded([this] { EditGenres1Click(); }));
+    new ListDoubleClick(ListView1, [this] { SpeedButton4Click(); });
+}
+
+int TForm1::FirstSelectedRow() const {
+    int first = -1;
+    for (const QItemSelectionRange& r : ListView1->selectionModel()->selection())
+        if (first < 0 || r.top() < first) first = r.top();
+    return first;
+}
+
+void TForm1::SpeedButton1Click() {
+    Form2->ModifyMode = false;
+    Form2->exec();
+    if (!Form2->NothingSaved) DataModified = true;
+    UpdateStatusBar();
+}
+
+void TForm1::SpeedButton4Click() {
+    int row = FirstSelectedRow();
+    if (row < 0) return;
+    MovieRecord record = Catalogue->Record(row);
+    Form2->EntryTitle = record.Title;
+    Form2->EntryMID = record.MID;
+    Form2->EntryGenre = record.Genre;
+    Form2->EntryLanguage = record.Language;
+    Form2->EntryMedia = record.Media;
+    Form2->EntryDisks = record.Disks;
+    Form2->EntryStatus = record.Status;
+    Form2->EntryViewed = record.Viewed;
+    Form2->EntryRating = record.Rating;
+    Form2->EntryPicture = record.Picture;
+    Form2->EntryDescription = record.Description;
+    Form2->ModifyMode = true;
+    Form2->ModifiedItem = row;
+    Form2->exec();
+    if (!Form2->NothingSaved) DataModified = true;
+    UpdateStatusBar();
+}
+
+void TForm1::EditGenres1Click() { Form4->exec(); }

@@ -14,6 +14,8 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TForm2;
+class TForm4;
 class TImage;
 class TSaveDialog;
 class TVHTML;
@@ -30,6 +32,10 @@ public:
     bool DataModified = false;
     // The next key release that reaches the window is ignored.
     bool SkipNextKeyUp = false;
+
+    // The entry editor and the genre editor, shown modally from here.
+    TForm2* Form2 = nullptr;
+    TForm4* Form4 = nullptr;
 
     // Controls and components.
     QWidget* CoolBar1;
@@ -71,6 +77,10 @@ public:
     void TileImage(const TImage* source, TImage* target);
 
     // Handlers.
+    // New entry, change the first selected entry, edit the genre list.
+    void SpeedButton1Click();
+    void SpeedButton4Click();
+    void EditGenres1Click();
     void FormShow();
     void FormCloseQuery(bool& canClose);
     bool FormKeyUp(QKeyEvent* key);
@@ -87,6 +97,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void ConnectEntryActions();
+    // The first selected row in display order; -1 when none is selected.
+    int FirstSelectedRow() const;
     void BuildToolBar();
     void BuildMenu();
     void BuildListView();

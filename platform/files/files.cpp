@@ -129,6 +129,11 @@ AnsiString JoinPath(const AnsiString& folder, std::string_view name) {
     return out;
 }
 
+AnsiString ExtractFileName(std::string_view path) {
+    size_t separator = path.find_last_of("/\\:");
+    return AnsiString(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
 namespace test {
 void FailNextWriteAfter(size_t bytes) { g_failWriteAfter = bytes; }
 void FailReadsOf(const AnsiString& path) { g_failReadsOf = path; }

@@ -35,6 +35,9 @@ bool DeleteFile(const AnsiString& path);
 // does not already end in one.
 AnsiString JoinPath(const AnsiString& folder, std::string_view name);
 
+// The file-name part of a path: what follows the last '/', '\\' or ':'.
+AnsiString ExtractFileName(std::string_view path);
+
 namespace test {
 // The next ReplaceWholeFile fails after writing this many bytes, as a full
 // disk would make it.

@@ -109,6 +109,24 @@ private slots:
         QFETCH(QString, joined);
         QCOMPARE(QString::fromStdString(files::JoinPath(folder.toStdString(), "data.vrx")), joined);
     }
+
+    // A name taken from a record never leads out of the folder it is joined to.
+    void extractFileName_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("bare") << "t_cover417.jpg" << "t_cover417.jpg";
+        QTest::newRow("parent") << "../x" << "x";
+        QTest::newRow("backslashes") << "..\\..\\boot.ini" << "boot.ini";
+        QTest::newRow("drive") << "C:x.jpg" << "x.jpg";
+        QTest::newRow("absolute") << "/etc/passwd" << "passwd";
+        QTest::newRow("folder only") << "pics/" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void extractFileName() {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        QCOMPARE(QString::fromStdString(files::ExtractFileName(path.toStdString())), name);
+    }
 };
 
 FLICKSTOW_TEST_MAIN(TestFiles)

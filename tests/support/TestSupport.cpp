@@ -49,6 +49,15 @@ AnsiString ReadFile(const AnsiString& path) {
     return s.str();
 }
 
+void TypeText(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+        // QTest maps printable ASCII onto its key codes; other characters go
+        // as text of an unknown key, as an input method would send them.
+        Qt::Key key = c.unicode() >= 0x20 && c.unicode() < 0x7F ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Click, widget, key, QString(c), Qt::NoModifier);
+    }
+}
+
 const std::vector<dialogs::test::ShownBox>& Boxes() { return dialogs::test::Log(); }
 
 int Run(int argc, char** argv, QObject* test) {

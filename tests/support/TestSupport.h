@@ -22,6 +22,10 @@ AnsiString InProgramDir(std::string_view name);
 void WriteFile(const AnsiString& path, std::string_view bytes);
 AnsiString ReadFile(const AnsiString& path);
 
+// Types the text into the widget key by key; unlike QTest::keyClicks it
+// takes any character, not only ASCII.
+void TypeText(QWidget* widget, const QString& text);
+
 // The boxes shown since the last FreshSandbox.
 const std::vector<dialogs::test::ShownBox>& Boxes();
 

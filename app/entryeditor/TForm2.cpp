@@ -1,0 +1,501 @@
+#include "entryeditor/TForm2.h"
+
+#include "Vreg/Vreg.h"
+#include "catalogue/MovieRecord.h"
+#include "dialogs/dialogs.h"
+#include "edits/edits.h"
+#include "files/files.h"
+#include "genres/GenreFile.h"
+#include "mainwindow/TForm1.h"
+#include "mainwindow/TImage.h"
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+constexpr int kClientWidth = 511, kClientHeight = 308;
+constexpr int kStripHeight = 35;
+// The grey of the pages' panels: red, green and blue 209 each.
+const QColor kPanelGrey(209, 209, 209);
+
+AnsiString Text(const QString& text) { return ansi::FromQString(text); }
+
+QLabel* AddLabel(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QComboBox* AddList(QWidget* parent, const char* name, const QStringList& items, const QRect& geometry) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    list->setMaxVisibleItems(items.size());
+    list->setGeometry(geometry);
+    return list;
+}
+
+QSpinBox* AddSpinEdit(QWidget* parent, const char* name, int minimum, int maximum, const QRect& geometry) {
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(name);
+    spin->setRange(minimum, maximum);
+    spin->setSingleStep(1);
+    spin->setGeometry(geometry);
+    return spin;
+}
+
+// Index of the first item whose text is exactly the given text.
+int IndexInModel(const QAbstractItemModel* model, const AnsiString& text, int fallback) {
+    QString wanted = ansi::ToQString(text);
+    for (int i = 0, n = model->rowCount(); i < n; ++i)
+        if (model->index(i, 0).data(Qt::DisplayRole).toString() == wanted) return i;
+    return fallback;
+}
+
+}  // namespace
+
+TForm2::TForm2(TForm1* form1)
+    : TDialogForm("Form2", "New / Modify Entry", QSize(kClientWidth, kClientHeight)), form1_(form1) {
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+
+    Image1 = new TImage(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, kClientHeight - kStripHeight, kClientWidth, kStripHeight);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kStripHeight - 6);
+    BuildPropertiesPage();
+    BuildDetailsPage();
+    BuildButtonStrip();
+
+    SetFocusTimer = new QTimer(this);
+    SetFocusTimer->setObjectName("SetFocusTimer");
+    SetFocusTimer->setSingleShot(true);
+    SetFocusTimer->setInterval(10);
+    ConnectHandlers();
+}
+
+QFrame* TForm2::AddPage(QWidget*& sheet, const char* sheetName, const char* panelName, const char* caption) {
+    sheet = new QWidget;
+    sheet->setObjectName(sheetName);
+    PageControl1->addTab(sheet, caption);
+    auto* panel = new QFrame(sheet);
+    panel->setObjectName(panelName);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setAutoFillBackground(true);
+    QPalette grey = panel->palette();
+    grey.setColor(QPalette::Window, kPanelGrey);
+    panel->setPalette(grey);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(panel);
+    return panel;
+}
+
+void TForm2::BuildPropertiesPage() {
+    Panel1 = AddPage(TabSheet1, "TabSheet1", "Panel1", "Movie &Properties");
+    QWidget* p = Panel1;
+    AddLabel(p, "Label1", "Title :", QRect(8, 10, 52, 21));
+    Edit1 = new QLineEdit(p);
+    Edit1->setObjectName("Edit1");
+    Edit1->setGeometry(64, 10, 254, 21);
+    edits::AcceptOnlyAnsi(Edit1, 50);
+    AddLabel(p, "Label2", "MID :", QRect(326, 10, 40, 21));
+    CSpinEdit2 = AddSpinEdit(p, "CSpinEdit2", 1, 10000, QRect(370, 10, 110, 21));
+
+    AddLabel(p, "Label3", "Genre :", QRect(8, 42, 52, 21));
+    ListBox1 = new QListWidget(p);
+    ListBox1->setObjectName("ListBox1");
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setGeometry(64, 42, 170, 176);
+
+    constexpr int labelX = 240, labelWidth = 60, fieldX = 304, fieldWidth = 176;
+    auto row = [](int i) { return 42 + 32 * i; };
+    AddLabel(p, "Label4", "Media :", QRect(labelX, row(0), labelWidth, 21));
+    ComboBox3 = AddList(p, "ComboBox3",
+                        {"VCD", "SVCD", "DVD", "VHS", "DIVX (CDROM)", "SVHS", "Video8", "BETA", "Other"},
+                        QRect(fieldX, row(0), 96, 21));
+    AddLabel(p, "Label5", "  Disks :", QRect(fieldX + 96, row(0), 36, 21));
+    CSpinEdit1 = AddSpinEdit(p, "CSpinEdit1", 1, 100, QRect(fieldX + 134, row(0), fieldWidth - 134, 21));
+    CSpinEdit1->setValue(1);
+    AddLabel(p, "Label6", "Language :", QRect(labelX, row(1), labelWidth, 21));
+    ComboBox2 = AddList(p, "ComboBox2", {"German", "English", "French", "Espaniol", "Other"},
+                        QRect(fieldX, row(1), fieldWidth, 21));
+    AddLabel(p, "Label7", "Status :", QRect(labelX, row(2), labelWidth, 21));
+    ComboBox4 = AddList(p, "ComboBox4", {"Owned", "Lend To", "To Be Bought", "Borrowed From"},
+                        QRect(fieldX, row(2), fieldWidth, 21));
+    ComboBox4->setEditable(true);
+    // What the user types stays as typed: no completion, no new items.
+    ComboBox4->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox4->setCompleter(nullptr);
+    edits::AcceptOnlyAnsi(ComboBox4->lineEdit(), 30);
+    AddLabel(p, "Label8", "Viewed :", QRect(labelX, row(3), labelWidth, 21));
+    ComboBox5 = AddList(p, "ComboBox5", {"Yes", "No"}, QRect(fieldX, row(3), fieldWidth, 21));
+    AddLabel(p, "Label9", "Rating :", QRect(labelX, row(4), labelWidth, 21));
+    Edit2 = new QLineEdit(p);
+    Edit2->setObjectName("Edit2");
+    Edit2->setGeometry(fieldX, row(4), fieldWidth, 21);
+    edits::AcceptOnlyAnsi(Edit2);
+
+    QWidget* order[] = {Edit1, CSpinEdit2, ListBox1, ComboBox3, CSpinEdit1, ComboBox2, ComboBox4, ComboBox5, Edit2};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void TForm2::BuildDetailsPage() {
+    Panel3 = AddPage(TabSheet2, "TabSheet2", "Panel3", "&More Details");
+    QWidget* p = Panel3;
+    auto* caption = new QLabel("Description (max. 255 chars) :", p);
+    caption->setObjectName("Label10");
+    caption->setGeometry(8, 6, 300, 16);
+    Memo2 = new edits::TMemo(p);
+    Memo2->setObjectName("Memo2");
+    Memo2->setGeometry(8, 24, 300, 194);
+    Memo2->SetMaxLength(255);
+    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2->setTabChangesFocus(true);
+
+    Panel2 = new QFrame(p);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel2->setGeometry(318, 6, 161, 157);
+    auto* noPicture = new QLabel("(no picture)", Panel2);
+    noPicture->setObjectName("Panel2Caption");
+    noPicture->setAlignment(Qt::AlignCenter);
+    noPicture->setGeometry(Panel2->rect());
+    Image2 = new TImage(Panel2);
+    Image2->setObjectName("Image2");
+    Image2->SetStretch(true);
+    Image2->setGeometry(8, 6, 145, 145);
+
+    Edit4 = new QLineEdit(p);
+    Edit4->setObjectName("Edit4");
+    Edit4->setReadOnly(true);
+    QFont small("Arial");
+    small.setPixelSize(10);
+    Edit4->setFont(small);
+    QPalette grey = Edit4->palette();
+    grey.setColor(QPalette::Base, palette().color(QPalette::Window));
+    grey.setColor(QPalette::Text, palette().color(QPalette::Disabled, QPalette::Text));
+    Edit4->setPalette(grey);
+    Edit4->setGeometry(318, 166, 161, 17);
+
+    SpeedButton6 = AddFlatButton(p, "SpeedButton6", "sc&an", QRect(318, 192, 44, 24));
+    Button1 = AddFlatButton(p, "Button1", "&browse ...", QRect(364, 192, 66, 24));
+    SpeedButton4 = AddFlatButton(p, "SpeedButton4", "&clear", QRect(432, 192, 47, 24));
+    // Scanning and browsing for pictures are not available yet.
+    SpeedButton6->setEnabled(false);
+    Button1->setEnabled(false);
+    setTabOrder(Memo2, Edit4);
+}
+
+void TForm2::BuildButtonStrip() {
+    int y = kClientHeight - kStripHeight + 5;
+    SpeedButton1 = AddStripButton("SpeedButton1", "&Cancel", QRect(6, y, 80, 25), "il3_exit.png");
+    SpeedButton5 = AddStripButton("SpeedButton5", "&Reset Entries", QRect(90, y, 100, 25));
+    SpeedButton2 = AddStripButton("SpeedButton2", "Save && &New Entry", QRect(249, y, 132, 25), "il4_new.png");
+    SpeedButton3 = AddStripButton("SpeedButton3", "&Save and Close", QRect(385, y, 120, 25), "il6_modify.png");
+}
+
+void TForm2::ConnectHandlers() {
+    using dialogs::Guarded;
+    connect(SpeedButton1, &QToolButton::clicked, this, Guarded([this] { SpeedButton1Click(); }));
+    connect(SpeedButton2, &QToolButton::clicked, this, Guarded([this] { SpeedButton2Click(); }));
+    connect(SpeedButton3, &QToolButton::clicked, this, Guarded([this] { SpeedButton3Click(); }));
+    connect(SpeedButton4, &QToolButton::clicked, this, Guarded([this] { SpeedButton4Click(); }));
+    connect(SpeedButton5, &QToolButton::clicked, this, Guarded([this] { SpeedButton5Click(); }));
+    connect(SetFocusTimer, &QTimer::timeout, this, Guarded([this] { SetFocusTimerTimer(); }));
+    // The lists report only the user's choices; the spin edit and the rating
+    // report every change, also those the dialog makes itself.
+    connect(ComboBox2, &QComboBox::activated, this, Guarded([this] { ComboBox2Change(); }));
+    connect(ComboBox3, &QComboBox::activated, this, Guarded([this] { ComboBox3Change(); }));
+    connect(ComboBox4, &QComboBox::activated, this, Guarded([this] { ComboBox4Change(); }));
+    connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, Guarded([this] { ComboBox4Change(); }));
+    connect(ComboBox5, &QComboBox::activated, this, Guarded([this] { ComboBox5Change(); }));
+    connect(CSpinEdit1, &QSpinBox::valueChanged, this, Guarded([this] { CSpinEdit1Change(); }));
+    connect(Edit2, &QLineEdit::textChanged, this, Guarded([this] { Edit2Change(); }));
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this, Guarded([this] { ListBox1Click(); }));
+    ListBox1->installEventFilter(this);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListBox1 && event->type() == QEvent::FocusOut) {
+        // Leaving the list for another control, not the window losing focus.
+        Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            dialogs::Guard([this] { ListBox1Exit(); });
+    }
+    return TDialogForm::eventFilter(watched, event);
+}
+
+// ---- Filling the dialog
+
+void TForm2::FormShow() {
+    PageControl1->setCurrentIndex(0);
+    form1_->TileImage(form1_->Image1, Image1);
+    SavedAndNew = false;
+    NothingSaved = true;
+    SkipNextKeyUp = false;
+    LoadGenreList();
+    if (ModifyMode) FillFromRecord();
+    else FillDefaults();
+    SetFocusTimer->start();
+}
+
+void TForm2::SetFocusTimerTimer() {
+    SetFocusTimer->stop();
+    Edit1->setFocus();
+}
+
+void TForm2::LoadGenreList() {
+    GenreFile file = OpenGenreFile(GenreFilePath(form1_->VReg1->AppDir()));
+    // The key that answered the error box must not act in the dialog.
+    if (file.reported) SkipNextKeyUp = true;
+    QStringList genres;
+    for (const AnsiString& genre : GenreItems(file.text)) genres << ansi::ToQString(genre);
+    QSignalBlocker quiet(ListBox1);
+    ListBox1->clear();
+    ListBox1->addItems(genres);
+}
+
+int TForm2::IndexOfItem(const QListWidget* list, const AnsiString& text, int fallback) {
+    return IndexInModel(list->model(), text, fallback);
+}
+
+int TForm2::IndexOfItem(const QComboBox* list, const AnsiString& text, int fallback) {
+    return IndexInModel(list->model(), text, fallback);
+}
+
+void TForm2::FillFromRecord() {
+    Edit1->setText(ansi::ToQString(EntryTitle));
+    // A text that is not in a list selects its second item.
+    SelectGenre(IndexOfItem(ListBox1, EntryGenre, 1));
+    ComboBox3->setCurrentIndex(IndexOfItem(ComboBox3, EntryMedia, 1));
+    ComboBox2->setCurrentIndex(IndexOfItem(ComboBox2, EntryLanguage, 1));
+    int status = IndexOfItem(ComboBox4, EntryStatus, -1);
+    ComboBox4->setCurrentIndex(status);
+    if (status < 0) ComboBox4->setEditText(ansi::ToQString(EntryStatus));
+    ComboBox5->setCurrentIndex(IndexOfItem(ComboBox5, EntryViewed, 1));
+    CSpinEdit1->setValue(ansi::StrToIntDef(EntryDisks, 1));
+    std::optional<int> mid = ansi::TryStrToInt(EntryMID);
+    CSpinEdit2->setValue(mid ? *mid : ansi::StrToIntDef(form1_->NextFreeMID(), 0));
+    Edit2->setText(ansi::ToQString(EntryRating));
+    Edit4->setText(ansi::ToQString(EntryPicture));
+    Memo2->SetText(EntryDescription);
+}
+
+void TForm2::FillDefaults() {
+    TVReg* reg = form1_->VReg1;
+    // A remembered index: 0 when absent, not a number or negative. One
+    // beyond the end of its list leaves the list without a selection.
+    auto index = [reg](const char* name) { return std::max(ansi::StrToIntDef(reg->Pop(name), 0), 0); };
+    Edit1->clear();
+    Edit4->clear();
+    Memo2->clear();
+    Image2->ClearPicture();
+    SelectGenre(index("DefGenre"));
+    ComboBox3->setCurrentIndex(index("DefType"));
+    int disks = ansi::StrToIntDef(reg->Pop("DefDisks"), 1);
+    CSpinEdit1->setValue(disks > 0 ? disks : 1);
+    CSpinEdit2->setValue(ansi::StrToIntDef(form1_->NextFreeMID(), 0));
+    Edit2->setText(ansi::ToQString(reg->Pop("DefRating")));
+    ComboBox2->setCurrentIndex(index("DefLanguage"));
+    ComboBox4->setCurrentIndex(index("DefStatus"));
+    ComboBox5->setCurrentIndex(index("DefViewed"));
+}
+
+int TForm2::GenreIndex() const {
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    return selected.isEmpty() ? -1 : ListBox1->row(selected.front());
+}
+
+void TForm2::SelectGenre(int index) {
+    QSignalBlocker quiet(ListBox1);
+    if (index >= 0 && index < ListBox1->count()) {
+        ListBox1->setCurrentRow(index);
+    } else {
+        ListBox1->setCurrentRow(-1);
+        ListBox1->clearSelection();
+    }
+}
+
+int TForm2::StatusIndex() const {
+    int i = ComboBox4->currentIndex();
+    return i >= 0 && ComboBox4->itemText(i) == ComboBox4->currentText() ? i : -1;
+}
+
+// ---- Storing
+
+bool TForm2::StoreEntry() {
+    AnsiString title = Text(Edit1->text());
+    if (ansi::Trim(title).empty()) return false;
+    // A list left without a selection (a genre list too short, a remembered
+    // index beyond a list) has nothing to store.
+    int genre = GenreIndex();
+    if (genre < 0 || ComboBox2->currentIndex() < 0 || ComboBox3->currentIndex() < 0 ||
+        ComboBox5->currentIndex() < 0)
+        return false;
+    // The description is one line: line breaks are dropped, not replaced.
+    AnsiString description = Memo2->Text();
+    std::erase_if(description, [](char c) { return c == '\r' || c == '\n'; });
+    Memo2->SetText(description);
+
+    MovieRecord record;
+    record.Title = title;
+    record.MID = ansi::IntToStr(CSpinEdit2->value());
+    record.Genre = Text(ListBox1->item(genre)->text());
+    record.Language = Text(ComboBox2->currentText());
+    record.Media = Text(ComboBox3->currentText());
+    record.Disks = ansi::IntToStr(CSpinEdit1->value());
+    // The selected item, or the text typed in its place.
+    record.Status = Text(ComboBox4->currentText());
+    record.Viewed = Text(ComboBox5->currentText());
+    record.Rating = Text(Edit2->text());
+    record.Picture = Text(Edit4->text());
+    record.Description = description;
+    if (ModifyMode) form1_->Catalogue->SetRecord(ModifiedItem, record);
+    else form1_->Catalogue->AppendRecord(record);
+    return true;
+}
+
+void TForm2::RefuseStore() {
+    SkipNextKeyUp = true;
+    dialogs::MessageBox("You forgot to enter some information, please correct this issue!",
+                        "Error adding/modifying entry", dialogs::Icon::Error, dialogs::Buttons::OK);
+}
+
+void TForm2::SpeedButton3Click() {
+    if (!StoreEntry()) {
+        RefuseStore();
+        return;
+    }
+    NothingSaved = false;
+    close();
+}
+
+void TForm2::SpeedButton2Click() {
+    PageControl1->setCurrentIndex(0);
+    if (!StoreEntry()) {
+        RefuseStore();
+        return;
+    }
+    // From now on every store appends.
+    ModifyMode = false;
+    FillDefaults();
+    SetFocusTimer->start();
+    SavedAndNew = true;
+}
+
+void TForm2::SpeedButton1Click() {
+    // A new entry's picture belongs to nobody once the entry is dropped. In
+    // modify mode picture changes have already been applied to the record.
+    if (!ModifyMode) files::DeleteFile(PicturePath(Text(Edit4->text())));
+    close();
+}
+
+void TForm2::SpeedButton5Click() {
+    SpeedButton4Click();
+    Edit1->clear();
+    SelectGenre(0);
+    for (QComboBox* list : {ComboBox3, ComboBox2, ComboBox4, ComboBox5}) list->setCurrentIndex(0);
+    CSpinEdit1->setValue(1);
+    Edit2->clear();
+    Memo2->clear();
+    TVReg* reg = form1_->VReg1;
+    reg->Push("DefGenre", ansi::IntToStr(GenreIndex()));
+    reg->Push("DefViewed", ansi::IntToStr(ComboBox5->currentIndex()));
+    reg->Push("DefStatus", ansi::IntToStr(StatusIndex()));
+    reg->Push("DefType", ansi::IntToStr(ComboBox3->currentIndex()));
+    reg->Push("DefLanguage", ansi::IntToStr(ComboBox2->currentIndex()));
+    reg->Push("DefRating", Text(Edit2->text()));
+    reg->Push("DefDisks", ansi::IntToStr(CSpinEdit1->value()));
+}
+
+// ---- The cover picture
+
+AnsiString TForm2::PicturePath(const AnsiString& picture) const {
+    AnsiString name = files::ExtractFileName(picture);
+    return name.empty() ? AnsiString() : files::JoinPath(form1_->VReg1->AppDir(), name);
+}
+
+void TForm2::RemoveCurrentPicture() {
+    AnsiString old = PicturePath(Text(Edit4->text()));
+    Image2->ClearPicture();
+    Edit4->clear();
+    if (ModifyMode) {
+        // The record loses its picture at once, even if the dialog is
+        // cancelled afterwards; the catalogue has changed all the same.
+        MovieRecord record = form1_->Catalogue->Record(ModifiedItem);
+        record.Picture.clear();
+        form1_->Catalogue->SetRecord(ModifiedItem, record);
+        NothingSaved = false;
+    }
+    files::DeleteFile(old);
+}
+
+void TForm2::SpeedButton4Click() {
+    if (Edit4->text().isEmpty()) return;
+    SkipNextKeyUp = true;
+    if (dialogs::MessageBox("Do you really want to delete the current picture?", "Warning", dialogs::Icon::Question,
+                            dialogs::Buttons::YesNo) != dialogs::IDYES)
+        return;
+    RemoveCurrentPicture();
+}
+
+// ---- Remembered defaults: each change is written at once
+
+void TForm2::ComboBox2Change() { form1_->VReg1->Push("DefLanguage", ansi::IntToStr(ComboBox2->currentIndex())); }
+void TForm2::ComboBox3Change() { form1_->VReg1->Push("DefType", ansi::IntToStr(ComboBox3->currentIndex())); }
+void TForm2::ComboBox4Change() { form1_->VReg1->Push("DefStatus", ansi::IntToStr(StatusIndex())); }
+void TForm2::ComboBox5Change() { form1_->VReg1->Push("DefViewed", ansi::IntToStr(ComboBox5->currentIndex())); }
+void TForm2::CSpinEdit1Change() { form1_->VReg1->Push("DefDisks", ansi::IntToStr(CSpinEdit1->value())); }
+void TForm2::Edit2Change() { form1_->VReg1->Push("DefRating", Text(Edit2->text())); }
+void TForm2::ListBox1Click() { form1_->VReg1->Push("DefGenre", ansi::IntToStr(GenreIndex())); }
+void TForm2::ListBox1Exit() { ListBox1Click(); }
+
+// ---- Keys and closing
+
+bool TForm2::FormKeyUp(QKeyEvent* key) {
+    if (SkipNextKeyUp) {
+        // The release of the key that answered a message box.
+        SkipNextKeyUp = false;
+        return false;
+    }
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (ModifyMode) SpeedButton3Click();
+        else SpeedButton2Click();
+        return true;
+    case Qt::Key_Escape:
+        SpeedButton1Click();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm2::FormCloseQuery(bool&) {
+    if (SavedAndNew) NothingSaved = false;
+}
+
+void TForm2::FormClose() {
+    Image1->ClearPicture();
+    Image2->ClearPicture();
+}

@@ -1,0 +1,116 @@
+#pragma once
+// The entry editor "New / Modify Entry": the one dialog through which titles
+// enter the catalogue and are changed. It writes straight into the main
+// window's catalogue (appending rows, or overwriting the row it was given)
+// and remembers the user's last choices as defaults for the next new title.
+
+#include "ansi/ansi.h"
+#include "mainwindow/TDialogForm.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QSpinBox;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class TForm1;
+class TImage;
+namespace edits {
+class TMemo;
+}
+
+class TForm2 : public TDialogForm {
+    Q_OBJECT
+public:
+    explicit TForm2(TForm1* form1);
+
+    // The fields of the record to modify, set by the main window.
+    AnsiString EntryTitle, EntryMID, EntryGenre, EntryLanguage, EntryMedia, EntryDisks, EntryStatus, EntryViewed,
+        EntryRating, EntryPicture, EntryDescription;
+    // True: the dialog changes row ModifiedItem of the catalogue; false: it
+    // appends new rows.
+    bool ModifyMode = false;
+    int ModifiedItem = -1;
+    // After the dialog has closed: true when nothing was stored while it was open.
+    bool NothingSaved = true;
+
+    // Controls.
+    QTabWidget* PageControl1;
+    QWidget *TabSheet1, *TabSheet2;
+    QFrame *Panel1, *Panel3;  // the grey panels of the two pages
+    QLineEdit* Edit1;
+    QSpinBox* CSpinEdit2;
+    QListWidget* ListBox1;
+    QComboBox *ComboBox3, *ComboBox2, *ComboBox4, *ComboBox5;
+    QSpinBox* CSpinEdit1;
+    QLineEdit* Edit2;
+    edits::TMemo* Memo2;
+    QLineEdit* Edit4;
+    QFrame* Panel2;
+    TImage* Image2;
+    QToolButton *SpeedButton6, *Button1, *SpeedButton4;
+    QToolButton *SpeedButton1, *SpeedButton5, *SpeedButton2, *SpeedButton3;
+    TImage* Image1;
+    QTimer* SetFocusTimer;
+
+    // Operations.
+    void LoadGenreList();
+    void FillFromRecord();
+    void FillDefaults();
+    // Stores the entry; false when it cannot be stored (blank title, or a
+    // list without a selection).
+    bool StoreEntry();
+    // Index of the first item equal to the text, else the fallback.
+    static int IndexOfItem(const QListWidget* list, const AnsiString& text, int fallback);
+    static int IndexOfItem(const QComboBox* list, const AnsiString& text, int fallback);
+
+    // Handlers.
+    void FormShow() override;
+    void FormCloseQuery(bool& canClose) override;
+    void FormClose() override;
+    bool FormKeyUp(QKeyEvent* key) override;
+    void SetFocusTimerTimer();
+    void SpeedButton1Click();  // Cancel
+    void SpeedButton2Click();  // Save & New
+    void SpeedButton3Click();  // Save and Close
+    void SpeedButton4Click();  // clear the picture
+    void SpeedButton5Click();  // Reset Entries
+    void ComboBox2Change();
+    void ComboBox3Change();
+    void ComboBox4Change();
+    void ComboBox5Change();
+    void CSpinEdit1Change();
+    void Edit2Change();
+    void ListBox1Click();
+    void ListBox1Exit();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildPropertiesPage();
+    void BuildDetailsPage();
+    void BuildButtonStrip();
+    void ConnectHandlers();
+    QFrame* AddPage(QWidget*& sheet, const char* sheetName, const char* panelName, const char* caption);
+
+    // The selected genre (-1: none), and selecting one from code, which does
+    // not count as the user's choice.
+    int GenreIndex() const;
+    void SelectGenre(int index);
+    // The selected status item; -1 when the status field holds a text that
+    // is not the selected item's.
+    int StatusIndex() const;
+    // The picture file in the program folder that a picture field names:
+    // only its file-name part counts, so no field leads out of the folder.
+    AnsiString PicturePath(const AnsiString& picture) const;
+    void RemoveCurrentPicture();
+    void RefuseStore();
+
+    TForm1* form1_;
+    bool SavedAndNew = false;
+    bool SkipNextKeyUp = false;
+};

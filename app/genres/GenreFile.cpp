@@ -1,0 +1,46 @@
+#include "genres/GenreFile.h"
+
+#include "ansi/LineReader.h"
+#include "dialogs/dialogs.h"
+#include "errors/Exception.h"
+#include "files/files.h"
+
+AnsiString BuiltInGenreText() {
+    // Not alphabetical: "Action" follows "Adventure".
+    static constexpr const char* kGenres[] = {"Adventure", "Action",  "Animation", "Cartoon", "Documentation", "Drama",
+                                              "Erotic",    "Fantasy", "History",   "Horror",  "Music",         "Thriller"};
+    AnsiString text;
+    for (const char* genre : kGenres) text.append(genre).append("\r\n");
+    return text;
+}
+
+AnsiString GenreFilePath(const AnsiString& programDir) { return files::JoinPath(programDir, kGenreFileName); }
+
+GenreFile OpenGenreFile(const AnsiString& path) {
+    GenreFile file;
+    file.reported = true;
+    dialogs::Guard([&] {
+        if (files::FileExists(path)) {
+            try {
+                file.text = files::ReadWholeFile(path);
+            } catch (const EFOpenError&) {
+                file.unreadable = true;
+                throw;
+            }
+        } else {
+            file.text = BuiltInGenreText();
+            files::ReplaceWholeFile(path, file.text);
+        }
+        file.reported = false;
+    });
+    return file;
+}
+
+std::vector<AnsiString> GenreItems(std::string_view text) {
+    std::vector<AnsiString> items;
+    for (ansi::LineReader lines(text); !lines.AtEnd();) {
+        std::string_view line = lines.Next();
+        if (!ansi::Trim(line).empty()) items.emplace_back(line);
+    }
+    return items;
+}

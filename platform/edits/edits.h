@@ -1,0 +1,63 @@
+#pragma once
+// Edit controls of the 8-bit code page: they accept only characters that
+// Windows-1252 can hold, so what the user sees is what is saved.
+
+#include "ansi/ansi.h"
+
+#include <QPlainTextEdit>
+#include <QValidator>
+#include <string_view>
+
+class QLineEdit;
+
+namespace edits {
+
+// Rejects any text holding a character outside the code page and, with a
+// limit, typing beyond that length. The limit counts only what the user
+// types: a longer text put in by the program stays whole and can still be
+// shortened.
+class AnsiValidator : public QValidator {
+    Q_OBJECT
+public:
+    AnsiValidator(QLineEdit* edit, int maxLength);
+    State validate(QString& input, int& pos) const override;
+
+private:
+    QLineEdit* edit_;
+    int maxLength_;
+};
+
+// Gives a single-line edit (or a combo box's edit field) an AnsiValidator;
+// maxLength 0: no limit.
+void AcceptOnlyAnsi(QLineEdit* edit, int maxLength = 0);
+
+// A multi-line edit holding code-page text, with an optional limit on its
+// length (a line break counts as one character). Typed and pasted text that
+// the code page cannot hold is dropped; text beyond the limit is cut.
+class TMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TMemo(QWidget* parent = nullptr);
+
+    // 0: no limit.
+    int MaxLength() const { return maxLength_; }
+    void SetMaxLength(int length) { maxLength_ = length; }
+
+    // The text with CR LF line ends.
+    AnsiString Text() const;
+    // Takes a text with CR LF, lone CR or lone LF line ends.
+    void SetText(std::string_view text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    // What of the text fits: characters outside the code page dropped,
+    // the rest cut to the room the limit leaves beside the selection.
+    QString Admissible(const QString& text) const;
+    int maxLength_ = 0;
+};
+
+}  // namespace edits

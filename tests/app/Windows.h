@@ -1,0 +1,56 @@
+#pragma once
+// The program's windows as start-up creates them, for the tests that drive
+// the dialogs: the main window, the entry editor and the genre editor.
+
+#include "TestSupport.h"
+#include "entryeditor/TForm2.h"
+#include "genres/TForm4.h"
+#include "mainwindow/TForm1.h"
+
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace testsupport {
+
+struct Windows {
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm2> form2;
+    std::unique_ptr<TForm4> form4;
+
+    // Writes the catalogue file (when one is given), then creates the windows
+    // and shows the main window, which loads it.
+    TForm1* Create(const AnsiString* catalogue) {
+        if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
+        form1 = std::make_unique<TForm1>();
+        form2 = std::make_unique<TForm2>(form1.get());
+        form4 = std::make_unique<TForm4>(form1.get());
+        form1->Form2 = form2.get();
+        form1->Form4 = form4.get();
+        form1->show();
+        return form1.get();
+    }
+    void Destroy() {
+        form4.reset();
+        form2.reset();
+        form1.reset();
+    }
+};
+
+// A modal dialog is driven from a timer armed before the action that opens
+// it: the steps run once its event loop is up. A dialog the steps leave open
+// is closed afterwards, so that the action always returns.
+inline void WhileOpen(QDialog* dialog, std::function<void()> steps) {
+    QTimer::singleShot(0, dialog, [dialog, steps] {
+        steps();
+        if (dialog->isVisible()) dialog->close();
+    });
+}
+
+// Where a key goes: the window's focused control, or the window itself.
+inline QWidget* Focused(QWidget* window) { return window->focusWidget() ? window->focusWidget() : window; }
+
+// A key pressed and released where the focus is.
+inline void Key(QWidget* window, Qt::Key key) { QTest::keyClick(Focused(window), key); }
+
+}  // namespace testsupport

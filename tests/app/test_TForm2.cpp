@@ -1,0 +1,668 @@
+#include "TestSupport.h"
+#include "Vreg/Vreg.h"
+#include "Windows.h"
+#include "catalogue/CatalogueFile.h"
+#include "edits/edits.h"
+#include "files/files.h"
+#include "mainwindow/TImage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
+
+using namespace testsupport;
+
+namespace {
+
+const MovieRecord kSolaris{"Solaris", "3",    "Drama", "English", "DVD", "2", "Owned", "Yes", "8/10",
+                           "",        "Sent to a station orbiting a distant planet."};
+const MovieRecord kStalker{"Stalker", "4", "Thriller", "German", "VHS", "1", "Lend To", "No", "9", "", "The Zone."};
+
+AnsiString Catalogue(const std::vector<MovieRecord>& films) {
+    RecordStore rows;
+    for (const MovieRecord& r : films) rows.Append(r);
+    return SerializeCatalogue(rows);
+}
+
+QStringList Items(const QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+    return items;
+}
+
+const AnsiString kRefusal = "You forgot to enter some information, please correct this issue!";
+
+}  // namespace
+
+class TestTForm2 : public QObject {
+    Q_OBJECT
+
+    Windows w;
+    TForm2* f2 = nullptr;
+
+    TForm1* Start(const std::vector<MovieRecord>& films = {kSolaris, kStalker}) {
+        AnsiString text = Catalogue(films);
+        TForm1* f = w.Create(&text);
+        f2 = w.form2.get();
+        return f;
+    }
+    MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
+    int Rows() { return w.form1->Catalogue->rowCount(); }
+    AnsiString Reg(const char* name) { return w.form1->VReg1->Pop(name); }
+    void SetReg(const char* name, const char* value) { w.form1->VReg1->Push(name, value); }
+
+    // "&New Entry" and "&Modify" of the main window, with the steps run in the
+    // open editor.
+    void New(std::function<void()> steps) {
+        WhileOpen(f2, steps);
+        w.form1->SpeedButton1Click();
+    }
+    void Modify(int row, std::function<void()> steps) {
+        w.form1->ListView1->selectRow(row);
+        WhileOpen(f2, steps);
+        w.form1->SpeedButton4Click();
+    }
+    // The editor puts the focus into the title field shortly after it opens.
+    void WaitForTitleFocus() { QTRY_COMPARE(f2->focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
+    void Enter() { Key(f2, Qt::Key_Return); }
+
+private slots:
+    void init() { FreshSandbox(); }
+    void cleanup() {
+        w.Destroy();
+        f2 = nullptr;
+    }
+
+    void looks() {
+        Start();
+        New([this] {
+            QCOMPARE(f2->windowTitle(), QString("New / Modify Entry"));
+            QCOMPARE(f2->size(), QSize(511, 308));
+            QCOMPARE(f2->minimumSize(), f2->maximumSize());
+            QVERIFY(f2->windowFlags() & Qt::WindowStaysOnTopHint);
+            QCOMPARE(f2->PageControl1->tabText(0), QString("Movie &Properties"));
+            QCOMPARE(f2->PageControl1->tabText(1), QString("&More Details"));
+            QStringList buttons;
+            for (QToolButton* b : {f2->SpeedButton1, f2->SpeedButton5, f2->SpeedButton2, f2->SpeedButton3})
+                buttons << b->text();
+            QCOMPARE(buttons, (QStringList{"&Cancel", "&Reset Entries", "Save && &New Entry", "&Save and Close"}));
+            QCOMPARE(Items(f2->ComboBox3), (QStringList{"VCD", "SVCD", "DVD", "VHS", "DIVX (CDROM)", "SVHS", "Video8",
+                                                        "BETA", "Other"}));
+            QCOMPARE(Items(f2->ComboBox2), (QStringList{"German", "English", "French", "Espaniol", "Other"}));
+            QCOMPARE(Items(f2->ComboBox4), (QStringList{"Owned", "Lend To", "To Be Bought", "Borrowed From"}));
+            QCOMPARE(Items(f2->ComboBox5), (QStringList{"Yes", "No"}));
+            QVERIFY(f2->ComboBox4->isEditable());
+            QVERIFY(!f2->ComboBox3->isEditable() && !f2->ComboBox2->isEditable() && !f2->ComboBox5->isEditable());
+            QCOMPARE(f2->CSpinEdit1->minimum(), 1);
+            QCOMPARE(f2->CSpinEdit1->maximum(), 100);
+            QCOMPARE(f2->CSpinEdit2->minimum(), 1);
+            QCOMPARE(f2->CSpinEdit2->maximum(), 10000);
+            // Typing stops at the limits.
+            TypeText(f2->Edit1, QString(60, 'T'));
+            QCOMPARE(f2->Edit1->text().size(), 50);
+            TypeText(f2->ComboBox4->lineEdit(), QString(40, 'S'));
+            QCOMPARE(f2->ComboBox4->currentText().size(), 30);
+            QCOMPARE(f2->Memo2->MaxLength(), 255);
+            QVERIFY(f2->Edit4->isReadOnly());
+            QVERIFY(!f2->SpeedButton6->isEnabled() && !f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
+            QCOMPARE(f2->Image1->geometry(), QRect(0, 273, 511, 35));
+            QCOMPARE(f2->Image1->Picture().size(), QSize(511, 35));
+            QCOMPARE(f2->Image1->Picture().pixel(56, 0), w.form1->Image1->Picture().pixel(0, 0));
+            QCOMPARE(f2->Panel2->size(), QSize(161, 157));
+        });
+    }
+
+    void tabOrder() {
+        Start();
+        New([this] {
+            QApplication::setActiveWindow(f2);
+            QTRY_VERIFY(f2->Edit1->hasFocus());
+            QWidget* order[] = {f2->Edit1,     f2->CSpinEdit2, f2->ListBox1,  f2->ComboBox3, f2->CSpinEdit1,
+                                f2->ComboBox2, f2->ComboBox4,  f2->ComboBox5, f2->Edit2};
+            for (size_t i = 1; i < std::size(order); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* at = QApplication::focusWidget();
+                // A spin edit or an editable list may hand its focus to its edit field.
+                QVERIFY2(at == order[i] || order[i]->isAncestorOf(at), qPrintable(order[i]->objectName()));
+            }
+        });
+    }
+
+    // Nothing is stored, the dialog stays open with the input as it was, and
+    // the key that answers the box does not act again.
+    void refusedStore_data() {
+        QTest::addColumn<QByteArray>("genres");  // null: the built-in list
+        QTest::addColumn<QStringList>("defaults");
+        QTest::addColumn<bool>("modify");
+        QTest::addColumn<QByteArray>("title");  // null: as the record has it
+        QTest::newRow("empty title") << QByteArray() << QStringList() << false << QByteArray("");
+        QTest::newRow("blank title") << QByteArray() << QStringList() << false << QByteArray(" \t  ");
+        QTest::newRow("title blanked in a change") << QByteArray() << QStringList() << true << QByteArray("   ");
+        QTest::newRow("genre list too short") << QByteArray("Western\r\n") << QStringList() << true << QByteArray();
+        QTest::newRow("no genres") << QByteArray("") << QStringList() << false << QByteArray("Mirror");
+        QTest::newRow("media beyond list") << QByteArray() << QStringList{"DefType", "9"} << false
+                                           << QByteArray("Mirror");
+        QTest::newRow("language beyond list")
+            << QByteArray() << QStringList{"DefLanguage", "5"} << false << QByteArray("Mirror");
+        QTest::newRow("viewed beyond list") << QByteArray() << QStringList{"DefViewed", "2"} << false
+                                            << QByteArray("Mirror");
+    }
+    void refusedStore() {
+        QFETCH(QByteArray, genres);
+        QFETCH(QStringList, defaults);
+        QFETCH(bool, modify);
+        QFETCH(QByteArray, title);
+        if (!genres.isNull()) WriteFile(InProgramDir("genres.vrx"), genres.toStdString());
+        Start();
+        for (int i = 0; i + 1 < defaults.size(); i += 2)
+            SetReg(defaults[i].toLatin1().constData(), defaults[i + 1].toLatin1().constData());
+        auto steps = [&] {
+            if (!title.isNull()) f2->Edit1->setText(title);
+            QString typed = f2->Edit1->text();
+            dialogs::test::QueueAnswer(dialogs::IDOK);
+            f2->SpeedButton3->click();
+            QCOMPARE(Boxes().size(), size_t(1));
+            QCOMPARE(Boxes()[0].text, kRefusal);
+            QCOMPARE(Boxes()[0].caption, AnsiString("Error adding/modifying entry"));
+            QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
+            QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::OK);
+            QVERIFY(f2->isVisible());
+            QCOMPARE(f2->Edit1->text(), typed);
+            // The release of the Enter that closed the box is ignored; the
+            // next one tries again.
+            dialogs::test::QueueAnswer(dialogs::IDOK);
+            Enter();
+            QCOMPARE(Boxes().size(), size_t(1));
+            Enter();
+            QCOMPARE(Boxes().size(), size_t(2));
+            QVERIFY(f2->isVisible());
+        };
+        if (modify) Modify(0, steps);
+        else New(steps);
+        QCOMPARE(Rows(), 2);
+        QCOMPARE(Row(0), kSolaris);
+        QCOMPARE(Row(1), kStalker);
+        QVERIFY(f2->NothingSaved);
+        QVERIFY(!w.form1->DataModified);
+    }
+
+    void titleStoredAsTyped_data() {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("leading blanks") << "   Mirror";
+        QTest::newRow("trailing blanks") << "Mirror  ";
+        QTest::newRow("code page letters") << QString::fromUtf8("Amélie à Paris €");
+    }
+    void titleStoredAsTyped() {
+        QFETCH(QString, title);
+        Start();
+        New([&] {
+            TypeText(f2->Edit1, title);
+            f2->SpeedButton3->click();
+        });
+        QCOMPARE(Rows(), 3);
+        QCOMPARE(Row(2).Title, ansi::FromQString(title));
+        QVERIFY(Boxes().empty());
+    }
+
+    // Enter in the description starts a new line there; on its release the
+    // entry is stored with the lines joined, without a separator.
+    void descriptionStoredAsOneLine() {
+        Start();
+        New([this] {
+            WaitForTitleFocus();
+            TypeText(f2->Edit1, "Mirror");
+            f2->PageControl1->setCurrentIndex(1);
+            f2->Memo2->setFocus();
+            TypeText(f2->Memo2, "A boy");
+            QTest::keyPress(f2->Memo2, Qt::Key_Return);
+            QCOMPARE(f2->Memo2->Text(), AnsiString("A boy\r\n"));
+            TypeText(f2->Memo2, "remembers.");
+            Enter();
+            QCOMPARE(Rows(), 3);
+            QVERIFY(f2->isVisible());
+            QCOMPARE(f2->PageControl1->currentIndex(), 0);
+        });
+        QCOMPARE(Row(2).Description, AnsiString("A boyremembers."));
+    }
+
+    // A record's texts that are not in the lists: the second item is shown
+    // and, when the change is saved, stored.
+    void fillFromRecord_data() {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("unknown genre") << int(FieldGenre) << QByteArray("Sci-Fi") << QByteArray("Action");
+        QTest::newRow("genre differing in case") << int(FieldGenre) << QByteArray("drama") << QByteArray("Action");
+        QTest::newRow("unknown media") << int(FieldMedia) << QByteArray("Laserdisc") << QByteArray("SVCD");
+        QTest::newRow("unknown language") << int(FieldLanguage) << QByteArray("Russian") << QByteArray("English");
+        QTest::newRow("unknown viewed") << int(FieldViewed) << QByteArray("maybe") << QByteArray("No");
+        QTest::newRow("typed status") << int(FieldStatus) << QByteArray("Lent to Anna") << QByteArray("Lent to Anna");
+        QTest::newRow("listed status") << int(FieldStatus) << QByteArray("To Be Bought")
+                                       << QByteArray("To Be Bought");
+        QTest::newRow("disks beyond range") << int(FieldDisks) << QByteArray("250") << QByteArray("100");
+        QTest::newRow("disks not a number") << int(FieldDisks) << QByteArray("two") << QByteArray("1");
+        QTest::newRow("MID not a number") << int(FieldMID) << QByteArray("x") << QByteArray("2");
+        QTest::newRow("MID beyond range") << int(FieldMID) << QByteArray("12000") << QByteArray("10000");
+    }
+    void fillFromRecord() {
+        QFETCH(int, field);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, stored);
+        MovieRecord film = kSolaris;
+        film.Field(field) = value.toStdString();
+        Start({film, kStalker});
+        Modify(0, [this] {
+            QVERIFY(f2->ModifyMode);
+            QCOMPARE(f2->ModifiedItem, 0);
+            f2->SpeedButton3->click();
+        });
+        MovieRecord expected = kSolaris;
+        expected.Field(field) = stored.toStdString();
+        QCOMPARE(Row(0), expected);
+        QCOMPARE(Row(1), kStalker);
+        QVERIFY(w.form1->DataModified);
+    }
+
+    // The remembered defaults of a new entry, with their fallbacks.
+    void fillDefaults_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("value");  // null: absent
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("genre absent") << QByteArray("DefGenre") << QByteArray() << int(FieldGenre)
+                                      << QByteArray("Adventure");
+        QTest::newRow("genre 3") << QByteArray("DefGenre") << QByteArray("3") << int(FieldGenre)
+                                 << QByteArray("Cartoon");
+        QTest::newRow("genre negative") << QByteArray("DefGenre") << QByteArray("-4") << int(FieldGenre)
+                                        << QByteArray("Adventure");
+        QTest::newRow("genre not a number") << QByteArray("DefGenre") << QByteArray("x1") << int(FieldGenre)
+                                            << QByteArray("Adventure");
+        QTest::newRow("media 2") << QByteArray("DefType") << QByteArray("2") << int(FieldMedia) << QByteArray("DVD");
+        QTest::newRow("language 3") << QByteArray("DefLanguage") << QByteArray("3") << int(FieldLanguage)
+                                    << QByteArray("Espaniol");
+        QTest::newRow("typed status") << QByteArray("DefStatus") << QByteArray("-1") << int(FieldStatus)
+                                      << QByteArray("Owned");
+        QTest::newRow("viewed 1") << QByteArray("DefViewed") << QByteArray("1") << int(FieldViewed)
+                                  << QByteArray("No");
+        QTest::newRow("disks absent") << QByteArray("DefDisks") << QByteArray() << int(FieldDisks) << QByteArray("1");
+        QTest::newRow("disks 0") << QByteArray("DefDisks") << QByteArray("0") << int(FieldDisks) << QByteArray("1");
+        QTest::newRow("disks 7") << QByteArray("DefDisks") << QByteArray("7") << int(FieldDisks) << QByteArray("7");
+        QTest::newRow("rating") << QByteArray("DefRating") << QByteArray(" 9 of 10") << int(FieldRating)
+                                << QByteArray(" 9 of 10");
+        QTest::newRow("next free MID") << QByteArray("DefDisks") << QByteArray() << int(FieldMID) << QByteArray("1");
+    }
+    void fillDefaults() {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, value);
+        QFETCH(int, field);
+        QFETCH(QByteArray, stored);
+        Start();
+        if (!value.isNull()) SetReg(name.constData(), value.constData());
+        New([this] {
+            QVERIFY(!f2->ModifyMode);
+            TypeText(f2->Edit1, "Mirror");
+            f2->SpeedButton3->click();
+        });
+        QCOMPARE(Rows(), 3);
+        QCOMPARE(QByteArray::fromStdString(Row(2).Field(field)), stored);
+    }
+
+    void typedStatusBecomesMinusOne() {
+        Start();
+        New([this] {
+            TypeText(f2->Edit1, "Mirror");
+            f2->ComboBox4->lineEdit()->clear();
+            TypeText(f2->ComboBox4->lineEdit(), "Lent to Anna");
+            QCOMPARE(Reg("DefStatus"), AnsiString("-1"));
+            f2->SpeedButton2->click();
+            // The next new entry reads "-1" as the first item.
+            QCOMPARE(f2->ComboBox4->currentText(), QString("Owned"));
+        });
+        QCOMPARE(Row(2).Status, AnsiString("Lent to Anna"));
+    }
+
+    // Opening a title for change writes its disks and rating as the defaults
+    // of the next new entry; the lists' defaults stay as they were.
+    void changeMakesNextDefaults() {
+        Start();
+        SetReg("DefGenre", "4");
+        Modify(0, [this] { f2->SpeedButton1->click(); });
+        QCOMPARE(Reg("DefDisks"), AnsiString("2"));
+        QCOMPARE(Reg("DefRating"), AnsiString("8/10"));
+        QCOMPARE(Reg("DefGenre"), AnsiString("4"));
+        QCOMPARE(Reg("DefType"), AnsiString());
+        New([this] {
+            QCOMPARE(f2->CSpinEdit1->value(), 2);
+            QCOMPARE(f2->Edit2->text(), QString("8/10"));
+            f2->SpeedButton1->click();
+        });
+        QVERIFY(!w.form1->DataModified);
+    }
+
+    // What the user chooses is remembered at once.
+    void changesWriteDefaults_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("genre") << "ListBox1" << int(Qt::Key_Down) << QByteArray("DefGenre") << QByteArray("1");
+        QTest::newRow("media") << "ComboBox3" << int(Qt::Key_Down) << QByteArray("DefType") << QByteArray("1");
+        QTest::newRow("language") << "ComboBox2" << int(Qt::Key_Down) << QByteArray("DefLanguage")
+                                  << QByteArray("1");
+        QTest::newRow("status") << "ComboBox4" << int(Qt::Key_Down) << QByteArray("DefStatus") << QByteArray("1");
+        QTest::newRow("viewed") << "ComboBox5" << int(Qt::Key_Down) << QByteArray("DefViewed") << QByteArray("1");
+        QTest::newRow("disks") << "CSpinEdit1" << int(Qt::Key_Up) << QByteArray("DefDisks") << QByteArray("2");
+        QTest::newRow("rating") << "Edit2" << int(Qt::Key_7) << QByteArray("DefRating") << QByteArray("7");
+    }
+    void changesWriteDefaults() {
+        QFETCH(QString, control);
+        QFETCH(int, key);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, value);
+        Start();
+        New([&] {
+            QWidget* widget = f2->findChild<QWidget*>(control);
+            QVERIFY(widget);
+            widget->setFocus();
+            QTest::keyClick(widget, Qt::Key(key));
+            QCOMPARE(QByteArray::fromStdString(Reg(name.constData())), value);
+            f2->SpeedButton1->click();
+        });
+    }
+
+    void saveAndNewInChangeAppendsFromThenOn() {
+        Start();
+        Modify(0, [this] {
+            WaitForTitleFocus();
+            f2->Edit1->setText("Solaris (1972)");
+            f2->SpeedButton2->click();
+            QVERIFY(!f2->ModifyMode);
+            QCOMPARE(f2->Edit1->text(), QString());
+            QCOMPARE(f2->CSpinEdit2->value(), 1);
+            TypeText(f2->Edit1, "Mirror");
+            Enter();
+            TypeText(f2->Edit1, "Nostalghia");
+            Enter();
+            QVERIFY(f2->isVisible());
+            // Two entries stored with Save & New: the next MID counts them.
+            QCOMPARE(f2->CSpinEdit2->value(), 5);
+        });
+        QCOMPARE(Rows(), 4);
+        QCOMPARE(Row(0).Title, AnsiString("Solaris (1972)"));
+        QCOMPARE(Row(1), kStalker);
+        QCOMPARE(Row(2).Title, AnsiString("Mirror"));
+        QCOMPARE(Row(2).MID, AnsiString("1"));
+        QCOMPARE(Row(3).Title, AnsiString("Nostalghia"));
+        QCOMPARE(Row(3).MID, AnsiString("2"));
+        QVERIFY(w.form1->DataModified);
+    }
+
+    void duplicateMidAccepted() {
+        Start();
+        New([this] {
+            TypeText(f2->Edit1, "Solaris (2002)");
+            f2->CSpinEdit2->setValue(3);
+            f2->SpeedButton3->click();
+        });
+        QCOMPARE(Rows(), 3);
+        QCOMPARE(Row(2).MID, AnsiString("3"));
+        QCOMPARE(Row(0).MID, AnsiString("3"));
+        QVERIFY(Boxes().empty());
+    }
+
+    // After the dialog the main window marks the catalogue modified exactly
+    // when something was stored while it was open.
+    void modifiedAfterTheDialog_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("cancel") << "cancel" << false << 2;
+        QTest::newRow("close box") << "close" << false << 2;
+        QTest::newRow("save and close") << "save and close" << true << 3;
+        QTest::newRow("save & new, then cancel") << "save & new, cancel" << true << 3;
+        QTest::newRow("save & new, then close box") << "save & new, close" << true << 3;
+        QTest::newRow("save & new, then escape") << "save & new, escape" << true << 3;
+    }
+    void modifiedAfterTheDialog() {
+        QFETCH(QString, ending);
+        QFETCH(bool, modified);
+        QFETCH(int, rows);
+        Start();
+        New([&] {
+            TypeText(f2->Edit1, "Mirror");
+            if (ending.startsWith("save & new")) f2->SpeedButton2->click();
+            if (ending == "save and close") f2->SpeedButton3->click();
+            else if (ending.endsWith("cancel")) f2->SpeedButton1->click();
+            else if (ending.endsWith("close")) f2->close();
+            else Key(f2, Qt::Key_Escape);
+            QVERIFY(!f2->isVisible());
+        });
+        QCOMPARE(f2->NothingSaved, !modified);
+        QCOMPARE(w.form1->DataModified, modified);
+        QCOMPARE(w.form1->StatusPanelText(0), modified ? QString("  Modified") : QString());
+        QCOMPARE(w.form1->StatusPanelText(1), QString("  %1 Filmes listed").arg(rows));
+        QCOMPARE(Rows(), rows);
+    }
+
+    void escapeActsOnRelease() {
+        Start();
+        New([this] {
+            WaitForTitleFocus();
+            TypeText(f2->Edit1, "Mirror");
+            QTest::keyPress(Focused(f2), Qt::Key_Escape);
+            QVERIFY(f2->isVisible());
+            QTest::keyRelease(Focused(f2), Qt::Key_Escape);
+            QVERIFY(!f2->isVisible());
+        });
+        QCOMPARE(Rows(), 2);
+    }
+
+    void enterActsOnRelease_data() {
+        QTest::addColumn<bool>("modify");
+        QTest::newRow("change: save and close") << true;
+        QTest::newRow("new: save & new") << false;
+    }
+    void enterActsOnRelease() {
+        QFETCH(bool, modify);
+        Start();
+        auto steps = [&] {
+            WaitForTitleFocus();
+            f2->Edit1->setText("Mirror");
+            QTest::keyPress(Focused(f2), Qt::Key_Enter);
+            QVERIFY(f2->isVisible());
+            QCOMPARE(Rows(), 2);
+            QTest::keyRelease(Focused(f2), Qt::Key_Enter);
+            QCOMPARE(f2->isVisible(), !modify);
+        };
+        if (modify) Modify(1, steps);
+        else New(steps);
+        QCOMPARE(Rows(), modify ? 2 : 3);
+        QCOMPARE(Row(modify ? 1 : 2).Title, AnsiString("Mirror"));
+    }
+
+    // Cancel drops a new entry's picture file; in a change a cleared picture
+    // stays cleared. Only files inside the program folder are ever deleted,
+    // whatever the picture field says.
+    void pictureFiles_data() {
+        QTest::addColumn<bool>("modify");
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<int>("clearAnswer");  // 0: not cleared
+        QTest::addColumn<bool>("inFolderDeleted");
+        QTest::newRow("new, cancel") << false << QByteArray("t_mirror12.jpg") << 0 << true;
+        QTest::newRow("new, cancel, name leading out") << false << QByteArray("../t_mirror12.jpg") << 0 << true;
+        QTest::newRow("change, cancel") << true << QByteArray("t_mirror12.jpg") << 0 << false;
+        QTest::newRow("change, cleared, cancel") << true << QByteArray("t_mirror12.jpg") << int(dialogs::IDYES)
+                                                 << true;
+        QTest::newRow("change, clear declined") << true << QByteArray("t_mirror12.jpg") << int(dialogs::IDNO)
+                                                << false;
+        QTest::newRow("change, cleared, name leading out")
+            << true << QByteArray("..\\t_mirror12.jpg") << int(dialogs::IDYES) << true;
+    }
+    void pictureFiles() {
+        QFETCH(bool, modify);
+        QFETCH(QByteArray, picture);
+        QFETCH(int, clearAnswer);
+        QFETCH(bool, inFolderDeleted);
+        AnsiString inFolder = InProgramDir("t_mirror12.jpg");
+        AnsiString outside = ProgramDir() + "../t_mirror12.jpg";
+        WriteFile(inFolder, "jpeg");
+        WriteFile(outside, "jpeg");
+        MovieRecord film = kSolaris;
+        film.Picture = picture.toStdString();
+        Start({film, kStalker});
+        auto steps = [&] {
+            if (!modify) f2->Edit4->setText(picture);
+            QCOMPARE(f2->Edit4->text(), QString(picture));
+            if (clearAnswer) {
+                dialogs::test::QueueAnswer(clearAnswer);
+                f2->SpeedButton4->click();
+                QCOMPARE(Boxes().size(), size_t(1));
+                QCOMPARE(Boxes()[0].text, AnsiString("Do you really want to delete the current picture?"));
+                QCOMPARE(Boxes()[0].caption, AnsiString("Warning"));
+                QCOMPARE(Boxes()[0].icon, dialogs::Icon::Question);
+                QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::YesNo);
+            }
+            f2->SpeedButton1->click();
+        };
+        if (modify) Modify(0, steps);
+        else New(steps);
+        QCOMPARE(files::FileExists(inFolder), !inFolderDeleted);
+        QVERIFY(files::FileExists(outside));
+        QCOMPARE(Rows(), 2);
+        bool cleared = clearAnswer == dialogs::IDYES;
+        QCOMPARE(QByteArray::fromStdString(Row(0).Picture), cleared ? QByteArray() : picture);
+        // A picture cleared from a record is a change to the catalogue.
+        QCOMPARE(w.form1->DataModified, cleared);
+    }
+
+    void clearWithoutPictureAsksNothing() {
+        Start();
+        New([this] {
+            f2->PageControl1->setCurrentIndex(1);
+            f2->SpeedButton4->click();
+            QVERIFY(Boxes().empty());
+        });
+    }
+
+    void resetEntries() {
+        Start();
+        WriteFile(InProgramDir("t_mirror12.jpg"), "jpeg");
+        SetReg("DefGenre", "5");
+        SetReg("DefType", "3");
+        New([this] {
+            TypeText(f2->Edit1, "Mirror");
+            f2->CSpinEdit2->setValue(77);
+            f2->CSpinEdit1->setValue(4);
+            TypeText(f2->Edit2, "10");
+            TypeText(f2->ComboBox4->lineEdit(), "Lent to Anna");
+            f2->Memo2->SetText("Memories.");
+            f2->Edit4->setText("t_mirror12.jpg");
+            dialogs::test::QueueAnswer(dialogs::IDYES);
+            f2->SpeedButton5->click();
+            QCOMPARE(Boxes().size(), size_t(1));
+            QCOMPARE(f2->Edit1->text(), QString());
+            QCOMPARE(f2->Edit4->text(), QString());
+            QCOMPARE(f2->ListBox1->currentRow(), 0);
+            for (QComboBox* list : {f2->ComboBox3, f2->ComboBox2, f2->ComboBox4, f2->ComboBox5})
+                QCOMPARE(list->currentIndex(), 0);
+            QCOMPARE(f2->ComboBox4->currentText(), QString("Owned"));
+            QCOMPARE(f2->CSpinEdit1->value(), 1);
+            QCOMPARE(f2->CSpinEdit2->value(), 77);
+            QCOMPARE(f2->Edit2->text(), QString());
+            QCOMPARE(f2->Memo2->Text(), AnsiString());
+            for (const char* name : {"DefGenre", "DefViewed", "DefStatus", "DefType", "DefLanguage"})
+                QCOMPARE(Reg(name), AnsiString("0"));
+            QCOMPARE(Reg("DefRating"), AnsiString());
+            QCOMPARE(Reg("DefDisks"), AnsiString("1"));
+            f2->SpeedButton1->click();
+        });
+        QVERIFY(!files::FileExists(InProgramDir("t_mirror12.jpg")));
+    }
+
+    // F2, F3, Enter and double clicks in the main window open the editor:
+    // new, or the first selected row in display order. Without a selection
+    // the change commands do nothing.
+    void openFromMainWindow_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QString>("opens");  // "new", "change" or "nothing"
+        QTest::newRow("F2") << "F2" << true << "new";
+        QTest::newRow("F2, nothing selected") << "F2" << false << "new";
+        QTest::newRow("new entry button") << "ToolButton4" << true << "new";
+        QTest::newRow("F3") << "F3" << true << "change";
+        QTest::newRow("modify button") << "ToolButton1" << true << "change";
+        QTest::newRow("Enter in the list") << "Enter" << true << "change";
+        QTest::newRow("keypad Enter in the list") << "keypad Enter" << true << "change";
+        QTest::newRow("double click on a row") << "double click row" << true << "change";
+        QTest::newRow("double click below the rows") << "double click below" << true << "change";
+        QTest::newRow("F3, nothing selected") << "F3" << false << "nothing";
+        QTest::newRow("Enter, nothing selected") << "Enter" << false << "nothing";
+        QTest::newRow("double click below, nothing selected") << "double click below" << false << "nothing";
+    }
+    void openFromMainWindow() {
+        QFETCH(QString, action);
+        QFETCH(bool, selected);
+        QFETCH(QString, opens);
+        TForm1* f = Start();
+        QApplication::setActiveWindow(f);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        f->ListView1->setFocus();
+        // Both rows selected, the focus on the second: the first opens.
+        if (selected) f->ListView1->selectAll();
+        f->ListView1->selectionModel()->setCurrentIndex(f->Catalogue->index(1, 0), QItemSelectionModel::NoUpdate);
+        bool fired = false, opened = false;
+        WhileOpen(f2, [&] {
+            fired = true;
+            opened = f2->isVisible();
+            if (!opened) return;
+            bool change = opens == "change";
+            QCOMPARE(f2->ModifyMode, change);
+            QCOMPARE(f2->Edit1->text(), change ? QString("Solaris") : QString());
+            if (change) QCOMPARE(f2->ModifiedItem, 0);
+            f2->SpeedButton1->click();
+        });
+        QWidget* list = f->ListView1->viewport();
+        if (action == "F2") QTest::keyClick(f->ListView1, Qt::Key_F2);
+        else if (action == "F3") QTest::keyClick(f->ListView1, Qt::Key_F3);
+        else if (action == "Enter") QTest::keyClick(f->ListView1, Qt::Key_Return);
+        else if (action == "keypad Enter") QTest::keyClick(f->ListView1, Qt::Key_Enter, Qt::KeypadModifier);
+        else if (action.startsWith("double click")) {
+            QPoint at = action.endsWith("row") ? f->ListView1->visualRect(f->Catalogue->index(0, 0)).center()
+                                               : QPoint(20, list->height() - 10);
+            // The first click of the two arrives on its own.
+            QTest::mouseClick(list, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list, Qt::LeftButton, {}, at);
+        } else {
+            f->findChild<QToolButton*>(action)->click();
+        }
+        QTRY_VERIFY(fired);
+        QCOMPARE(opened, opens != "nothing");
+        QVERIFY(!f->DataModified);
+    }
+
+    // The editor takes only what the code page holds.
+    void editsTakeOnlyCodePageText() {
+        Start();
+        New([this] {
+            f2->ComboBox4->lineEdit()->clear();
+            for (QWidget* edit : {static_cast<QWidget*>(f2->Edit1), static_cast<QWidget*>(f2->Edit2),
+                                  static_cast<QWidget*>(f2->ComboBox4->lineEdit()), static_cast<QWidget*>(f2->Memo2)})
+                TypeText(edit, QString::fromUtf8("Ωé"));
+            QCOMPARE(f2->Edit1->text(), QString::fromUtf8("é"));
+            QCOMPARE(f2->Edit2->text(), QString::fromUtf8("é"));
+            QCOMPARE(f2->ComboBox4->currentText(), QString::fromUtf8("é"));
+            QCOMPARE(f2->Memo2->Text(), AnsiString("\xE9"));
+            f2->SpeedButton1->click();
+        });
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestTForm2)
+#include "test_TForm2.moc"
