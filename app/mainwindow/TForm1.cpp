@@ -5,22 +5,21 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Sorting.h"
 #include "dialogs/FileDialogs.h"
-#include "mainwindow/Export.h"
 #include "dialogs/dialogs.h"
 #include "entryeditor/TForm2.h"
-#include "genres/TForm4.h"
 #include "errors/Exception.h"
 #include "files/files.h"
+#include "genres/TForm4.h"
 #include "keypreview/KeyPreview.h"
+#include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
 #include "mainwindow/TImage.h"
 
 #include <QCloseEvent>
-#include <QItemSelectionModel>
-#include <algorithm>
-#include <functional>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -33,8 +32,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 namespace {
 QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
@@ -147,7 +147,7 @@ void TForm1::BuildToolBar() {
     connect(ToolButton2, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
 
     // Actions of later parts of the program stay disabled until they exist.
-    for (QToolButton* b : {ToolButton4, ToolButton1, ToolButton6}) b->setEnabled(false);
+    ToolButton6->setEnabled(false);
 }
 
 void TForm1::BuildMenu() {
@@ -195,7 +195,7 @@ void TForm1::BuildMenu() {
     AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
     AboutFlickstow1->setShortcut(Qt::Key_F1);
 
-    for (QAction* a : {New1, Print1, PrinterSetup1, TWAINSource1, ModifyEntry1, EditGenres1, AboutFlickstow1})
+    for (QAction* a : {Print1, PrinterSetup1, TWAINSource1, AboutFlickstow1})
         a->setEnabled(false);
 }
 
@@ -471,8 +471,6 @@ private:
 }  // namespace
 
 void TForm1::ConnectEntryActions() {
-    for (QToolButton* b : {ToolButton4, ToolButton1}) b->setEnabled(true);
-    for (QAction* a : {New1, ModifyEntry1, EditGenres1}) a->setEnabled(true);
     auto newEntry = dialogs::Guarded([this] { SpeedButton1Click(); });
     auto modifyEntry = dialogs::Guarded([this] { SpeedButton4Click(); });
     connect(ToolButton4, &QToolButton::clicked, this, newEntry);

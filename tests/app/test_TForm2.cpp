@@ -647,6 +647,38 @@ private slots:
         QVERIFY(!f->DataModified);
     }
 
+    // The Enter that answered the delete question is released on the list;
+    // that release must not open the editor for the row now focused.
+    void enterAnsweringDeleteDoesNotOpenEditor() {
+        TForm1* f = Start({kSolaris, kStalker, kSolaris});
+        QApplication::setActiveWindow(f);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        f->ListView1->setFocus();
+        f->ListView1->selectRow(0);
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        QTest::keyRelease(f->ListView1, Qt::Key_Delete);
+        QCOMPARE(Rows(), 2);
+        f->ListView1->selectRow(0);
+        bool fired = false, opened = false;
+        WhileOpen(f2, [&] {
+            fired = true;
+            opened = f2->isVisible();
+        });
+        QTest::keyRelease(f->ListView1, Qt::Key_Return);
+        QTRY_VERIFY(fired);
+        QVERIFY(!opened);
+        // The next Enter opens it.
+        fired = false;
+        WhileOpen(f2, [&] {
+            fired = true;
+            opened = f2->isVisible();
+            f2->SpeedButton1->click();
+        });
+        QTest::keyRelease(f->ListView1, Qt::Key_Return);
+        QTRY_VERIFY(fired);
+        QVERIFY(opened);
+    }
+
     // The editor takes only what the code page holds.
     void editsTakeOnlyCodePageText() {
         Start();
