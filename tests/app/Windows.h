@@ -3,6 +3,7 @@
 // the dialogs: the main window, the entry editor and the genre editor.
 
 #include "TestSupport.h"
+#include "catalogue/CatalogueFile.h"
 #include "entryeditor/TForm2.h"
 #include "genres/TForm4.h"
 #include "mainwindow/TForm1.h"
@@ -12,6 +13,13 @@
 #include <memory>
 
 namespace testsupport {
+
+// The catalogue file's text for the films.
+inline AnsiString CatalogueText(const std::vector<MovieRecord>& films) {
+    RecordStore rows;
+    for (const MovieRecord& r : films) rows.Append(r);
+    return SerializeCatalogue(rows);
+}
 
 struct Windows {
     std::unique_ptr<TForm1> form1;
@@ -29,6 +37,10 @@ struct Windows {
         form1->Form4 = form4.get();
         form1->show();
         return form1.get();
+    }
+    TForm1* Create(const std::vector<MovieRecord>& films) {
+        AnsiString text = CatalogueText(films);
+        return Create(&text);
     }
     void Destroy() {
         form4.reset();

@@ -25,12 +25,6 @@ const MovieRecord kSolaris{"Solaris", "3",    "Drama", "English", "DVD", "2", "O
                            "",        "Sent to a station orbiting a distant planet."};
 const MovieRecord kStalker{"Stalker", "4", "Thriller", "German", "VHS", "1", "Lend To", "No", "9", "", "The Zone."};
 
-AnsiString Catalogue(const std::vector<MovieRecord>& films) {
-    RecordStore rows;
-    for (const MovieRecord& r : films) rows.Append(r);
-    return SerializeCatalogue(rows);
-}
-
 QStringList Items(const QComboBox* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
@@ -48,8 +42,7 @@ class TestTForm2 : public QObject {
     TForm2* f2 = nullptr;
 
     TForm1* Start(const std::vector<MovieRecord>& films = {kSolaris, kStalker}) {
-        AnsiString text = Catalogue(films);
-        TForm1* f = w.Create(&text);
+        TForm1* f = w.Create(films);
         f2 = w.form2.get();
         return f;
     }

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "Windows.h"
 #include "Vreg/Vreg.h"
 #include "catalogue/CatalogueFile.h"
 #include "dialogs/FileDialogs.h"
@@ -23,16 +24,10 @@ const MovieRecord kStalker{"Stalker", "4", "Drama", "German", "VHS", "2", "Lend 
 class TestExport : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TForm1> form;
+    Windows w;
+    TForm1* form = nullptr;
 
-    TForm1* Show(const std::vector<MovieRecord>& films) {
-        RecordStore rows;
-        for (const MovieRecord& f : films) rows.Append(f);
-        WriteFile(InProgramDir("data.vrx"), SerializeCatalogue(rows));
-        form = std::make_unique<TForm1>();
-        form->show();
-        return form.get();
-    }
+    TForm1* Show(const std::vector<MovieRecord>& films) { return form = w.Create(films); }
     AnsiString ExportDir() { return InProgramDir("exports"); }
 
 private slots:
@@ -40,7 +35,7 @@ private slots:
         FreshSandbox();
         QDir().mkpath(QString::fromStdString(ExportDir()));
     }
-    void cleanup() { form.reset(); }
+    void cleanup() { w.Destroy(); }
 
     void csvAndTextForms() {
         RecordStore rows;

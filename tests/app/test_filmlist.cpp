@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "Windows.h"
 #include "catalogue/CatalogueFile.h"
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
@@ -25,16 +26,10 @@ MovieRecord Film(const char* title, const char* mid = "1", const char* genre = "
 class TestFilmList : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TForm1> form;
+    Windows w;
+    TForm1* form = nullptr;
 
-    TForm1* Show(const std::vector<MovieRecord>& films) {
-        RecordStore rows;
-        for (const MovieRecord& f : films) rows.Append(f);
-        WriteFile(InProgramDir("data.vrx"), SerializeCatalogue(rows));
-        form = std::make_unique<TForm1>();
-        form->show();
-        return form.get();
-    }
+    TForm1* Show(const std::vector<MovieRecord>& films) { return form = w.Create(films); }
     QStringList Column(int column) const {
         QStringList out;
         for (int r = 0; r < form->Catalogue->rowCount(); ++r)
@@ -60,7 +55,7 @@ class TestFilmList : public QObject {
 
 private slots:
     void init() { FreshSandbox(); }
-    void cleanup() { form.reset(); }
+    void cleanup() { w.Destroy(); }
 
     void titleClickedThreeTimes() {
         TForm1* f = Show({Film("beta"), Film("Alpha"), Film("gamma")});
