@@ -37,16 +37,19 @@ std::string_view ExportedPart(const RecordStore& rows, size_t row) {
 }
 
 // A CSV line whose fields hold no comma or quote is the exported part with
-// its LFs turned into commas, and the trailing comma. The loops are free of
-// branches so that the compiler can vectorise them.
-bool IsPlain(std::string_view part) {
+// its LFs turned into commas, and the trailing comma. Writes that line at o
+// and returns its end, or nullptr when a field needs quotes (the bytes
+// written are then to be overwritten). One pass free of branches, so that
+// the compiler can vectorise it.
+char* PutPlainCsvLine(std::string_view part, char* __restrict o) {
+    const char* __restrict in = part.data();
     bool plain = true;
-    for (char c : part) plain &= (c != ',') & (c != '"');
-    return plain;
-}
-
-char* PutPlainCsvLine(std::string_view part, char* o) {
-    for (size_t k = 0; k < part.size(); ++k) o[k] = part[k] == '\n' ? ',' : part[k];
+    for (size_t k = 0; k < part.size(); ++k) {
+        char c = in[k];
+        plain &= (c != ',') & (c != '"');
+        o[k] = c == '\n' ? ',' : c;
+    }
+    if (!plain) return nullptr;
     o += part.size();
     for (char c : {',', '\r', '\n'}) *o++ = c;
     return o;
@@ -62,10 +65,12 @@ void AppendExport(const RecordStore& rows, size_t from, size_t to, ExportKind ki
         // Records lie a few hundred bytes apart: ask for the next ones early.
         if (i + 16 < to) __builtin_prefetch(rows.RecordBytes(i + 16).data());
         std::string_view part = ExportedPart(rows, i);
-        if (kind == ExportKind::Csv && IsPlain(part)) {
+        if (kind == ExportKind::Csv) {
             if (out.size() < used + part.size() + 3) out.resize(std::max(used + part.size() + 3, out.size() * 2));
-            used = static_cast<size_t>(PutPlainCsvLine(part, out.data() + used) - out.data());
-            continue;
+            if (char* end = PutPlainCsvLine(part, out.data() + used)) {
+                used = static_cast<size_t>(end - out.data());
+                continue;
+            }
         }
         out.resize(used);
         RecordStore::FieldViews fields = rows.Fields(i);
