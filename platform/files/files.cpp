@@ -82,32 +82,26 @@ AnsiString ReadWholeFile(const AnsiString& path) {
     return text;
 }
 
-void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
-    bool given = false;
-    ReplaceWholeFile(path, [&](AnsiString& piece) {
-        if (given) return false;
-        piece.assign(bytes);
-        return given = true;
-    });
-}
+namespace {
 
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce) {
+// The atomic replacement itself; next() gives the pieces in order and an
+// empty optional after the last.
+void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next) {
     if (path.empty()) CannotCreate(path);
     AnsiString temp = path + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) CannotCreate(path);
     bool ok = ::fchmod(fd, NewFileMode(path)) == 0;
-    AnsiString piece;
     off_t written = 0;
     try {
         while (ok) {
-            piece.clear();
-            if (!produce(piece)) break;
-            ok = WriteAll(fd, piece);
+            std::optional<std::string_view> piece = next();
+            if (!piece) break;
+            ok = WriteAll(fd, *piece);
             // Start putting this piece on disk while the next one is made;
             // the fsync below then has little left to wait for.
-            ::sync_file_range(fd, written, static_cast<off_t>(piece.size()), SYNC_FILE_RANGE_WRITE);
-            written += static_cast<off_t>(piece.size());
+            ::sync_file_range(fd, written, static_cast<off_t>(piece->size()), SYNC_FILE_RANGE_WRITE);
+            written += static_cast<off_t>(piece->size());
         }
     } catch (...) {
         ::close(fd);
@@ -123,6 +117,26 @@ void ReplaceWholeFile(const AnsiString& path, const Producer& produce) {
         ::unlink(temp.c_str());
         CannotCreate(path);
     }
+}
+
+}  // namespace
+
+void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
+    bool given = false;
+    Replace(path, [&]() -> std::optional<std::string_view> {
+        if (given) return std::nullopt;
+        given = true;
+        return bytes;
+    });
+}
+
+void ReplaceWholeFile(const AnsiString& path, const Producer& produce) {
+    AnsiString piece;
+    Replace(path, [&]() -> std::optional<std::string_view> {
+        piece.clear();
+        if (!produce(piece)) return std::nullopt;
+        return std::string_view(piece);
+    });
 }
 
 bool DeleteFile(const AnsiString& path) { return FileExists(path) && ::unlink(path.c_str()) == 0; }
