@@ -43,13 +43,13 @@ std::string_view ExportedPart(const RecordStore& rows, size_t row) {
 // the compiler can vectorise it.
 char* PutPlainCsvLine(std::string_view part, char* __restrict o) {
     const char* __restrict in = part.data();
-    bool plain = true;
+    unsigned char quoted = 0;
     for (size_t k = 0; k < part.size(); ++k) {
-        char c = in[k];
-        plain &= (c != ',') & (c != '"');
-        o[k] = c == '\n' ? ',' : c;
+        auto c = static_cast<unsigned char>(in[k]);
+        quoted |= static_cast<unsigned char>((c == ',') | (c == '"'));
+        o[k] = static_cast<char>(c == '\n' ? ',' : c);
     }
-    if (!plain) return nullptr;
+    if (quoted) return nullptr;
     o += part.size();
     for (char c : {',', '\r', '\n'}) *o++ = c;
     return o;
