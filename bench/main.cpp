@@ -31,7 +31,7 @@
 namespace {
 
 bool g_json = false;
-int g_runs = 5;
+int g_runs = 9;
 
 double Ms(const std::function<void()>& work) {
     auto t0 = std::chrono::steady_clock::now();

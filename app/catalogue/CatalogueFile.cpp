@@ -39,7 +39,7 @@ void ParseCatalogue(std::string_view text, RecordStore& rows) {
         for (size_t i = 0; i < kLinesPerRecord && !reader.AtEnd(); ++i) line[i] = reader.Next();
         AnsiString freshMid;
         std::string_view mid = line[7];
-        if (ansi::Trim(mid).empty()) {
+        if (ansi::IsBlank(mid)) {
             freshMid = mids.NextFree();
             mid = freshMid;
         }

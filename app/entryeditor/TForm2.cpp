@@ -344,7 +344,7 @@ int TForm2::StatusIndex() const {
 
 bool TForm2::StoreEntry() {
     AnsiString title = Text(Edit1->text());
-    if (ansi::Trim(title).empty()) return false;
+    if (ansi::IsBlank(title)) return false;
     // A list left without a selection (a genre list too short, a remembered
     // index beyond a list) has nothing to store.
     int genre = GenreIndex();

@@ -40,7 +40,7 @@ std::vector<AnsiString> GenreItems(std::string_view text) {
     std::vector<AnsiString> items;
     for (ansi::LineReader lines(text); !lines.AtEnd();) {
         std::string_view line = lines.Next();
-        if (!ansi::Trim(line).empty()) items.emplace_back(line);
+        if (!ansi::IsBlank(line)) items.emplace_back(line);
     }
     return items;
 }

@@ -2,6 +2,7 @@
 
 #include "errors/Exception.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace ansi {
@@ -22,7 +23,7 @@ std::optional<char> Encode(char16_t u) {
     return std::nullopt;
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 }  // namespace
 
@@ -47,17 +48,19 @@ bool CanEncode(QChar c) { return Encode(c.unicode()).has_value(); }
 
 AnsiString TrimLeft(std::string_view text) {
     size_t b = 0;
-    while (b < text.size() && IsBlank(text[b])) ++b;
+    while (b < text.size() && IsBlankChar(text[b])) ++b;
     return AnsiString(text.substr(b));
 }
 
 AnsiString TrimRight(std::string_view text) {
     size_t e = text.size();
-    while (e > 0 && IsBlank(text[e - 1])) --e;
+    while (e > 0 && IsBlankChar(text[e - 1])) --e;
     return AnsiString(text.substr(0, e));
 }
 
 AnsiString Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+
+bool IsBlank(std::string_view text) { return std::all_of(text.begin(), text.end(), IsBlankChar); }
 
 AnsiString UpperCase(std::string_view text) {
     AnsiString out(text);

@@ -22,6 +22,9 @@ AnsiString Trim(std::string_view text);
 AnsiString TrimLeft(std::string_view text);
 AnsiString TrimRight(std::string_view text);
 
+// True when the text is empty after Trim: blanks and control characters only.
+bool IsBlank(std::string_view text);
+
 // Maps only the ASCII letters a-z onto A-Z.
 AnsiString UpperCase(std::string_view text);
 AnsiString LowerCase(std::string_view text);

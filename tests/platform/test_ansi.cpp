@@ -38,6 +38,10 @@ private slots:
         QCOMPARE(ansi::Trim(" \t\x01 Drama \r\n"), AnsiString("Drama"));
         QCOMPARE(ansi::TrimLeft("  a "), AnsiString("a "));
         QCOMPARE(ansi::TrimRight("  a "), AnsiString("  a"));
+        QVERIFY(ansi::IsBlank(" \t\x01\r\n"));
+        QVERIFY(ansi::IsBlank(""));
+        QVERIFY(!ansi::IsBlank("  x "));
+        QVERIFY(!ansi::IsBlank("\xa0"));  // a no-break space is a character
         // Only ASCII letters change case; accented letters keep their code.
         QCOMPARE(ansi::UpperCase("abc\xe9z"), AnsiString("ABC\xe9Z"));
         QCOMPARE(ansi::LowerCase("ABC\xc9Z"), AnsiString("abc\xc9z"));
