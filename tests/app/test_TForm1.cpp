@@ -122,7 +122,8 @@ private slots:
         QFETCH(int, answer);
         QFETCH(bool, closed);
         QFETCH(bool, written);
-        TForm1* f = Show(new AnsiString(Block("Solaris", "3") + Block("Stalker", "")));
+        const AnsiString catalogue = Block("Solaris", "3") + Block("Stalker", "");
+        TForm1* f = Show(&catalogue);
         f->Catalogue->AppendRecord({"Mirror", "9", "Drama", "", "", "1", "", "", "", "", ""});
         f->DataModified = true;
         dialogs::test::QueueAnswer(answer);
