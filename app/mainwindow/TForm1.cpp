@@ -392,14 +392,13 @@ std::vector<bool> TForm1::SelectedRows() const {
 }
 
 void TForm1::SpeedButton3Click() {
-    std::vector<bool> flagged = SelectedRows();
-    auto first = std::find(flagged.begin(), flagged.end(), true);
-    if (first == flagged.end()) return;
+    int firstRow = FirstSelectedRow();
+    if (firstRow < 0) return;
     SkipNextKeyUp = true;
     if (dialogs::MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
                             dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
-    int firstRow = static_cast<int>(first - flagged.begin());
+    std::vector<bool> flagged = SelectedRows();
     int scrolled = ListView1->verticalScrollBar()->value();
     Catalogue->RemoveFlagged(flagged);
     DataModified = true;

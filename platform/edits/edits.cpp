@@ -14,6 +14,14 @@ bool IsTyped(const QString& text) {
     return !text.isEmpty();
 }
 
+// The memo holds LF line ends; texts from outside may end lines with CR LF
+// or a lone CR.
+QString WithLfLineEnds(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 }  // namespace
 
 AnsiValidator::AnsiValidator(QLineEdit* edit, int maxLength) : QValidator(edit), edit_(edit), maxLength_(maxLength) {}
@@ -39,10 +47,7 @@ AnsiString TMemo::Text() const {
 }
 
 void TMemo::SetText(std::string_view text) {
-    QString shown = ansi::ToQString(text);
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    setPlainText(shown);
+    setPlainText(WithLfLineEnds(ansi::ToQString(text)));
 }
 
 QString TMemo::Admissible(const QString& text) const {
@@ -78,10 +83,7 @@ void TMemo::inputMethodEvent(QInputMethodEvent* event) {
 
 void TMemo::insertFromMimeData(const QMimeData* source) {
     if (!source->hasText()) return;
-    QString text = source->text();
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    textCursor().insertText(Admissible(text));
+    textCursor().insertText(Admissible(WithLfLineEnds(source->text())));
     ensureCursorVisible();
 }
 
