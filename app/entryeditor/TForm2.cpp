@@ -46,7 +46,7 @@ QComboBox* AddList(QWidget* parent, const char* name, const QStringList& items, 
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
     list->addItems(items);
-    list->setMaxVisibleItems(items.size());
+    list->setMaxVisibleItems(static_cast<int>(items.size()));
     list->setGeometry(geometry);
     return list;
 }

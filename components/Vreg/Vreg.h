@@ -72,13 +72,13 @@ public:
         requires(sizeof...(A) >= 3 && sizeof...(A) <= 11)
     void PopRadioButtons(const AnsiString& name, A... args) {
         auto [buttons, def] = SplitLast<QRadioButton*>(args...);
-        if (int k = PoppedPosition(name, static_cast<int>(buttons.size()), def)) SetChecked(buttons[k - 1]);
+        if (int k = PoppedPosition(name, static_cast<int>(buttons.size()), def)) SetChecked(buttons[static_cast<size_t>(k - 1)]);
     }
     template <class... A>
         requires(sizeof...(A) >= 3 && sizeof...(A) <= 11)
     void PopBool(const AnsiString& name, A... args) {
         auto [flags, def] = SplitLast<bool*>(args...);
-        if (int k = PoppedPosition(name, static_cast<int>(flags.size()), def)) *flags[k - 1] = true;
+        if (int k = PoppedPosition(name, static_cast<int>(flags.size()), def)) *flags[static_cast<size_t>(k - 1)] = true;
     }
 
     // The user's standard folders, ending in "/"; empty when not known.
