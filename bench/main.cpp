@@ -4,6 +4,7 @@
 //
 //   flickstow-bench [--json] [--runs N] [--sizes 100000,1000000]
 
+#include "Bench.h"
 #include "catalogue/CatalogueFile.h"
 #include "dialogs/Application.h"
 #include "dialogs/FileDialogs.h"
@@ -28,38 +29,9 @@
 #include <random>
 #include <unistd.h>
 
+using namespace bench;
+
 namespace {
-
-bool g_json = false;
-int g_runs = 9;
-
-double Ms(const std::function<void()>& work) {
-    auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-// Median of the runs; `prepare` runs untimed before each.
-double Median(const std::function<void()>& work, const std::function<void()>& prepare = [] {}) {
-    std::vector<double> t;
-    for (int i = 0; i < g_runs; ++i) {
-        prepare();
-        t.push_back(Ms(work));
-    }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
-}
-
-void Report(size_t n, const char* op, double ms, double baselineMs, double target) {
-    if (g_json) {
-        std::printf("{\"n\":%zu,\"op\":\"%s\",\"ms\":%.1f,\"baseline_ms\":%.1f}\n", n, op, ms, baselineMs);
-    } else {
-        double ratio = baselineMs > 0 ? ms / baselineMs : 0;
-        std::printf("%9zu  %-16s %10.1f ms  baseline %10.1f ms  ratio %5.2f  (target <= %.1f)%s\n", n, op, ms,
-                    baselineMs, ratio, target, ratio <= target ? "" : "  MISSED");
-    }
-    std::fflush(stdout);
-}
 
 // A catalogue with realistic fields: titles of 5-50 characters,
 // descriptions of 0-255, about 3 per cent blank MIDs.
@@ -118,14 +90,6 @@ AnsiString ReadPlain(const AnsiString& path) {
     }
     if (fd >= 0) ::close(fd);
     return text;
-}
-
-long ResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
 }
 
 void Select(TForm1& form, size_t step) {
@@ -258,6 +222,17 @@ int RssProbe(const char* program) {
     return 0;
 }
 
+// The film list: every operation at each catalogue size.
+std::vector<size_t> g_sizes = {100000, 1000000};
+void FilmList(const AnsiString& dir) {
+    for (size_t n : g_sizes) {
+        const AnsiString sub = dir + "/" + ansi::IntToStr(static_cast<long long>(n));
+        ::mkdir(sub.c_str(), 0755);
+        Bench(n, sub);
+    }
+}
+FLICKSTOW_BENCH_SUITE("filmlist", FilmList);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,18 +241,18 @@ int main(int argc, char** argv) {
     dialogs::SetApplicationTitle(kApplicationTitle);
     dialogs::test::Enable();
     if (argc == 3 && std::string(argv[1]) == "--rss-probe") return RssProbe(argv[2]);
-    std::vector<size_t> sizes = {100000, 1000000};
+    std::vector<std::string> only;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--json") g_json = true;
         else if (a == "--runs" && i + 1 < argc) g_runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--only" && i + 1 < argc) for (const QString& s : QString(argv[++i]).split(',')) only.push_back(s.toStdString());
         else if (a == "--sizes" && i + 1 < argc) {
-            sizes.clear();
-            for (const QString& s : QString(argv[++i]).split(',')) sizes.push_back(s.toULongLong());
+            g_sizes.clear();
+            for (const QString& s : QString(argv[++i]).split(',')) g_sizes.push_back(s.toULongLong());
         }
     }
     QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toLocal8Bit());
-    for (size_t n : sizes) Bench(n, QFile::encodeName(dir.path()).toStdString());
-    return 0;
+    return bench::RunSuites(QFile::encodeName(dir.path()).toStdString(), only);
 }
