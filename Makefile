@@ -6,7 +6,7 @@ ASANBUILD ?= build-asan
 APPDIR    ?= $(HOME)/Flickstow
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps build run test test-asan bench clean
+.PHONY: deps build run test test-asan bench clean fuzz
 
 deps:
 	@bash scripts/deps.sh
@@ -39,3 +39,15 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(ASANBUILD)
+
+# Coverage-guided fuzzing of every reader of outside bytes (clang's
+# libFuzzer with AddressSanitizer): each target runs FUZZ_SECONDS seconds,
+# starting from its seed corpus; new inputs go to $(FUZZBUILD)/corpus.
+FUZZBUILD    ?= build-fuzz
+FUZZ_SECONDS ?= 60
+$(FUZZBUILD)/build.ninja: CMakeLists.txt | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLICKSTOW_FUZZ=ON
+
+fuzz: deps $(FUZZBUILD)/build.ninja
+	cmake --build $(FUZZBUILD) -j $(JOBS)
+	bash scripts/fuzz.sh $(FUZZBUILD) $(FUZZ_SECONDS)

@@ -10,6 +10,7 @@ packages=(
   libjpeg-dev
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth
+  ccache
 )
 
 missing=()
