@@ -151,7 +151,7 @@ void TForm1::BuildToolBar() {
 }
 
 void TForm1::BuildMenu() {
-    auto item = [this](QMenu* menu, const char* name, const char* caption, const char* image) {
+    auto item = [](QMenu* menu, const char* name, const char* caption, const char* image) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(name);
         if (image) a->setIcon(Art(image));

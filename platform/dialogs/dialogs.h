@@ -41,16 +41,19 @@ void Guard(F&& handler) {
     }
 }
 
+namespace detail {
+template <class F, class... A>
+void CallDropping(const F& handler, A&&... args) {
+    if constexpr (std::is_invocable_v<const F&, A...>) handler(std::forward<A>(args)...);
+    else handler();
+}
+}  // namespace detail
+
 // Wraps a handler for a signal connection; signal arguments the handler
 // does not take are dropped.
 template <class F>
 auto Guarded(F handler) {
-    return [handler](auto&&... args) {
-        Guard([&] {
-            if constexpr (std::is_invocable_v<const F&, decltype(args)...>) handler(std::forward<decltype(args)>(args)...);
-            else handler();
-        });
-    };
+    return [handler](auto&&... args) { Guard([&] { detail::CallDropping(handler, std::forward<decltype(args)>(args)...); }); };
 }
 
 namespace test {
