@@ -20,7 +20,9 @@ GenreFile OpenGenreFile(const AnsiString& path) {
     GenreFile file;
     file.reported = true;
     dialogs::Guard([&] {
-        if (files::FileExists(path)) {
+        // Anything standing at the path (a folder too) is read, and what
+        // cannot be read is reported, never replaced by the built-in list.
+        if (files::KindOf(path) != files::PathKind::None) {
             try {
                 file.text = files::ReadWholeFile(path);
             } catch (const EFOpenError&) {

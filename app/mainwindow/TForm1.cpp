@@ -9,11 +9,13 @@
 #include "entryeditor/TForm2.h"
 #include "errors/Exception.h"
 #include "files/files.h"
+#include "genres/GenreFile.h"
 #include "genres/TForm4.h"
 #include "keypreview/KeyPreview.h"
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
 #include "mainwindow/TImage.h"
+#include "registry/registry.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -266,7 +268,9 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
     AnsiString text;
-    if (files::FileExists(path)) {
+    // A folder in the file's place is unreadable, not missing: it is
+    // reported, and a later save never tries to replace it.
+    if (files::KindOf(path) != files::PathKind::None) {
         try {
             text = files::ReadWholeFile(path);
         } catch (const EFOpenError&) {
@@ -327,7 +331,15 @@ void TForm1::TileImage(const TImage* source, TImage* target) {
     target->SetPicture(canvas);
 }
 
-void TForm1::FormShow() { LoadCatalogue(); }
+void TForm1::FormShow() {
+    // A save that was killed half-way leaves its temporary file behind;
+    // the first thing the program does is clear such leftovers away.
+    AnsiString catalogue = CatalogueFilePath();
+    for (const AnsiString& path : {catalogue, CatalogueBackupPath(catalogue), GenreFilePath(VReg1->AppDir()),
+                                   registry::HiveFilePath()})
+        files::RemoveStaleTemporaries(path);
+    LoadCatalogue();
+}
 
 void TForm1::FormCloseQuery(bool& canClose) {
     if (!DataModified) return;
