@@ -4,6 +4,7 @@
 #include "catalogue/MovieRecord.h"
 #include "dialogs/dialogs.h"
 #include "edits/edits.h"
+#include "entryeditor/Thumbnails.h"
 #include "files/files.h"
 #include "genres/GenreFile.h"
 #include "mainwindow/TForm1.h"
@@ -405,7 +406,7 @@ void TForm2::SpeedButton2Click() {
 void TForm2::SpeedButton1Click() {
     // A new entry's picture belongs to nobody once the entry is dropped. In
     // modify mode picture changes have already been applied to the record.
-    if (!ModifyMode) files::DeleteFile(PicturePath(Text(Edit4->text())));
+    if (!ModifyMode) DeleteThumbnail(form1_->VReg1->AppDir(), Text(Edit4->text()));
     close();
 }
 
@@ -429,13 +430,8 @@ void TForm2::SpeedButton5Click() {
 
 // ---- The cover picture
 
-AnsiString TForm2::PicturePath(const AnsiString& picture) const {
-    AnsiString name = files::ExtractFileName(picture);
-    return name.empty() ? AnsiString() : files::JoinPath(form1_->VReg1->AppDir(), name);
-}
-
 void TForm2::RemoveCurrentPicture() {
-    AnsiString old = PicturePath(Text(Edit4->text()));
+    AnsiString old = Text(Edit4->text());
     Image2->ClearPicture();
     Edit4->clear();
     if (ModifyMode) {
@@ -446,7 +442,9 @@ void TForm2::RemoveCurrentPicture() {
         form1_->Catalogue->SetRecord(ModifiedItem, record);
         NothingSaved = false;
     }
-    files::DeleteFile(old);
+    // Only a thumbnail of the program's own is deleted; a field naming
+    // anything else is emptied and its file left alone.
+    DeleteThumbnail(form1_->VReg1->AppDir(), old);
 }
 
 void TForm2::SpeedButton4Click() {

@@ -104,9 +104,6 @@ private:
     // The selected status item; -1 when the status field holds a text that
     // is not the selected item's.
     int StatusIndex() const;
-    // The picture file in the program folder that a picture field names:
-    // only its file-name part counts, so no field leads out of the folder.
-    AnsiString PicturePath(const AnsiString& picture) const;
     void RemoveCurrentPicture();
     void RefuseStore();
 

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -533,6 +534,67 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(Row(0).Picture), cleared ? QByteArray() : picture);
         // A picture cleared from a record is a change to the catalogue.
         QCOMPARE(w.form1->DataModified, cleared);
+    }
+
+    // A picture field comes from the catalogue file, so it may name
+    // anything. Clearing it, resetting the entry or cancelling a new entry
+    // deletes only a thumbnail of the program's own (a plain "t_" file in
+    // the program folder); any other file, folder or link stays as it was.
+    void pictureFieldNeverDeletesOtherFiles_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QString>("deleted");  // the file that goes, or empty
+        const QByteArray names[] = {"data.vrx", "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
+                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak"};
+        for (const char* way : {"clear", "reset", "cancel new"}) {
+            for (const QByteArray& name : names)
+                QTest::addRow("%s: %s", way, QByteArray(name).replace('\0', "<NUL>").constData())
+                    << way << name << QString();
+            QTest::addRow("%s: own thumbnail", way) << way << QByteArray("t_cover417.jpg") << "t_cover417.jpg";
+        }
+    }
+    void pictureFieldNeverDeletesOtherFiles() {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, picture);
+        QFETCH(QString, deleted);
+        MovieRecord film = kSolaris;
+        film.Picture = picture.toStdString();
+        WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
+        WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
+        WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
+        WriteFile(InProgramDir("t_cover417.jpg"), "jpeg");
+        QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
+        QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
+        Start({film, kStalker});
+        const QDir folder(QString::fromStdString(ProgramDir()));
+        auto contents = [&] {
+            QMap<QString, QByteArray> files;
+            for (const QFileInfo& f : folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+                files[f.fileName()] = f.isSymLink() ? "link to " + f.symLinkTarget().toUtf8()
+                                      : f.isDir()   ? QByteArray("folder")
+                                                    : QByteArray::fromStdString(ReadFile(f.filePath().toStdString()));
+            return files;
+        };
+        QMap<QString, QByteArray> before = contents();
+        bool ran = false;
+        auto steps = [&] {
+            if (way == "cancel new") {
+                f2->Edit4->setText(ansi::ToQString(film.Picture));
+                f2->SpeedButton1->click();
+            } else {
+                dialogs::test::QueueAnswer(dialogs::IDYES);
+                (way == "clear" ? f2->SpeedButton4 : f2->SpeedButton5)->click();
+                QCOMPARE(f2->Edit4->text(), QString());
+                f2->SpeedButton1->click();
+            }
+            ran = true;
+        };
+        if (way == "cancel new") New(steps);
+        else Modify(0, steps);
+        QVERIFY(ran);
+        before.remove(deleted);
+        QCOMPARE(contents(), before);
+        if (way != "cancel new") QCOMPARE(Row(0).Picture, AnsiString());
     }
 
     void clearWithoutPictureAsksNothing() {
