@@ -1,8 +1,9 @@
 #include "TestSupport.h"
+#include "forms/FormKeys.h"
 #include "catalogue/CatalogueFile.h"
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
-#include "mainwindow/TImage.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -134,7 +135,7 @@ private slots:
         QCOMPARE(Boxes()[0].caption, AnsiString("Save changes"));
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Question);
         QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::YesNoCancel);
-        QVERIFY(f->SkipNextKeyUp);
+        QVERIFY(f->Keys().SkipNextKeyUp);
         AnsiString file = ReadFile(InProgramDir("data.vrx"));
         // The blank MID got its number on loading; a save writes it.
         AnsiString saved = Block("Solaris", "3") + Block("Stalker", "1") +
@@ -258,10 +259,10 @@ private slots:
         f->ListView1->setFocus();
         QVERIFY(f->ListView1->hasFocus());
         // The release of the key that answered a box is ignored once.
-        f->SkipNextKeyUp = true;
+        f->Keys().SkipNextKeyUp = true;
         QTest::keyRelease(f->ListView1, Qt::Key_Escape);
         QVERIFY(f->isVisible());
-        QVERIFY(!f->SkipNextKeyUp);
+        QVERIFY(!f->Keys().SkipNextKeyUp);
         QTest::keyRelease(f->ListView1, Qt::Key_Escape);
         QVERIFY(!f->isVisible());
     }
@@ -270,7 +271,7 @@ private slots:
         TForm1* f = Show();
         TImage target;
         target.resize(130, 35);
-        f->TileImage(f->Image1, &target);
+        TileImage(f->Image1, &target);
         const QImage& tiled = target.Picture();
         QCOMPARE(tiled.size(), QSize(130, 35));
         const QImage& tile = f->Image1->Picture();

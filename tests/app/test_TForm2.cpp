@@ -4,7 +4,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
-#include "mainwindow/TImage.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,7 +44,7 @@ class TestTForm2 : public QObject {
 
     TForm1* Start(const std::vector<MovieRecord>& films = {kSolaris, kStalker}) {
         TForm1* f = w.Create(films);
-        f2 = w.form2.get();
+        f2 = w.form2;
         return f;
     }
     MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(Rows(), 2);
         QCOMPARE(Row(0), kSolaris);
         QCOMPARE(Row(1), kStalker);
-        QVERIFY(f2->NothingSaved);
+        QVERIFY(f2->NothingSaved());
         QVERIFY(!w.form1->DataModified);
     }
 
@@ -253,8 +253,8 @@ private slots:
         film.Field(field) = value.toStdString();
         Start({film, kStalker});
         Modify(0, [this] {
-            QVERIFY(f2->ModifyMode);
-            QCOMPARE(f2->ModifiedItem, 0);
+            QVERIFY(f2->ModifyMode());
+            QCOMPARE(f2->ModifiedItem(), 0);
             f2->SpeedButton3->click();
         });
         MovieRecord expected = kSolaris;
@@ -300,7 +300,7 @@ private slots:
         Start();
         if (!value.isNull()) SetReg(name.constData(), value.constData());
         New([this] {
-            QVERIFY(!f2->ModifyMode);
+            QVERIFY(!f2->ModifyMode());
             TypeText(f2->Edit1, "Mirror");
             f2->SpeedButton3->click();
         });
@@ -377,7 +377,7 @@ private slots:
             WaitForTitleFocus();
             f2->Edit1->setText("Solaris (1972)");
             f2->SpeedButton2->click();
-            QVERIFY(!f2->ModifyMode);
+            QVERIFY(!f2->ModifyMode());
             QCOMPARE(f2->Edit1->text(), QString());
             QCOMPARE(f2->CSpinEdit2->value(), 1);
             TypeText(f2->Edit1, "Mirror");
@@ -438,7 +438,7 @@ private slots:
             else Key(f2, Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
-        QCOMPARE(f2->NothingSaved, !modified);
+        QCOMPARE(f2->NothingSaved(), !modified);
         QCOMPARE(w.form1->DataModified, modified);
         QCOMPARE(w.form1->StatusPanelText(0), modified ? QString("  Modified") : QString());
         QCOMPARE(w.form1->StatusPanelText(1), QString("  %1 Filmes listed").arg(rows));
@@ -678,9 +678,9 @@ private slots:
             opened = f2->isVisible();
             if (!opened) return;
             bool change = opens == "change";
-            QCOMPARE(f2->ModifyMode, change);
+            QCOMPARE(f2->ModifyMode(), change);
             QCOMPARE(f2->Edit1->text(), change ? QString("Solaris") : QString());
-            if (change) QCOMPARE(f2->ModifiedItem, 0);
+            if (change) QCOMPARE(f2->ModifiedItem(), 0);
             f2->SpeedButton1->click();
         });
         QWidget* list = f->ListView1->viewport();

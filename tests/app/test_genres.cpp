@@ -3,7 +3,7 @@
 #include "Windows.h"
 #include "edits/edits.h"
 #include "files/files.h"
-#include "mainwindow/TImage.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,8 +35,8 @@ class TestGenres : public QObject {
     void Start() {
         AnsiString films = "Solaris\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n3\r\n\r\n\r\n\r\n\r\n***\r\n";
         w.Create(&films);
-        f2 = w.form2.get();
-        f4 = w.form4.get();
+        f2 = w.form2;
+        f4 = w.form4;
     }
     QStringList Genres() {
         QStringList items;
