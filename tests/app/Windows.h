@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <source_location>
 
 namespace testsupport {
 
@@ -56,8 +55,7 @@ struct Windows {
 // ends, unless the test asked NeverOpened().
 class DialogSteps {
 public:
-    DialogSteps(QDialog* dialog, std::function<void()> steps, std::source_location where)
-        : where_(where) {
+    DialogSteps(QDialog* dialog, std::function<void()> steps, const char* file, int line) : file_(file), line_(line) {
         timer_.setSingleShot(true);
         QObject::connect(&timer_, &QTimer::timeout, [this, dialog, steps] {
             fired_ = true;
@@ -70,8 +68,7 @@ public:
             auto active = [dialog] { return QApplication::activeWindow() == dialog; };
             if (!QTest::qWaitFor(active, 200)) dialog->activateWindow();
             if (!QTest::qWaitFor(active))
-                QTest::qFail("the dialog opened but never became the active window", where_.file_name(),
-                             static_cast<int>(where_.line()));
+                QTest::qFail("the dialog opened but never became the active window", file_, line_);
             steps();
             if (dialog->isVisible()) dialog->close();
         });
@@ -81,8 +78,7 @@ public:
     DialogSteps& operator=(const DialogSteps&) = delete;
     ~DialogSteps() {
         if (!opened_ && !checked_)
-            QTest::qFail("the dialog never opened, so the steps meant for it never ran", where_.file_name(),
-                         static_cast<int>(where_.line()));
+            QTest::qFail("the dialog never opened, so the steps meant for it never ran", file_, line_);
     }
     bool Opened() const { return opened_; }
     // For an action that must not open the dialog: waits until the steps'
@@ -95,13 +91,13 @@ public:
 private:
     QTimer timer_;
     bool fired_ = false, opened_ = false, checked_ = false;
-    std::source_location where_;
+    const char* file_;
+    int line_;
 };
 
-[[nodiscard]] inline DialogSteps WhileOpen(QDialog* dialog, std::function<void()> steps,
-                                           std::source_location where = std::source_location::current()) {
-    return DialogSteps(dialog, std::move(steps), where);
-}
+// auto open = WhileOpen(dialog, steps): the steps for the dialog that the
+// next action opens; the object must live until the action has returned.
+#define WhileOpen(dialog, steps) DialogSteps((dialog), (steps), __FILE__, __LINE__)
 
 // Where a key goes in a window that need not be the active one.
 inline QWidget* Focused(QWidget* window) { return window->focusWidget() ? window->focusWidget() : window; }
