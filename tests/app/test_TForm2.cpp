@@ -4,6 +4,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
+#include "registry/registry.h"
 #include "forms/TImage.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <map>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -307,6 +309,42 @@ private slots:
         });
         QCOMPARE(Rows(), 3);
         QCOMPARE(QByteArray::fromStdString(Row(2).Field(field)), stored);
+    }
+
+    // A remembered default stored as another type than text (by another
+    // program, an older version, a hand edit) counts as absent: no error,
+    // every other field filled as usual, the next free MID, the focus in the
+    // title field.
+    void wrongTypedDefaultsFallBack_data() {
+        QTest::addColumn<QByteArray>("name");
+        for (const char* name : {"DefGenre", "DefType", "DefDisks", "DefRating", "DefLanguage", "DefStatus", "DefViewed"})
+            QTest::newRow(name) << QByteArray(name);
+    }
+    void wrongTypedDefaultsFallBack() {
+        QFETCH(QByteArray, name);
+        Start();
+        const std::map<QByteArray, QByteArray> others = {
+            {"DefGenre", "5"}, {"DefType", "2"}, {"DefDisks", "3"}, {"DefRating", "7"},
+            {"DefLanguage", "1"}, {"DefStatus", "2"}, {"DefViewed", "1"}};
+        for (const auto& [other, value] : others)
+            if (other != name) SetReg(other.constData(), value.constData());
+        registry::TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\varnholt\\Flickstow", true));
+        reg.WriteInteger(name.toStdString(), 4);
+        New([&] {
+            WaitForTitleFocus();
+            QVERIFY(Boxes().empty());
+            QCOMPARE(f2->CSpinEdit2->value(), 1);
+            TypeText(f2->Edit1, "Mirror");
+            f2->SpeedButton3->click();
+        });
+        QVERIFY(Boxes().empty());
+        QCOMPARE(Rows(), 3);
+        const MovieRecord expected{"Mirror", "1", name == "DefGenre" ? "Adventure" : "Drama",
+                                   name == "DefLanguage" ? "German" : "English", name == "DefType" ? "VCD" : "DVD",
+                                   name == "DefDisks" ? "1" : "3", name == "DefStatus" ? "Owned" : "To Be Bought",
+                                   name == "DefViewed" ? "Yes" : "No", name == "DefRating" ? "" : "7", "", ""};
+        QCOMPARE(Row(2), expected);
     }
 
     void typedStatusBecomesMinusOne() {
