@@ -18,7 +18,8 @@ struct LengthCode {
     std::string_view code;
     int ticks;
 };
-// Plain, triplet (T), dotted (P) and double-dotted (D) note values.
+// Plain, triplet (T), dotted (P) and double-dotted (D) note values, each
+// group in the order 1, 2, 4, 8, 16, 32.
 constexpr LengthCode kLengths[] = {
     {"1", 3072},  {"2", 1536},   {"4", 768},   {"8", 384},   {"16", 192},  {"32", 96},
     {"T1", 2048}, {"T2", 1024},  {"T4", 512},  {"T8", 256},  {"T16", 128}, {"T32", 64},
@@ -26,11 +27,23 @@ constexpr LengthCode kLengths[] = {
     {"D1", 5376}, {"D2", 2688},  {"D4", 1344}, {"D8", 672},  {"D16", 336}, {"D32", 168},
 };
 
-// The ticks of a length code; an unknown code has none.
+// The entry of a length code; an unknown code has none. The table holds six
+// note values (1 to 32) per group: plain, then T, P and D.
 const LengthCode* FindLength(std::string_view code) {
-    for (const LengthCode& l : kLengths)
-        if (l.code == code) return &l;
-    return nullptr;
+    size_t group = 0;
+    if (!code.empty() && (code[0] == 'T' || code[0] == 'P' || code[0] == 'D')) {
+        group = code[0] == 'T' ? 1 : code[0] == 'P' ? 2 : 3;
+        code.remove_prefix(1);
+    }
+    size_t value;
+    if (code == "1") value = 0;
+    else if (code == "2") value = 1;
+    else if (code == "4") value = 2;
+    else if (code == "8") value = 3;
+    else if (code == "16") value = 4;
+    else if (code == "32") value = 5;
+    else return nullptr;
+    return &kLengths[6 * group + value];
 }
 
 constexpr std::string_view kInstruments[80] = {
@@ -73,11 +86,28 @@ void CheckNote(int note) {
 
 // A data byte from its decimal text: EConvertError for no number,
 // EMidiError (naming what) for one outside 0 to 127.
-char DataByte(const AnsiString& text, const char* what) {
+char DataByte(std::string_view text, const char* what) {
+    // One to three digits, as nearly every note and velocity is written,
+    // read the same as through the runtime's conversion.
+    if (!text.empty() && text.size() <= 3) {
+        int value = 0;
+        for (char c : text) value = c >= '0' && c <= '9' && value >= 0 ? value * 10 + (c - '0') : -1;
+        if (value >= 0 && value <= 127) return static_cast<char>(value);
+    }
     const int value = ansi::StrToInt(text);
     if (value < 0 || value > 127)
         throw EMidiError(ansi::Format(AnsiString("%s is not a MIDI ") + what + " (0 to 127)", ansi::IntToStr(value)));
     return static_cast<char>(value);
+}
+
+// Calls piece(text) for each comma-separated piece: a comma ends a piece,
+// even an empty one; what follows the last comma only when it is not empty.
+template <class F>
+void ForEachPiece(std::string_view text, F&& piece) {
+    size_t start = 0;
+    for (size_t comma; (comma = text.find(',', start)) != std::string_view::npos; start = comma + 1)
+        piece(text.substr(start, comma - start));
+    if (start < text.size()) piece(text.substr(start));
 }
 
 void AppendVariableLength(AnsiString& out, unsigned value) {
@@ -126,6 +156,12 @@ AnsiString TimeSignature(std::string_view meter) {
 }
 
 const AnsiString kEndOfTrack("\x00\xFF\x2F\x00", 4);
+
+void AppendTrack(AnsiString& out, const AnsiString& events) {
+    out += "MTrk";
+    AppendBigEndian(out, static_cast<uint32_t>(events.size()), 4);
+    out += events;
+}
 
 }  // namespace
 
@@ -195,35 +231,27 @@ int TVMidi::NoteCount() const { return static_cast<int>(Notes().notes.size()); }
 
 void TVMidi::ExtractNotes(const AnsiString& text, std::vector<AnsiString>& list) {
     list.clear();
-    AnsiString piece;
-    for (char c : text) {
-        if (c == ',') {
-            list.push_back(piece);
-            piece.clear();
-        } else {
-            piece += c;
-        }
-    }
-    if (!piece.empty()) list.push_back(piece);
+    ForEachPiece(text, [&](std::string_view piece) { list.emplace_back(piece); });
 }
 
 void TVMidi::NoteOnEvent(AnsiString& track, const AnsiString& length, const AnsiString& velocity,
                          const AnsiString& notes) const {
-    std::vector<AnsiString> pieces;
-    ExtractNotes(notes, pieces);
-    if (pieces.empty()) throw EMidiError(ansi::Format("'%s' names no note", notes));
-    std::vector<char> keys;
-    keys.reserve(pieces.size());
-    for (const AnsiString& piece : pieces) keys.push_back(DataByte(piece, "note number"));
     const char loudness = DataByte(velocity, "velocity");
-
-    // Every note starts at once.
-    for (char key : keys) {
-        track += '\0';
-        track += '\x90';
-        track += key;
-        track += loudness;
+    // Every note starts at once. A note that cannot be written takes back
+    // what this event has written so far.
+    const size_t start = track.size();
+    try {
+        ForEachPiece(notes, [&](std::string_view piece) {
+            const char key = DataByte(piece, "note number");
+            track.append({'\0', '\x90', key, loudness});
+        });
+    } catch (...) {
+        track.resize(start);
+        throw;
     }
+    const size_t keys = (track.size() - start) / 4;
+    if (keys == 0) throw EMidiError(ansi::Format("'%s' names no note", notes));
+
     // The first note ends after the event's length, the others with it. The
     // coarse form writes a two-byte length with a zero last byte; a length of
     // one byte has no coarse form and is written as it is.
@@ -231,48 +259,44 @@ void TVMidi::NoteOnEvent(AnsiString& track, const AnsiString& length, const Ansi
     const size_t deltaAt = track.size();
     AppendVariableLength(track, l ? static_cast<unsigned>(l->ticks) : 0u);
     if (!ExactDeltas && track.size() - deltaAt == 2) track.back() = '\0';
-    for (size_t i = 0; i < keys.size(); ++i) {
+    for (size_t i = 0; i < keys; ++i) {
         if (i > 0) track += '\0';
-        track += '\x80';
-        track += keys[i];
-        track += loudness;
+        track.append({'\x80', track[start + 4 * i + 2], loudness});
     }
 }
 
-AnsiString TVMidi::NoteTrack() const {
+void TVMidi::AppendNoteTrack(AnsiString& out) const {
     const NoteList& list = Notes();
-    AnsiString track;
-    track.reserve(list.notes.size() * 13 + kEndOfTrack.size());
-    for (size_t i = 0; i < list.notes.size(); ++i) NoteOnEvent(track, list.lengths[i], list.velocities[i], list.notes[i]);
-    track += kEndOfTrack;
-    return track;
+    out.reserve(out.size() + list.notes.size() * 13 + kEndOfTrack.size());
+    for (size_t i = 0; i < list.notes.size(); ++i) NoteOnEvent(out, list.lengths[i], list.velocities[i], list.notes[i]);
+    out += kEndOfTrack;
 }
 
-size_t TVMidi::CountBytes() const { return NoteTrack().size(); }
+size_t TVMidi::CountBytes() const {
+    AnsiString track;
+    AppendNoteTrack(track);
+    return track.size();
+}
 
 void TVMidi::WriteMidiFile(const AnsiString& fileName) const {
-    const AnsiString notes = NoteTrack();
-    if (notes.size() > 0xFFFFFFFFu) throw EMidiError("The note list is too long for a MIDI file");
-
     AnsiString file;
-    file.reserve(notes.size() + 64);
     // Header: format 1, three tracks, ticks per quarter note.
     file.append("MThd\x00\x00\x00\x06\x00\x01\x00\x03", 12);
     AppendBigEndian(file, kTicksPerQuarter, 2);
     // Track 1: meter and tempo (a quarter note lasts 500,000 microseconds).
-    const AnsiString meter = TimeSignature("4/4") + AnsiString("\x00\xFF\x51\x03\x07\xA1\x20", 7) + kEndOfTrack;
+    AppendTrack(file, TimeSignature("4/4") + AnsiString("\x00\xFF\x51\x03\x07\xA1\x20", 7) + kEndOfTrack);
+    // Track 2: the notes, its length filled in once they are written.
     file += "MTrk";
-    AppendBigEndian(file, static_cast<uint32_t>(meter.size()), 4);
-    file += meter;
-    // Track 2: the notes.
-    file += "MTrk";
-    AppendBigEndian(file, static_cast<uint32_t>(notes.size()), 4);
-    file += notes;
+    const size_t lengthAt = file.size();
+    file.append(4, '\0');
+    AppendNoteTrack(file);
+    const size_t length = file.size() - lengthAt - 4;
+    if (length > 0xFFFFFFFFu) throw EMidiError("The note list is too long for a MIDI file");
+    AnsiString field;
+    AppendBigEndian(field, static_cast<uint32_t>(length), 4);
+    file.replace(lengthAt, 4, field);
     // Track 3: the MIDI channel prefix.
-    const AnsiString channel = AnsiString("\x00\xFF\x20\x01\x01", 5) + kEndOfTrack;
-    file += "MTrk";
-    AppendBigEndian(file, static_cast<uint32_t>(channel.size()), 4);
-    file += channel;
+    AppendTrack(file, AnsiString("\x00\xFF\x20\x01\x01", 5) + kEndOfTrack);
 
     files::ReplaceWholeFile(fileName, file);
 }

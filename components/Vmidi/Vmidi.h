@@ -80,5 +80,6 @@ public:
     void WriteMidiFile(const AnsiString& fileName) const;
 
 private:
-    AnsiString NoteTrack() const;
+    // Appends the note track's events, end of track included.
+    void AppendNoteTrack(AnsiString& out) const;
 };
