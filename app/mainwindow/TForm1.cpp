@@ -398,11 +398,6 @@ void TForm1::ListView1ColumnClick(int column) {
     Catalogue->Reorder(SortOrder(Catalogue->Records(), SortColumn, SortDescending));
 }
 
-int TForm1::ListView1Compare(int row1, int row2) const {
-    return CompareRows(Catalogue->Records(), static_cast<size_t>(row1), static_cast<size_t>(row2), SortColumn,
-                       SortDescending);
-}
-
 void TForm1::ListView1Change() { UpdateStatusBar(); }
 
 std::vector<bool> TForm1::SelectedRows() const {

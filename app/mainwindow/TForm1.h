@@ -76,7 +76,6 @@ public:
     void SpeedButton4Click();
     void SpeedButton3Click();
     void ListView1ColumnClick(int column);
-    int ListView1Compare(int row1, int row2) const;
     void Exort1Click();
 
 protected:
