@@ -529,8 +529,7 @@ void TEFTrayIcon::StartUp() {
 }
 
 void TEFTrayIcon::HideRule() {
-    const QWidget* form = owner_->Form();
-    if (ShouldShow() && (!form->isVisible() || form->isMinimized())) HideApplication();
+    if (ShouldShow()) HideApplication();
 }
 
 void TEFTrayIcon::HideApplication() {
@@ -817,7 +816,8 @@ void TEnhancedForm::AfterOrigWindowProc(QEvent*, int step) {
         break;
     case StateChanged:
         if (titleBarOn) Paint();
-        trayIcon_->HideRule();
+        // Minimizing takes the window off the screen as hiding does.
+        if (form_->isMinimized()) trayIcon_->HideRule();
         break;
     case Hidden: trayIcon_->HideRule(); break;
     case NonClientMouseStep:

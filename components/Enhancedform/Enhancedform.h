@@ -261,7 +261,7 @@ private:
     void Tick();
     // Called once the form is complete.
     void StartUp();
-    // The form is being hidden or minimized.
+    // The form has been hidden or minimized.
     void HideRule();
     void HideApplication();
     void RestoreApplication();
