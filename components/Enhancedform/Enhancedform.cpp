@@ -913,10 +913,15 @@ bool TEnhancedForm::NonClientMouse(QEvent* event) {
         } else if (IsButton(pressed_)) {
             pressInside_ = hit == pressed_;
         } else if (pressed_ == Hit::Caption || pressed_ == Hit::Icon) {
-            if (!movingByHand_ && (global - pressGlobal_).manhattanLength() >= QApplication::startDragDistance() &&
-                !form_->isMaximized()) {
-                if (form_->windowHandle() && form_->windowHandle()->startSystemMove()) pressed_ = Hit::Client;
-                else movingByHand_ = true;
+            // Past the drag distance the window follows the mouse by hand
+            // for one step, then the window manager takes the move over from
+            // there: the window keeps the point it was taken at.
+            if (movingByHand_ && form_->windowHandle() && form_->windowHandle()->startSystemMove()) {
+                pressed_ = Hit::Client;
+                movingByHand_ = false;
+            } else if ((global - pressGlobal_).manhattanLength() >= QApplication::startDragDistance() &&
+                       !form_->isMaximized()) {
+                movingByHand_ = true;
             }
             if (movingByHand_) form_->move(pressGeometry_.topLeft() + (global - pressGlobal_));
         } else if (Qt::Edges edges = EdgesOf(pressed_)) {
