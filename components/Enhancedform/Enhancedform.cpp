@@ -233,11 +233,18 @@ void TEFTitleBar::ActivationReported(bool active) {
 
 TEFTitleBar::BarKey TEFTitleBar::BarKeyNow(bool active) const {
     const QWidget* form = owner_->Form();
-    const TRect r0 = CaptionRect(owner_->FrameState());
-    return {QSize(r0.Width(), r0.Height()),    active,
-            TitleOf(form),                     form->isMaximized(),
-            form->isMinimized(),               static_cast<int>(owner_->PushedButton()),
-            form->windowIcon().cacheKey(),     generation_};
+    const FrameState frame = owner_->FrameState();
+    const TRect r0 = CaptionRect(frame);
+    return {QSize(r0.Width(), r0.Height()),
+            active,
+            TitleOf(form),
+            frame.maximized,
+            frame.minimized,
+            static_cast<int>(frame.borderStyle),
+            static_cast<int>(frame.borderIcons.toInt()),
+            static_cast<int>(owner_->PushedButton()),
+            form->windowIcon().cacheKey(),
+            generation_};
 }
 
 QImage TEFTitleBar::ComposeBar(bool active) {

@@ -9,7 +9,10 @@
 // edges goes through the window manager (system move and resize). The
 // component watches the form's events through an event filter that keeps
 // the order "before the form, the form, after the form"; the table in
-// Enhancedform.cpp says which event stands for which window message.
+// Enhancedform.cpp says which event stands for which window message. For
+// the events it handles after the form (paint, resize, activation ...) it
+// runs the form's own handling itself, so event filters that should see
+// those events are installed on the form after the component.
 //
 // The client area: a form with a layout gets it from its contents margins;
 // the child widgets of a form without one are moved into a client widget
@@ -145,7 +148,7 @@ private:
         bool active = false;
         QString title;
         bool maximized = false, minimized = false;
-        int pushed = 0;
+        int style = 0, icons = 0, pushed = 0;
         qint64 icon = 0;
         quint64 generation = 0;
         friend bool operator==(const BarKey&, const BarKey&) = default;
