@@ -11,6 +11,7 @@
 #include "files/files.h"
 #include "genres/GenreFile.h"
 #include "genres/TForm4.h"
+#include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 #include "mainwindow/Export.h"
@@ -68,6 +69,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form1");
     setWindowTitle("Varnholt Flickstow 1.5");
     setWindowIcon(Art("logo.png"));
+    // The sizes below are the whole window's, frame and caption included.
+    EnhancedForm1 = AttachEnhancedForm(this);
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
     setFont(font);
