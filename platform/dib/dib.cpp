@@ -215,7 +215,10 @@ void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std:
         }
         h.biClrUsed = std::uint32_t(table.size());
     } else {
-        source = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+        // 3-byte rows (a scanner's) are packed straight from the image, so a
+        // large picture is not converted to 32 bits first.
+        source = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32 ||
+                         (depth == 24 && image.format() == QImage::Format_RGB888)
                      ? image
                      : image.convertToFormat(QImage::Format_RGB32);
         if (source.isNull()) throw EOutOfResources("Out of system resources");
@@ -229,6 +232,14 @@ void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std:
         std::uint8_t* d = bits.data() + stored * rowBytes;
         std::fill(d, d + rowBytes, std::uint8_t(0));
         const std::uint8_t* indexes = source.constScanLine(y);
+        if (source.format() == QImage::Format_RGB888) {
+            for (size_t x = 0; x < size_t(h.biWidth); ++x) {
+                d[3 * x] = indexes[3 * x + 2];
+                d[3 * x + 1] = indexes[3 * x + 1];
+                d[3 * x + 2] = indexes[3 * x];
+            }
+            continue;
+        }
         const QRgb* rgb = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         for (size_t x = 0; x < size_t(h.biWidth); ++x) {
             switch (depth) {

@@ -130,6 +130,8 @@ private slots:
         QTest::addColumn<QImage>("image");
         QTest::addColumn<int>("bits");
         QTest::newRow("24 bits") << Colourful(7, 5) << 24;
+        QTest::newRow("3-byte rows at 24 bits") << Colourful(7, 5).convertToFormat(QImage::Format_RGB888) << 24;
+        QTest::newRow("3-byte rows at 32 bits") << Colourful(3, 2).convertToFormat(QImage::Format_RGB888) << 32;
         QTest::newRow("32 bits") << Colourful(3, 4) << 32;
         QTest::newRow("8 bits") << Indexed(13, 3, 200) << 8;
         QTest::newRow("4 bits") << Indexed(5, 6, 16) << 4;
