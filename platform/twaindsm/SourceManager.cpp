@@ -94,7 +94,7 @@ struct OpenSource {
     int state = 4;
     bool showUI = true;
     uint64_t session = 0;
-    std::unique_ptr<SourceDialog> dialog;
+    QPointer<SourceDialog> dialog;  // deleted here, unless its parent took it along
     std::unique_ptr<Relay> relay;
     std::thread worker;
     globalmem::HGLOBAL pending = nullptr;  // the image of state 6
@@ -300,7 +300,7 @@ private:
         if (!source_) return;
         StopWorker();
         globalmem::GlobalFree(source_->pending);
-        source_->dialog.reset();
+        delete source_->dialog.data();
         // Events still queued for the source go with its relay.
         source_.reset();
     }
@@ -337,7 +337,7 @@ private:
         if (dg == DG_CONTROL && dat == DAT_USERINTERFACE && msg == MSG_DISABLEDS) {
             if (s.state != 5) return FailSource(TWCC_SEQERROR);
             StopWorker();
-            s.dialog.reset();
+            delete s.dialog.data();
             ++s.session;  // what the worker posted before is void now
             s.state = 4;
             return TWRC_SUCCESS;
@@ -413,15 +413,15 @@ private:
 
     void ShowDialog(QWidget* parent, bool modal) {
         OpenSource& s = *source_;
-        s.dialog = std::make_unique<SourceDialog>(parent ? parent : parent_.data(), s.info, *s.device, s.settings);
+        s.dialog = new SourceDialog(parent ? parent : parent_.data(), s.info, *s.device, s.settings);
         s.dialog->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
-        QObject::connect(s.dialog.get(), &SourceDialog::ScanRequested, [this] {
+        QObject::connect(s.dialog, &SourceDialog::ScanRequested, [this] {
             if (!source_ || source_->state != 5) return;
             source_->settings = source_->dialog->Settings();
             remembered_[source_->info.name] = source_->settings;
             StartScan();
         });
-        QObject::connect(s.dialog.get(), &SourceDialog::CancelRequested, [this] {
+        QObject::connect(s.dialog, &SourceDialog::CancelRequested, [this] {
             if (!source_ || source_->state != 5) return;
             StopWorker();
             // An image the worker finished meanwhile is not wanted any more.
