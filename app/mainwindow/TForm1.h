@@ -17,6 +17,7 @@ class QToolButton;
 class TForm2;
 class TForm4;
 class TImage;
+class TScanSource;
 class TSaveDialog;
 class TVHTML;
 class TVReg;
@@ -48,6 +49,8 @@ public:
     TVReg* VReg1;
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
+    // The scanner component; the entry editor's scan reaches it here.
+    TScanSource* TWAIN;
     TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
@@ -91,6 +94,8 @@ public:
     void ListView1Change();
     void SpeedButton3Click();
     void Exort1Click();
+    void TwainInitTimerTimer();
+    void TWAINSource1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
