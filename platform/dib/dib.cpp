@@ -112,6 +112,11 @@ QImage Decode(const Layout& l, std::span<const std::uint8_t> bits) {
         const std::uint8_t* s = bits.data() + stored * l.rowBytes;
         std::uint8_t* indexes = img.scanLine(y);
         QRgb* rgb = reinterpret_cast<QRgb*>(img.scanLine(y));
+        // True colour, the bulk of a scan, in a loop of its own.
+        if (l.bitCount == 24) {
+            for (size_t x = 0; x < size_t(l.width); ++x) rgb[x] = qRgb(s[3 * x + 2], s[3 * x + 1], s[3 * x]);
+            continue;
+        }
         for (int x = 0; x < l.width; ++x) {
             const size_t ux = size_t(x);
             switch (l.bitCount) {
