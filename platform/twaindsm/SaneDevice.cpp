@@ -28,9 +28,11 @@ SANE_Word OptionWord(const SANE_Option_Descriptor* d, double v) {
 // The image that the frames of one scan fill, row by row, in the layout a
 // QImage uses: 1-bit (SANE's 1 is black), 8-bit gray or 24-bit RGB. The rows
 // are read straight into the image where SANE's layout is the image's, so
-// the scan never holds a second copy of the picture.
+// the scan never holds a second copy of the picture. A one-frame image of a
+// known height can be handed on in bands of rows as they arrive instead.
 class Assembler {
 public:
+    Assembler(const RowSink& sink, int dotsPerMeter) : sink_(sink), dotsPerMeter_(dotsPerMeter) {}
     ~Assembler() { std::free(bits_); }
 
     void BeginFrame(const SANE_Parameters& p) {
@@ -54,7 +56,10 @@ public:
                               : format_ == QImage::Format_RGB888 ? static_cast<size_t>(width_) * 3
                                                                  : static_cast<size_t>(width_);
             stride_ = (rowBytes + 3) & ~size_t{3};
-            if (p.lines > 0) Reserve(static_cast<size_t>(p.lines));
+            streaming_ = sink_ && single && p.last_frame && p.lines > 0;
+            // Bands of about a megabyte.
+            if (streaming_) Reserve(std::min(static_cast<size_t>(p.lines), std::max<size_t>(1, (1 << 20) / stride_)));
+            else if (p.lines > 0) Reserve(static_cast<size_t>(p.lines));
         } else if (p.pixels_per_line != width_ || single) {
             throw SaneError("frames of different sizes");
         }
@@ -62,25 +67,39 @@ public:
         // SANE's bytes are the image's: no conversion needed.
         direct_ = p.depth == 8 && (p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB);
         if (gray && p.depth == 1) direct_ = true;
+        // Rows without padding on either side: many rows go in one read.
+        contiguous_ = direct_ && static_cast<size_t>(p.bytes_per_line) == stride_;
+        lines_ = p.lines > 0 ? static_cast<size_t>(p.lines) : 0;
         rowInFrame_ = 0;
         filled_ = 0;
     }
 
-    // Where the next bytes of the current row go, and how many it still needs.
+    // All the rows the frame announced are in; what follows is dropped.
+    bool Complete() const { return lines_ > 0 && rowInFrame_ >= lines_; }
+
+    // Where the next bytes go, and how many may go there at once.
     uint8_t* Target() {
-        if (direct_) {
-            Reserve(rowInFrame_ + 1);
-            return bits_ + rowInFrame_ * stride_ + filled_;
-        }
+        if (direct_) return Room() + filled_;
         return row_.data() + filled_;
     }
     size_t Wanted() const {
+        if (contiguous_) {
+            size_t rows = base_ + allocated_ - rowInFrame_;
+            if (lines_ > 0) rows = std::min(rows, lines_ - rowInFrame_);
+            return std::max<size_t>(rows, 1) * stride_ - filled_;
+        }
         size_t rowBytes = direct_ ? std::min(static_cast<size_t>(frame_.bytes_per_line), stride_) : row_.size();
         return rowBytes - filled_;
     }
-    // `n` more bytes of the current row arrived; true when that completed it.
+    // `n` more bytes arrived; true when that completed a row.
     bool Arrived(size_t n) {
         filled_ += n;
+        if (contiguous_) {
+            size_t rows = filled_ / stride_;
+            rowInFrame_ += rows;
+            filled_ -= rows * stride_;
+            return rows > 0;
+        }
         if (Wanted() > 0) return false;
         FinishRow();
         return true;
@@ -93,20 +112,52 @@ public:
                    : 0;
     }
 
-    void EndFrame() { rows_ = std::max(rows_, rowInFrame_); }
+    void EndFrame() {
+        rows_ = std::max(rows_, rowInFrame_);
+        if (streaming_) Flush();
+    }
 
+    // The whole image; a null one when it went out in bands.
     QImage Take() {
         if (!bits_ || rows_ == 0) throw SaneError("the scanner delivered no image");
+        if (streaming_) return {};
+        // Room kept for rows of an unknown height that did not come.
+        if (allocated_ > rows_)
+            if (auto* shrunk = static_cast<uint8_t*>(std::realloc(bits_, rows_ * stride_))) bits_ = shrunk;
         // The image owns the buffer from now on.
         uint8_t* bits = bits_;
         bits_ = nullptr;
         QImage image(bits, width_, static_cast<int>(rows_), static_cast<qsizetype>(stride_), format_,
                      [](void* p) { std::free(p); }, bits);
-        if (format_ == QImage::Format_Mono) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        Describe(image);
         return image;
     }
 
 private:
+    void Describe(QImage& image) const {
+        if (format_ == QImage::Format_Mono) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        if (dotsPerMeter_ > 0) {
+            image.setDotsPerMeterX(dotsPerMeter_);
+            image.setDotsPerMeterY(dotsPerMeter_);
+        }
+    }
+
+    // The memory of the current row: the band is handed on when full.
+    uint8_t* Room() {
+        if (streaming_ && rowInFrame_ >= base_ + allocated_) Flush();
+        Reserve(rowInFrame_ - base_ + 1);
+        return bits_ + (rowInFrame_ - base_) * stride_;
+    }
+
+    void Flush() {
+        if (rowInFrame_ > base_) {
+            QImage band(bits_, width_, static_cast<int>(rowInFrame_ - base_), static_cast<qsizetype>(stride_), format_);
+            Describe(band);
+            sink_(band, static_cast<int>(base_), static_cast<int>(lines_));
+        }
+        base_ = rowInFrame_;
+    }
+
     void Reserve(size_t rows) {
         if (rows <= allocated_) return;
         size_t want = std::max(rows, allocated_ * 2);
@@ -134,8 +185,7 @@ private:
 
     void FinishRow() {
         if (!direct_) {
-            Reserve(rowInFrame_ + 1);
-            uint8_t* out = bits_ + rowInFrame_ * stride_;
+            uint8_t* out = Room();
             size_t w = static_cast<size_t>(width_);
             if (frame_.format == SANE_FRAME_GRAY) {
                 for (size_t x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(Sample(row_.data(), x));
@@ -158,7 +208,10 @@ private:
     size_t stride_ = 0, allocated_ = 0, rows_ = 0, rowInFrame_ = 0, filled_ = 0, channel_ = 0;
     uint8_t* bits_ = nullptr;
     std::vector<uint8_t> row_;
-    bool direct_ = false;
+    bool direct_ = false, contiguous_ = false, streaming_ = false;
+    size_t lines_ = 0, base_ = 0;
+    const RowSink& sink_;
+    const int dotsPerMeter_;
 };
 
 bool SameText(const QString& a, const char* b) { return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0; }
@@ -318,11 +371,12 @@ void SaneDevice::SetDpi(double dpi) {
     if (status != SANE_STATUS_GOOD) Fail("resolution", status);
 }
 
-QImage SaneDevice::Scan(const ScanSettings& settings) {
+QImage SaneDevice::Scan(const ScanSettings& settings, const RowSink& sink) {
     cancelled_ = false;
     SetMode(settings.mode);
     SetDpi(settings.dpi);
-    Assembler image;
+    double dpi = CurrentDpi();
+    Assembler image(sink, dpi > 0 ? static_cast<int>(std::lround(dpi / 0.0254)) : 0);
     std::vector<uint8_t> surplus;
     struct EndScan {
         SaneDevice* d;
@@ -339,11 +393,16 @@ QImage SaneDevice::Scan(const ScanSettings& settings) {
         image.BeginFrame(p);
         surplus.resize(image.SurplusBytes());
         size_t surplusLeft = 0;
+        uint8_t spare[4096];
         for (;;) {
             SANE_Int got = 0;
             bool intoSurplus = surplusLeft > 0;
-            uint8_t* target = intoSurplus ? surplus.data() + (surplus.size() - surplusLeft) : image.Target();
-            size_t wanted = intoSurplus ? surplusLeft : image.Wanted();
+            // Bytes past the announced rows (there should be none) are dropped.
+            bool past = !intoSurplus && image.Complete();
+            uint8_t* target = intoSurplus ? surplus.data() + (surplus.size() - surplusLeft)
+                              : past      ? spare
+                                          : image.Target();
+            size_t wanted = intoSurplus ? surplusLeft : past ? sizeof spare : image.Wanted();
             if (cancelled_) throw SaneCancelled();
             status = sane_read(H(handle_), target, static_cast<SANE_Int>(std::min<size_t>(wanted, 1 << 20)), &got);
             if (status == SANE_STATUS_EOF) break;
@@ -354,6 +413,7 @@ QImage SaneDevice::Scan(const ScanSettings& settings) {
                 surplusLeft -= static_cast<size_t>(got);
                 continue;
             }
+            if (past) continue;
             if (image.Arrived(static_cast<size_t>(got))) surplusLeft = surplus.size();
         }
         // A cancelled scan may end like a finished one.
@@ -361,13 +421,7 @@ QImage SaneDevice::Scan(const ScanSettings& settings) {
         image.EndFrame();
         if (p.last_frame) break;
     }
-    QImage result = image.Take();
-    if (double dpi = CurrentDpi(); dpi > 0) {
-        int perMeter = static_cast<int>(std::lround(dpi / 0.0254));
-        result.setDotsPerMeterX(perMeter);
-        result.setDotsPerMeterY(perMeter);
-    }
-    return result;
+    return image.Take();
 }
 
 void SaneDevice::Cancel() {

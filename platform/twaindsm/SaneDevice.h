@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -43,6 +44,8 @@ private:
     std::string error_;
 };
 
+using RowSink = std::function<void(const QImage& band, int firstRow, int height)>;
+
 // What a scan is made with.
 struct ScanSettings {
     QString mode;       // one of the device's modes; empty: the device's own
@@ -75,11 +78,13 @@ public:
     QString GrayMode() const;
     QString LineartMode() const;
 
-    // Applies the settings and scans one image (every frame of it). Raises
-    // SaneCancelled after Cancel(), SaneError on a device error. Called on
-    // the worker thread; nothing else touches the device meanwhile but
-    // Cancel().
-    QImage Scan(const ScanSettings& settings);
+    // Applies the settings and scans one image (every frame of it). With a
+    // sink, an image of one frame and a known height goes to it in bands of
+    // rows as they arrive (the band, its first row, the image's height) and
+    // the result is a null image. Raises SaneCancelled after Cancel(),
+    // SaneError on a device error. Called on the worker thread; nothing else
+    // touches the device meanwhile but Cancel().
+    QImage Scan(const ScanSettings& settings, const RowSink& sink = {});
     // Asks a running scan to stop before its next read; safe from another
     // thread.
     void Cancel();

@@ -455,7 +455,15 @@ private:
             globalmem::HGLOBAL image = nullptr;
             QString error;
             try {
-                image = PackNative(device->Scan(settings));
+                // The bitmap is packed band by band while the scan comes in;
+                // an image that cannot come in bands is packed at the end.
+                NativeBlock block;
+                bool noMemory = false;
+                QImage whole = device->Scan(settings, [&](const QImage& band, int firstRow, int height) {
+                    if (!block.Started() && !noMemory && !block.Start(band, height)) noMemory = true;
+                    if (block.Started()) block.Put(band, firstRow);
+                });
+                image = whole.isNull() ? block.Release() : PackNative(whole);
                 if (!image) error = "Not enough memory for the image.";
             } catch (const SaneCancelled&) {
                 return;
