@@ -64,6 +64,12 @@ SourceDialog::SourceDialog(QWidget* parent, const DeviceInfo& info, const SaneDe
     QString title = QString::fromStdString(info.vendor + " " + info.model).trimmed();
     setWindowTitle(title.isEmpty() ? QString::fromStdString(info.name) : title);
     auto* layout = new QVBoxLayout(this);
+    // Which scanner this is, above its settings.
+    auto* source = new QLabel(QString("<b>%1</b><br>%2").arg(windowTitle().toHtmlEscaped(),
+                                                             QString::fromStdString(info.name).toHtmlEscaped()),
+                              this);
+    source->setObjectName("SourceLabel");
+    layout->addWidget(source);
     auto* form = new QFormLayout;
     ModeBox = new QComboBox(this);
     ModeBox->setObjectName("ModeBox");
