@@ -90,14 +90,9 @@ void Scan(const AnsiString& dir) {
         // The settings a cover scan at this quality asks for.
         twain.OpenDataSource();
         auto set = [&](TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
-            globalmem::HGLOBAL h = globalmem::GlobalAlloc(globalmem::GHND, sizeof(TW_ONEVALUE));
-            auto* one = static_cast<TW_ONEVALUE*>(globalmem::GlobalLock(h));
-            one->ItemType = type;
-            one->Item = item;
-            globalmem::GlobalUnlock(h);
-            TW_CAPABILITY c{cap, TWON_ONEVALUE, h};
-            twain.CallDataSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-            globalmem::GlobalFree(h);
+            scansource::SetOneValue(
+                [&](TW_CAPABILITY& c) { return twain.CallDataSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c); }, cap,
+                type, item);
         };
         set(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_RGB);
         set(ICAP_XRESOLUTION, TWTY_FIX32, Fix32Item(ToFix32(300)));

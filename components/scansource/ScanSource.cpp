@@ -367,23 +367,10 @@ void TScanSource::Acquire(QImage& target) {
 
 void TScanSource::XferMech() {
     SetDestination(xfNative);
-    globalmem::HGLOBAL container = globalmem::GlobalAlloc(globalmem::GHND, sizeof(TW_ONEVALUE));
-    if (!container) Assert("Assertion failure");
-    auto* value = static_cast<TW_ONEVALUE*>(globalmem::GlobalLock(container));
-    if (!value) {
-        globalmem::GlobalFree(container);
-        Assert("Assertion failure");
-    }
-    value->ItemType = TWTY_UINT16;
-    value->Item = TWSX_NATIVE;
-    globalmem::GlobalUnlock(container);
-    TW_CAPABILITY cap{};
-    cap.Cap = ICAP_XFERMECH;
-    cap.ConType = TWON_ONEVALUE;
-    cap.hContainer = container;
-    TW_UINT16 rc = CallDataSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
-    globalmem::GlobalFree(container);
-    TwainCheckDataSource(rc, "XferMech");
+    TwainCheckDataSource(scansource::SetOneValue([this](TW_CAPABILITY& cap) {
+                             return CallDataSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
+                         }, ICAP_XFERMECH, TWTY_UINT16, TWSX_NATIVE),
+                         "XferMech");
 }
 
 void TScanSource::fNewOnMessageHandler(QObject* receiver, QEvent* message, bool& handled) {
@@ -485,6 +472,24 @@ QImage ImageFromNativeBlock(globalmem::HGLOBAL block) {
     // A bitmap the screen can show as it is.
     if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
     return image;
+}
+
+TW_UINT16 SetOneValue(const std::function<TW_UINT16(TW_CAPABILITY&)>& set, TW_UINT16 capability,
+                      TW_UINT16 itemType, TW_UINT32 item) {
+    globalmem::HGLOBAL container = globalmem::GlobalAlloc(globalmem::GHND, sizeof(TW_ONEVALUE));
+    if (!container) Assert("Assertion failure");
+    auto* value = static_cast<TW_ONEVALUE*>(globalmem::GlobalLock(container));
+    if (!value) {
+        globalmem::GlobalFree(container);
+        Assert("Assertion failure");
+    }
+    value->ItemType = itemType;
+    value->Item = item;
+    globalmem::GlobalUnlock(container);
+    TW_CAPABILITY cap{capability, TWON_ONEVALUE, container};
+    TW_UINT16 rc = set(cap);
+    globalmem::GlobalFree(container);
+    return rc;
 }
 
 namespace test {

@@ -163,6 +163,13 @@ namespace scansource {
 // block that does not hold a whole bitmap.
 QImage ImageFromNativeBlock(globalmem::HGLOBAL block);
 
+// Sets a capability to one value: a TW_ONEVALUE container in a global block
+// for the duration of the `set` call, which makes the DAT_CAPABILITY /
+// MSG_SET call and returns its code. No memory for the container is a
+// failed assertion.
+TW_UINT16 SetOneValue(const std::function<TW_UINT16(TW_CAPABILITY&)>& set, TW_UINT16 capability,
+                      TW_UINT16 itemType, TW_UINT32 item);
+
 namespace test {
 // The folder IsTwainDriverAvailable searches (the SANE backends' folder).
 void SetDriverFolder(const AnsiString& folder);

@@ -65,15 +65,8 @@ public:
         return Source(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
     }
     TW_UINT16 SetCap(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
-        globalmem::HGLOBAL h = globalmem::GlobalAlloc(globalmem::GHND, sizeof(TW_ONEVALUE));
-        auto* one = static_cast<TW_ONEVALUE*>(globalmem::GlobalLock(h));
-        one->ItemType = type;
-        one->Item = item;
-        globalmem::GlobalUnlock(h);
-        TW_CAPABILITY c{cap, TWON_ONEVALUE, h};
-        TW_UINT16 rc = Source(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-        globalmem::GlobalFree(h);
-        return rc;
+        return scansource::SetOneValue(
+            [this](TW_CAPABILITY& c) { return Source(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c); }, cap, type, item);
     }
     TW_UINT16 ManagerCondition() {
         TW_STATUS s{};
