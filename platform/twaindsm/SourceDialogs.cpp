@@ -11,8 +11,29 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace twaindsm {
+namespace {
+
+// The row of buttons at the bottom, on the right: the default action and Cancel.
+std::pair<QPushButton*, QPushButton*> AddButtons(QDialog* dialog, QVBoxLayout* layout, const char* caption,
+                                                 const char* name) {
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* action = new QPushButton(caption, dialog);
+    action->setObjectName(name);
+    action->setDefault(true);
+    auto* cancel = new QPushButton("Cancel", dialog);
+    cancel->setObjectName("CancelButton");
+    buttons->addWidget(action);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    return {action, cancel};
+}
+
+}  // namespace
 
 SelectSourceDialog::SelectSourceDialog(QWidget* parent, const std::vector<DeviceInfo>& devices, int current)
     : QDialog(parent) {
@@ -33,16 +54,7 @@ SelectSourceDialog::SelectSourceDialog(QWidget* parent, const std::vector<Device
     if (current >= 0 && current < SourceList->topLevelItemCount())
         SourceList->setCurrentItem(SourceList->topLevelItem(current));
     layout->addWidget(SourceList);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    SelectButton = new QPushButton("&Select", this);
-    SelectButton->setObjectName("SelectButton");
-    SelectButton->setDefault(true);
-    CancelButton = new QPushButton("Cancel", this);
-    CancelButton->setObjectName("CancelButton");
-    buttons->addWidget(SelectButton);
-    buttons->addWidget(CancelButton);
-    layout->addLayout(buttons);
+    std::tie(SelectButton, CancelButton) = AddButtons(this, layout, "&Select", "SelectButton");
     auto update = [this] { SelectButton->setEnabled(SourceList->currentItem() != nullptr); };
     connect(SourceList, &QTreeWidget::currentItemChanged, this, update);
     connect(SourceList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
@@ -89,16 +101,7 @@ SourceDialog::SourceDialog(QWidget* parent, const DeviceInfo& info, const SaneDe
     StatusLabel->setObjectName("StatusLabel");
     StatusLabel->setWordWrap(true);
     layout->addWidget(StatusLabel);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    ScanButton = new QPushButton("&Scan", this);
-    ScanButton->setObjectName("ScanButton");
-    ScanButton->setDefault(true);
-    CancelButton = new QPushButton("Cancel", this);
-    CancelButton->setObjectName("CancelButton");
-    buttons->addWidget(ScanButton);
-    buttons->addWidget(CancelButton);
-    layout->addLayout(buttons);
+    std::tie(ScanButton, CancelButton) = AddButtons(this, layout, "&Scan", "ScanButton");
     connect(ScanButton, &QPushButton::clicked, this, &SourceDialog::ScanRequested);
     connect(CancelButton, &QPushButton::clicked, this, &SourceDialog::CancelRequested);
     setMinimumWidth(300);
