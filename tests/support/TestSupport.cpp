@@ -4,7 +4,10 @@
 #include "dialogs/FileDialogs.h"
 #include "files/files.h"
 #include "module/module.h"
+#include "registry/registry.h"
+#include "errors/Exception.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -19,6 +22,11 @@ AnsiString g_programDir, g_configHome;
 }  // namespace
 
 void FreshSandbox() {
+    // Settings the last test changed go to its own sandbox, not the next.
+    try {
+        registry::Flush();
+    } catch (const Exception&) {
+    }
     g_root = std::make_unique<QTemporaryDir>();
     QDir(g_root->path()).mkpath("program");
     QDir(g_root->path()).mkpath("config");
@@ -56,6 +64,26 @@ void TypeText(QWidget* widget, const QString& text) {
         Qt::Key key = c.unicode() >= 0x20 && c.unicode() < 0x7F ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
         QTest::sendKeyEvent(QTest::Click, widget, key, QString(c), Qt::NoModifier);
     }
+}
+
+void Activate(QWidget* window) {
+    window->show();
+    QApplication::setActiveWindow(window);
+    if (!QTest::qWaitForWindowActive(window)) QTest::qFail("the window never became active", __FILE__, __LINE__);
+}
+
+QWidget* FocusedNow() {
+    QWidget* w = QApplication::focusWidget();
+    if (!w) QTest::qFail("no control has the keyboard focus", __FILE__, __LINE__);
+    return w;
+}
+
+void UserKey(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    if (QWidget* w = FocusedNow()) QTest::keyClick(w, key, modifiers);
+}
+
+void ReleaseOnly(Qt::Key key) {
+    if (QWidget* w = FocusedNow()) QTest::keyRelease(w, key);
 }
 
 const std::vector<dialogs::test::ShownBox>& Boxes() { return dialogs::test::Log(); }
