@@ -1,7 +1,6 @@
 #include "scansource/ScanSource.h"
 
 #include "dib/dib.h"
-#include "files/files.h"
 #include "module/module.h"
 #include "profile/profile.h"
 

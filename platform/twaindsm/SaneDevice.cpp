@@ -297,8 +297,12 @@ void SaneDevice::ReadOptions() {
             for (SANE_Int k = 1; k <= d->constraint.word_list[0]; ++k)
                 dpiList_.push_back(OptionNumber(d, d->constraint.word_list[k]));
             std::sort(dpiList_.begin(), dpiList_.end());
-            if (dpiList_.empty()) resolutionOption_ = -1;
-            else minDpi_ = dpiList_.front(), maxDpi_ = dpiList_.back();
+            if (dpiList_.empty()) {
+                resolutionOption_ = -1;
+            } else {
+                minDpi_ = dpiList_.front();
+                maxDpi_ = dpiList_.back();
+            }
         } else {
             minDpi_ = 1;
             maxDpi_ = 9600;

@@ -111,6 +111,8 @@ public:
         return ToManager(origin, dg, dat, msg, data);
     }
     bool Open() const { return open_; }
+    // A call that failed inside the manager itself.
+    TW_UINT16 Bummer() { return FailManager(TWCC_BUMMER); }
 
 private:
     TW_UINT16 FailManager(TW_UINT16 cc) {
@@ -540,11 +542,10 @@ TW_UINT16 Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 
                 TW_MEMREF data) {
     try {
         if (!g_holder.manager) g_holder.manager = std::make_unique<Manager>();
-        TW_UINT16 rc = g_holder.manager->Call(origin, dest, dg, dat, msg, data);
-        return rc;
+        return g_holder.manager->Call(origin, dest, dg, dat, msg, data);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "TWAIN: %s\n", e.what());
-        return TWRC_FAILURE;
+        return g_holder.manager ? g_holder.manager->Bummer() : TWRC_FAILURE;
     }
 }
 
