@@ -4,6 +4,7 @@
 #include <sane/saneopts.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -407,10 +408,13 @@ QImage SaneDevice::Scan(const ScanSettings& settings, const RowSink& sink) {
                               : past      ? spare
                                           : image.Target();
             size_t wanted = intoSurplus ? surplusLeft : past ? sizeof spare : image.Wanted();
-            if (cancelled_) throw SaneCancelled();
+            if (cancelled_) {
+                Drain();
+                throw SaneCancelled();
+            }
             status = sane_read(H(handle_), target, static_cast<SANE_Int>(std::min<size_t>(wanted, 1 << 20)), &got);
             if (status == SANE_STATUS_EOF) break;
-            if (status == SANE_STATUS_CANCELLED || cancelled_) throw SaneCancelled();
+            if (status == SANE_STATUS_CANCELLED) throw SaneCancelled();
             if (status != SANE_STATUS_GOOD) Fail("read", status);
             if (got <= 0) continue;
             if (intoSurplus) {
@@ -426,6 +430,20 @@ QImage SaneDevice::Scan(const ScanSettings& settings, const RowSink& sink) {
         if (p.last_frame) break;
     }
     return image.Take();
+}
+
+void SaneDevice::Drain() {
+    // Backends that hand the data over from a reader thread stop it at
+    // sane_cancel with an asynchronous thread cancel; one that strikes while
+    // the reader is inside malloc leaves the heap locked and the program
+    // hangs. So the rest of the page is read and dropped first, for at most
+    // a few seconds, and the scan is cancelled once the reader is done.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    uint8_t spare[1 << 16];
+    SANE_Int got = 0;
+    while (std::chrono::steady_clock::now() < deadline &&
+           sane_read(H(handle_), spare, static_cast<SANE_Int>(sizeof spare), &got) == SANE_STATUS_GOOD) {
+    }
 }
 
 void SaneDevice::Cancel() {

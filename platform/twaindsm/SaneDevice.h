@@ -85,8 +85,9 @@ public:
     // SaneError on a device error. Called on the worker thread; nothing else
     // touches the device meanwhile but Cancel().
     QImage Scan(const ScanSettings& settings, const RowSink& sink = {});
-    // Asks a running scan to stop before its next read; safe from another
-    // thread.
+    // Asks a running scan to stop; safe from another thread. The worker
+    // stops at its next read (having let the device finish its page, for at
+    // most a few seconds).
     void Cancel();
 
 private:
@@ -94,6 +95,7 @@ private:
     void SetMode(const QString& mode);
     void SetDpi(double dpi);
     void ReadOptions();
+    void Drain();
 
     void* handle_ = nullptr;
     int modeOption_ = -1, resolutionOption_ = -1;

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -544,10 +545,11 @@ private slots:
     // Disabling the source while its worker scans stops the worker; nothing
     // arrives afterwards.
     void disableWhileScanning() {
-        ConfigureSane({"read-delay true", "read-delay-duration 200000"});
+        // A slow page: its rows come in over about a second.
+        ConfigureSane({"read-delay true", "read-delay-duration 20000"});
         PumpToSource();
         OpenSource();
-        QCOMPARE(dsm_->SetCap(ICAP_XRESOLUTION, TWTY_FIX32, Fix32Item(ToFix32(300))), TWRC_SUCCESS);
+        QCOMPARE(dsm_->SetCap(ICAP_XRESOLUTION, TWTY_FIX32, Fix32Item(ToFix32(100))), TWRC_SUCCESS);
         QCOMPARE(dsm_->Enable(false, window_.get()), TWRC_SUCCESS);
         QTest::qWait(100);
         QElapsedTimer t;
@@ -557,6 +559,30 @@ private slots:
         QCOMPARE(dsm_->Identity(MSG_CLOSEDS, dsm_->source), TWRC_SUCCESS);
         QCoreApplication::processEvents();
         QVERIFY(messages_.isEmpty());
+    }
+
+    // The component destroyed while its source scans: the worker stops, the
+    // manager closes, and nothing arrives afterwards.
+    void componentDestroyedWhileScanning() {
+        ConfigureSane({"read-delay true", "read-delay-duration 20000"});
+        QVERIFY(QFile::copy(TWAIN_DSM_PATH, QString::fromStdString(InProgramDir(kTwainLibraryName))));
+        auto* twain = new TScanSource(window_.get());
+        int ready = 0;
+        twain->OnScanReady = [&](TScanSource*) { ++ready; };
+        twain->SetShowUI(false);
+        twain->InitTWAIN();
+        QImage target;
+        twain->Acquire(target);
+        QVERIFY(twain->IsDataSourceEnabled());
+        QTest::qWait(100);
+        QElapsedTimer t;
+        t.start();
+        delete twain;
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(!messagefilter::OnMessage());
+        QTest::qWait(300);
+        QCOMPARE(ready, 0);
+        QVERIFY(target.isNull());
     }
 
     // The scanner component through this manager: without the source's
