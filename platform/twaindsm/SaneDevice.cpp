@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -415,7 +416,13 @@ QImage SaneDevice::Scan(const ScanSettings& settings, const RowSink& sink) {
             status = sane_read(H(handle_), target, static_cast<SANE_Int>(std::min<size_t>(wanted, 1 << 20)), &got);
             if (status == SANE_STATUS_EOF) break;
             if (status == SANE_STATUS_CANCELLED) throw SaneCancelled();
-            if (status != SANE_STATUS_GOOD) Fail("read", status);
+            if (status != SANE_STATUS_GOOD) {
+                // The backend's reader may still be starting up (see Drain):
+                // it is given a moment to settle into its pipe before the
+                // scan is cancelled.
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                Fail("read", status);
+            }
             if (got <= 0) continue;
             if (intoSurplus) {
                 surplusLeft -= static_cast<size_t>(got);
