@@ -82,41 +82,53 @@ AnsiString ReadWholeFile(const AnsiString& path) {
     return text;
 }
 
+Replacement::Replacement(const AnsiString& path) : path_(path) {
+    if (path.empty()) CannotCreate(path);
+    temp_ = path + ".XXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0) CannotCreate(path);
+    ok_ = ::fchmod(fd_, NewFileMode(path)) == 0;
+}
+
+Replacement::~Replacement() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+}
+
+bool Replacement::Write(std::string_view bytes) {
+    if (!ok_ || fd_ < 0) return false;
+    ok_ = WriteAll(fd_, bytes);
+    // Start putting these bytes on disk while the next ones are made; the
+    // fsync of Commit then has little left to wait for.
+    ::sync_file_range(fd_, written_, static_cast<off_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
+    written_ += static_cast<long long>(bytes.size());
+    return ok_;
+}
+
+void Replacement::Commit() {
+    if (fd_ < 0) CannotCreate(path_);
+    g_failWriteAfter.reset();
+    bool ok = ok_ && ::fsync(fd_) == 0;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    // The data is on disk before the rename, so whichever name survives a
+    // crash holds a complete file.
+    if (!ok || ::rename(temp_.c_str(), path_.c_str()) != 0) {
+        ::unlink(temp_.c_str());
+        CannotCreate(path_);
+    }
+}
+
 namespace {
 
 // The atomic replacement itself; next() gives the pieces in order and an
 // empty optional after the last.
 void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next) {
-    if (path.empty()) CannotCreate(path);
-    AnsiString temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) CannotCreate(path);
-    bool ok = ::fchmod(fd, NewFileMode(path)) == 0;
-    off_t written = 0;
-    try {
-        while (ok) {
-            std::optional<std::string_view> piece = next();
-            if (!piece) break;
-            ok = WriteAll(fd, *piece);
-            // Start putting this piece on disk while the next one is made;
-            // the fsync below then has little left to wait for.
-            ::sync_file_range(fd, written, static_cast<off_t>(piece->size()), SYNC_FILE_RANGE_WRITE);
-            written += static_cast<off_t>(piece->size());
-        }
-    } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
-    }
-    g_failWriteAfter.reset();
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    // The data is on disk before the rename, so whichever name survives a
-    // crash holds a complete file.
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        CannotCreate(path);
-    }
+    Replacement file(path);
+    while (std::optional<std::string_view> piece = next())
+        if (!file.Write(*piece)) break;
+    file.Commit();
 }
 
 }  // namespace

@@ -28,6 +28,32 @@ void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
 using Producer = std::function<bool(AnsiString& piece)>;
 void ReplaceWholeFile(const AnsiString& path, const Producer& produce);
 
+// A file being replaced by bytes written in any number of pieces, for
+// writers that push their output: the bytes go to a temporary file beside
+// the target, which Commit flushes to disk and renames over it. Dropped
+// without Commit (an error, an aborted job), the temporary file goes and the
+// target stays as it was. Raises EFCreateError "Cannot create file %s" when
+// the temporary file cannot be made and when Commit fails, also after a
+// failed Write.
+class Replacement {
+public:
+    explicit Replacement(const AnsiString& path);
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // False once a write has failed; the bytes are then lost.
+    bool Write(std::string_view bytes);
+    void Commit();
+    const AnsiString& Path() const { return path_; }
+
+private:
+    AnsiString path_, temp_;
+    int fd_ = -1;
+    bool ok_ = true;
+    long long written_ = 0;
+};
+
 // Deletes a file; false when there was none or it could not be deleted.
 bool DeleteFile(const AnsiString& path);
 
