@@ -9,11 +9,13 @@
 #include "entryeditor/TForm2.h"
 #include "errors/Exception.h"
 #include "files/files.h"
+#include "genres/GenreFile.h"
 #include "genres/TForm4.h"
-#include "keypreview/KeyPreview.h"
+#include "forms/FormKeys.h"
+#include "forms/TImage.h"
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
-#include "mainwindow/TImage.h"
+#include "registry/registry.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -98,8 +100,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Image3->SetPicture(QImage(":/logo.png"));
     Image3->hide();
 
-    keyPreview_ = new KeyPreview(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
+    keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
     ConnectEntryActions();
+
+    // The dialogs, in their order of creation; they live as long as the window.
+    entryEditor_ = new TForm2(this, VReg1, Catalogue, Image1);
+    genreEditor_ = new TForm4(this, VReg1, Image1);
 }
 
 QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
@@ -266,7 +272,9 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
     AnsiString text;
-    if (files::FileExists(path)) {
+    // A folder in the file's place is unreadable, not missing: it is
+    // reported, and a later save never tries to replace it.
+    if (files::KindOf(path) != files::PathKind::None) {
         try {
             text = files::ReadWholeFile(path);
         } catch (const EFOpenError&) {
@@ -285,8 +293,6 @@ void TForm1::SaveCatalogue() {
     if (catalogueUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
     WriteCatalogueFile(path, Catalogue->Records());
 }
-
-AnsiString TForm1::NextFreeMID() { return ::NextFreeMID(Catalogue->Records()); }
 
 void TForm1::UpdateStatusBar() {
     panels_[0]->setText(DataModified ? "  Modified" : "");
@@ -312,27 +318,19 @@ int TForm1::SelectedRowCount() const {
 
 QString TForm1::StatusPanelText(int panel) const { return panels_[panel]->text(); }
 
-void TForm1::TileImage(const TImage* source, TImage* target) {
-    QImage canvas(target->size(), QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    const QImage& tile = source->Picture();
-    int w = tile.width(), h = tile.height();
-    if (w > 0 && h > 0) {
-        QScreen* screen = QGuiApplication::primaryScreen();
-        int screenHeight = screen ? screen->size().height() : canvas.height();
-        QPainter p(&canvas);
-        for (int x = 0; x < canvas.width(); x += w)
-            for (int y = 0; y < screenHeight && y < canvas.height(); y += h) p.drawImage(x, y, tile);
-    }
-    target->SetPicture(canvas);
+void TForm1::FormShow() {
+    // A save that was killed half-way leaves its temporary file behind;
+    // the first thing the program does is clear such leftovers away.
+    AnsiString catalogue = CatalogueFilePath();
+    for (const AnsiString& path : {catalogue, CatalogueBackupPath(catalogue), GenreFilePath(VReg1->AppDir()),
+                                   registry::HiveFilePath()})
+        files::RemoveStaleTemporaries(path);
+    LoadCatalogue();
 }
-
-void TForm1::FormShow() { LoadCatalogue(); }
 
 void TForm1::FormCloseQuery(bool& canClose) {
     if (!DataModified) return;
-    SkipNextKeyUp = true;
-    int answer = dialogs::MessageBox("Data was modified.\nDo you want to save the changes?", "Save changes",
+    int answer = keys_->MessageBox("Data was modified.\nDo you want to save the changes?", "Save changes",
                                      dialogs::Icon::Question, dialogs::Buttons::YesNoCancel);
     if (answer == dialogs::IDCANCEL) {
         canClose = false;
@@ -343,10 +341,6 @@ void TForm1::FormCloseQuery(bool& canClose) {
 }
 
 bool TForm1::FormKeyUp(QKeyEvent* key) {
-    if (SkipNextKeyUp) {
-        SkipNextKeyUp = false;
-        return false;
-    }
     if (!ListView1->hasFocus()) return false;
     switch (key->key()) {
     case Qt::Key_Return:
@@ -394,8 +388,7 @@ std::vector<bool> TForm1::SelectedRows() const {
 void TForm1::SpeedButton3Click() {
     int firstRow = FirstSelectedRow();
     if (firstRow < 0) return;
-    SkipNextKeyUp = true;
-    if (dialogs::MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
+    if (keys_->MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
                             dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
     std::vector<bool> flagged = SelectedRows();
@@ -488,32 +481,15 @@ int TForm1::FirstSelectedRow() const {
 }
 
 void TForm1::SpeedButton1Click() {
-    Form2->ModifyMode = false;
-    Form2->exec();
-    if (!Form2->NothingSaved) DataModified = true;
+    if (entryEditor_->NewEntry()) DataModified = true;
     UpdateStatusBar();
 }
 
 void TForm1::SpeedButton4Click() {
     int row = FirstSelectedRow();
     if (row < 0) return;
-    MovieRecord record = Catalogue->Record(row);
-    Form2->EntryTitle = record.Title;
-    Form2->EntryMID = record.MID;
-    Form2->EntryGenre = record.Genre;
-    Form2->EntryLanguage = record.Language;
-    Form2->EntryMedia = record.Media;
-    Form2->EntryDisks = record.Disks;
-    Form2->EntryStatus = record.Status;
-    Form2->EntryViewed = record.Viewed;
-    Form2->EntryRating = record.Rating;
-    Form2->EntryPicture = record.Picture;
-    Form2->EntryDescription = record.Description;
-    Form2->ModifyMode = true;
-    Form2->ModifiedItem = row;
-    Form2->exec();
-    if (!Form2->NothingSaved) DataModified = true;
+    if (entryEditor_->ModifyEntry(row)) DataModified = true;
     UpdateStatusBar();
 }
 
-void TForm1::EditGenres1Click() { Form4->exec(); }
+void TForm1::EditGenres1Click() { genreEditor_->exec(); }

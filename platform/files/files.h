@@ -13,31 +13,53 @@ namespace files {
 // True when a file (not a folder) exists at the path.
 bool FileExists(const AnsiString& path);
 
-// The whole content of a file. Raises EFOpenError "Cannot open file %s".
+// What lies at a path, symbolic links followed: nothing (also a link that
+// leads nowhere), a file, a folder, or something else (a device, a pipe).
+enum class PathKind { None, File, Folder, Other };
+PathKind KindOf(const AnsiString& path);
+// A regular file that is not itself a symbolic link.
+bool IsPlainFile(const AnsiString& path);
+
+// The whole content of a file. Raises EFOpenError "Cannot open file %s",
+// also when a folder or anything but a regular file stands at the path.
 AnsiString ReadWholeFile(const AnsiString& path);
 
 // Replaces the file's whole content: the bytes go to a temporary file in the
 // same folder, which is flushed to disk and then renamed over the target, so
 // a failure at any point leaves the previous file as it was. An existing
-// file keeps its permission bits. Raises EFCreateError "Cannot create file %s".
+// file keeps its permission bits; a new one gets 0666 less the umask. A path
+// that is a symbolic link is saved through the link: its target is replaced
+// and the link stays. Raises EFCreateError "Cannot create file %s".
+//
+// Temporary files carry the target's name followed by ".flickstow-" six
+// letters or digits and ".tmp", and are locked while they are written; a
+// successful replacement removes stale ones of the same target.
 void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
 // The same for content made piece by piece: each call of the producer puts
 // the next piece into the (emptied) buffer and returns true, or returns false
 // when nothing more follows. A large file is written without ever being
 // whole in memory.
+// With a backup path, the file being replaced is kept there (replacing the
+// previous backup) just before the new content takes its place, as safely as
+// the replacement itself; the save goes on when no backup can be made.
 using Producer = std::function<bool(AnsiString& piece)>;
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce);
+void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath = {});
+
+// Removes the temporary files that an interrupted replacement of path left
+// behind: only names of the form above, only plain files, only those no
+// running program is writing. Anything else is left alone.
+void RemoveStaleTemporaries(const AnsiString& path);
 
 // A file being replaced by bytes written in any number of pieces, for
-// writers that push their output: the bytes go to a temporary file beside
-// the target, which Commit flushes to disk and renames over it. Dropped
-// without Commit (an error, an aborted job), the temporary file goes and the
-// target stays as it was. Raises EFCreateError "Cannot create file %s" when
-// the temporary file cannot be made and when Commit fails, also after a
-// failed Write.
+// writers that push their output: the same temporary file, backup and
+// rename as the whole-file replacement above, which is made of it. Commit
+// puts the bytes in the file's place; dropped without Commit (an error, an
+// aborted job), the temporary file goes and the file stays as it was.
+// Raises EFCreateError "Cannot create file %s" when the temporary file
+// cannot be made and when Commit fails, also after a failed Write.
 class Replacement {
 public:
-    explicit Replacement(const AnsiString& path);
+    explicit Replacement(const AnsiString& path, const AnsiString& backupPath = {});
     ~Replacement();
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
@@ -45,10 +67,9 @@ public:
     // False once a write has failed; the bytes are then lost.
     bool Write(std::string_view bytes);
     void Commit();
-    const AnsiString& Path() const { return path_; }
 
 private:
-    AnsiString path_, temp_;
+    AnsiString path_, target_, backup_, temp_;
     int fd_ = -1;
     bool ok_ = true;
     long long written_ = 0;
@@ -61,7 +82,7 @@ bool DeleteFile(const AnsiString& path);
 // does not already end in one.
 AnsiString JoinPath(const AnsiString& folder, std::string_view name);
 
-// The file-name part of a path: what follows the last '/', '\\' or ':'.
+// The file-name part of a path: what follows the last '/', '\\', ':' or NUL.
 AnsiString ExtractFileName(std::string_view path);
 
 namespace test {

@@ -23,18 +23,16 @@ inline AnsiString CatalogueText(const std::vector<MovieRecord>& films) {
 
 struct Windows {
     std::unique_ptr<TForm1> form1;
-    std::unique_ptr<TForm2> form2;
-    std::unique_ptr<TForm4> form4;
+    TForm2* form2 = nullptr;
+    TForm4* form4 = nullptr;
 
-    // Writes the catalogue file (when one is given), then creates the windows
-    // and shows the main window, which loads it.
+    // Writes the catalogue file (when one is given), then creates the main
+    // window, which makes its dialogs, and shows it, which loads the file.
     TForm1* Create(const AnsiString* catalogue) {
         if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
         form1 = std::make_unique<TForm1>();
-        form2 = std::make_unique<TForm2>(form1.get());
-        form4 = std::make_unique<TForm4>(form1.get());
-        form1->Form2 = form2.get();
-        form1->Form4 = form4.get();
+        form2 = form1->EntryEditor();
+        form4 = form1->GenreEditor();
         form1->show();
         return form1.get();
     }
@@ -43,8 +41,8 @@ struct Windows {
         return Create(&text);
     }
     void Destroy() {
-        form4.reset();
-        form2.reset();
+        form2 = nullptr;
+        form4 = nullptr;
         form1.reset();
     }
 };

@@ -4,7 +4,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
-#include "mainwindow/TImage.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -43,7 +44,7 @@ class TestTForm2 : public QObject {
 
     TForm1* Start(const std::vector<MovieRecord>& films = {kSolaris, kStalker}) {
         TForm1* f = w.Create(films);
-        f2 = w.form2.get();
+        f2 = w.form2;
         return f;
     }
     MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
@@ -182,7 +183,7 @@ private slots:
         QCOMPARE(Rows(), 2);
         QCOMPARE(Row(0), kSolaris);
         QCOMPARE(Row(1), kStalker);
-        QVERIFY(f2->NothingSaved);
+        QVERIFY(f2->NothingSaved());
         QVERIFY(!w.form1->DataModified);
     }
 
@@ -252,8 +253,8 @@ private slots:
         film.Field(field) = value.toStdString();
         Start({film, kStalker});
         Modify(0, [this] {
-            QVERIFY(f2->ModifyMode);
-            QCOMPARE(f2->ModifiedItem, 0);
+            QVERIFY(f2->ModifyMode());
+            QCOMPARE(f2->ModifiedItem(), 0);
             f2->SpeedButton3->click();
         });
         MovieRecord expected = kSolaris;
@@ -299,7 +300,7 @@ private slots:
         Start();
         if (!value.isNull()) SetReg(name.constData(), value.constData());
         New([this] {
-            QVERIFY(!f2->ModifyMode);
+            QVERIFY(!f2->ModifyMode());
             TypeText(f2->Edit1, "Mirror");
             f2->SpeedButton3->click();
         });
@@ -376,7 +377,7 @@ private slots:
             WaitForTitleFocus();
             f2->Edit1->setText("Solaris (1972)");
             f2->SpeedButton2->click();
-            QVERIFY(!f2->ModifyMode);
+            QVERIFY(!f2->ModifyMode());
             QCOMPARE(f2->Edit1->text(), QString());
             QCOMPARE(f2->CSpinEdit2->value(), 1);
             TypeText(f2->Edit1, "Mirror");
@@ -437,7 +438,7 @@ private slots:
             else Key(f2, Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
-        QCOMPARE(f2->NothingSaved, !modified);
+        QCOMPARE(f2->NothingSaved(), !modified);
         QCOMPARE(w.form1->DataModified, modified);
         QCOMPARE(w.form1->StatusPanelText(0), modified ? QString("  Modified") : QString());
         QCOMPARE(w.form1->StatusPanelText(1), QString("  %1 Filmes listed").arg(rows));
@@ -535,6 +536,67 @@ private slots:
         QCOMPARE(w.form1->DataModified, cleared);
     }
 
+    // A picture field comes from the catalogue file, so it may name
+    // anything. Clearing it, resetting the entry or cancelling a new entry
+    // deletes only a thumbnail of the program's own (a plain "t_" file in
+    // the program folder); any other file, folder or link stays as it was.
+    void pictureFieldNeverDeletesOtherFiles_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QString>("deleted");  // the file that goes, or empty
+        const QByteArray names[] = {"data.vrx", "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
+                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak"};
+        for (const char* way : {"clear", "reset", "cancel new"}) {
+            for (const QByteArray& name : names)
+                QTest::addRow("%s: %s", way, QByteArray(name).replace('\0', "<NUL>").constData())
+                    << way << name << QString();
+            QTest::addRow("%s: own thumbnail", way) << way << QByteArray("t_cover417.jpg") << "t_cover417.jpg";
+        }
+    }
+    void pictureFieldNeverDeletesOtherFiles() {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, picture);
+        QFETCH(QString, deleted);
+        MovieRecord film = kSolaris;
+        film.Picture = picture.toStdString();
+        WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
+        WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
+        WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
+        WriteFile(InProgramDir("t_cover417.jpg"), "jpeg");
+        QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
+        QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
+        Start({film, kStalker});
+        const QDir folder(QString::fromStdString(ProgramDir()));
+        auto contents = [&] {
+            QMap<QString, QByteArray> files;
+            for (const QFileInfo& f : folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+                files[f.fileName()] = f.isSymLink() ? "link to " + f.symLinkTarget().toUtf8()
+                                      : f.isDir()   ? QByteArray("folder")
+                                                    : QByteArray::fromStdString(ReadFile(f.filePath().toStdString()));
+            return files;
+        };
+        QMap<QString, QByteArray> before = contents();
+        bool ran = false;
+        auto steps = [&] {
+            if (way == "cancel new") {
+                f2->Edit4->setText(ansi::ToQString(film.Picture));
+                f2->SpeedButton1->click();
+            } else {
+                dialogs::test::QueueAnswer(dialogs::IDYES);
+                (way == "clear" ? f2->SpeedButton4 : f2->SpeedButton5)->click();
+                QCOMPARE(f2->Edit4->text(), QString());
+                f2->SpeedButton1->click();
+            }
+            ran = true;
+        };
+        if (way == "cancel new") New(steps);
+        else Modify(0, steps);
+        QVERIFY(ran);
+        before.remove(deleted);
+        QCOMPARE(contents(), before);
+        if (way != "cancel new") QCOMPARE(Row(0).Picture, AnsiString());
+    }
+
     void clearWithoutPictureAsksNothing() {
         Start();
         New([this] {
@@ -616,9 +678,9 @@ private slots:
             opened = f2->isVisible();
             if (!opened) return;
             bool change = opens == "change";
-            QCOMPARE(f2->ModifyMode, change);
+            QCOMPARE(f2->ModifyMode(), change);
             QCOMPARE(f2->Edit1->text(), change ? QString("Solaris") : QString());
-            if (change) QCOMPARE(f2->ModifiedItem, 0);
+            if (change) QCOMPARE(f2->ModifiedItem(), 0);
             f2->SpeedButton1->click();
         });
         QWidget* list = f->ListView1->viewport();

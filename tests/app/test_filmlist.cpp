@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "forms/FormKeys.h"
 #include "Windows.h"
 #include "catalogue/CatalogueFile.h"
 #include "files/files.h"
@@ -209,7 +210,7 @@ private slots:
         TForm1* f = Show({Film("a"), Film("b"), Film("c")});
         f->DeleteEntry1->trigger();  // nothing selected: no question
         QVERIFY(Boxes().empty());
-        QVERIFY(!f->SkipNextKeyUp);
+        QVERIFY(!f->Keys().SkipNextKeyUp);
         Select({0, 1, 2});
         dialogs::test::QueueAnswer(dialogs::IDNO);
         f->DeleteEntry1->trigger();
@@ -230,7 +231,7 @@ private slots:
         dialogs::test::QueueAnswer(dialogs::IDYES);
         QTest::keyRelease(f->ListView1, Qt::Key_Delete);
         QCOMPARE(Column(FieldTitle), (QStringList{"b", "c", "d"}));
-        QVERIFY(f->SkipNextKeyUp);
+        QVERIFY(f->Keys().SkipNextKeyUp);
         Select({0});
         QTest::keyRelease(f->ListView1, Qt::Key_Delete);  // the answering key's release
         QCOMPARE(Boxes().size(), size_t(1));
