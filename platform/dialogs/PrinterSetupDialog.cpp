@@ -4,7 +4,9 @@
 #include "printer/printer.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <deque>
 
 namespace dialogs::test {
@@ -39,6 +41,9 @@ bool TPrinterSetupDialog::Execute() {
     dialog.setWindowTitle("Printer Setup");
     // Printer, paper and orientation only: every job prints all its pages.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    // It chooses a printer; it prints nothing.
+    for (QDialogButtonBox* buttons : dialog.findChildren<QDialogButtonBox*>())
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText("OK");
     if (dialog.exec() != QDialog::Accepted) return false;
     system->SetChosen();
     return true;
