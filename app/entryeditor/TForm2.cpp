@@ -7,6 +7,7 @@
 #include "edits/edits.h"
 #include "entryeditor/Defaults.h"
 #include "entryeditor/Thumbnails.h"
+#include "errors/Exception.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 #include "genres/GenreFile.h"
@@ -313,23 +314,33 @@ void TForm2::FillFromRecord() {
 }
 
 void TForm2::FillDefaults() {
-    TVReg* reg = settings_;
     // A remembered index: 0 when absent, not a number or negative. One
     // beyond the end of its list leaves the list without a selection.
-    auto index = [reg](const char* name) { return std::max(ansi::StrToIntDef(reg->Pop(name), 0), 0); };
+    auto index = [this](const char* name) { return std::max(ansi::StrToIntDef(Remembered(name), 0), 0); };
     Edit1->clear();
     Edit4->clear();
     Memo2->clear();
     Image2->ClearPicture();
     SelectGenre(index(defaults::Genre));
     ComboBox3->setCurrentIndex(index(defaults::Type));
-    int disks = ansi::StrToIntDef(reg->Pop(defaults::Disks), 1);
+    int disks = ansi::StrToIntDef(Remembered(defaults::Disks), 1);
     CSpinEdit1->setValue(disks > 0 ? disks : 1);
     CSpinEdit2->setValue(ansi::StrToIntDef(::NextFreeMID(catalogue_->Records()), 0));
-    Edit2->setText(ansi::ToQString(reg->Pop(defaults::Rating)));
+    Edit2->setText(ansi::ToQString(Remembered(defaults::Rating)));
     ComboBox2->setCurrentIndex(index(defaults::Language));
     ComboBox4->setCurrentIndex(index(defaults::Status));
     ComboBox5->setCurrentIndex(index(defaults::Viewed));
+}
+
+AnsiString TForm2::Remembered(const char* name) const {
+    // A value stored as anything but text (by another program, an older
+    // version, a hand edit) is no default: the built-in one stays in force,
+    // and the dialog fills every other field as usual.
+    try {
+        return settings_->Pop(name);
+    } catch (const ERegistryException&) {
+        return {};
+    }
 }
 
 int TForm2::GenreIndex() const {

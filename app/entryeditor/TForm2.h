@@ -103,6 +103,8 @@ private:
     void ConnectHandlers();
     QFrame* AddPage(QWidget*& sheet, const char* sheetName, const char* panelName, const char* caption);
 
+    // A remembered default as stored; empty when missing or not text.
+    AnsiString Remembered(const char* name) const;
     // The selected genre (-1: none), and selecting one from code, which does
     // not count as the user's choice.
     int GenreIndex() const;

@@ -6,14 +6,13 @@
 
 FormKeys::FormKeys(QWidget* window, Handler onKeyUp)
     : QObject(window), onKeyUp_(std::move(onKeyUp)),
-      preview_(new KeyPreview(window, [this](QKeyEvent* key) { return KeyUp(key); })) {}
+      preview_(new KeyPreview(window, [this](QKeyEvent* key, bool pressedHere) { return KeyUp(key, pressedHere); })) {}
 
-bool FormKeys::KeyUp(QKeyEvent* key) {
-    if (SkipNextKeyUp) {
-        SkipNextKeyUp = false;
-        return false;
-    }
-    return onKeyUp_(key);
+bool FormKeys::KeyUp(QKeyEvent* key, bool pressedHere) {
+    // A release whose press this window saw acts even with SkipNextKeyUp
+    // set: the box was answered some other way, and the user is typing anew.
+    SkipNextKeyUp = false;
+    return pressedHere && onKeyUp_(key);
 }
 
 int FormKeys::MessageBox(const AnsiString& text, const AnsiString& caption, dialogs::Icon icon,

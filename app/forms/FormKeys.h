@@ -1,10 +1,16 @@
 #pragma once
 // How the program's windows take keys. A window sees every key release meant
 // for one of its controls before the control does (key preview) and hands it
-// to its FormKeyUp handler, which acts on the release. The release of a key
-// that answered a message box shown from a key-driven action must not act a
-// second time: such boxes go through MessageBox here, which sets
-// SkipNextKeyUp so that the next release is ignored.
+// to its FormKeyUp handler, which acts on the release.
+//
+// A window acts on a key release only when it also received that key's
+// press: the key that chose a menu item, answered a message box or closed
+// another window is released here without having been pressed here, and
+// never acts a second time. On top of that, a message box shown from a
+// key-driven action goes through MessageBox here, which sets SkipNextKeyUp:
+// the next release that reaches the window is ignored, unless the window saw
+// that key pressed (the box was answered some other way and the user is
+// typing anew).
 
 #include "ansi/ansi.h"
 #include "dialogs/dialogs.h"
@@ -32,7 +38,7 @@ public:
     void ShowError(const AnsiString& message);
 
 private:
-    bool KeyUp(QKeyEvent* key);
+    bool KeyUp(QKeyEvent* key, bool pressedHere);
 
     Handler onKeyUp_;
     KeyPreview* preview_;

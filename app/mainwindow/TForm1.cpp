@@ -45,6 +45,27 @@
 
 namespace {
 QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
+
+// The film list's keys: Home, End, the arrows and the page keys select the
+// row they reach, also when that row is already the current one (the list
+// opens with the first row current but nothing selected, and Home there
+// must select it).
+class FilmListView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QTableView::keyPressEvent(event);
+        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End,    Qt::Key_Up,      Qt::Key_Down,
+                                         Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_PageDown};
+        if (event->modifiers() & ~Qt::KeypadModifier) return;
+        if (std::find(std::begin(kMoves), std::end(kMoves), event->key()) == std::end(kMoves)) return;
+        QModelIndex current = currentIndex();
+        if (current.isValid() && !selectionModel()->hasSelection())
+            selectionModel()->select(current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -108,6 +129,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
     ConnectEntryActions();
+    // The film list is the window's one control that takes the keyboard
+    // (Tab never walks the toolbar): it has the focus from the start, and
+    // again whenever the window becomes active after a dialog or a box.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (w != ListView1 && !ListView1->isAncestorOf(w)) w->setFocusPolicy(Qt::NoFocus);
+    ListView1->setFocus();
 
     // The dialogs, in their order of creation; they live as long as the window.
     entryEditor_ = new TForm2(this, VReg1, Catalogue, Image1);
@@ -212,7 +239,7 @@ void TForm1::BuildListView() {
     Catalogue = new CatalogueModel(this);
     Catalogue->SetImages(ImageList1);
     Catalogue->SetRowImage(0);
-    ListView1 = new QTableView(this);
+    ListView1 = new FilmListView(this);
     ListView1->setObjectName("ListView1");
     ListView1->setModel(Catalogue);
     QFont arial("Arial");
@@ -447,7 +474,9 @@ public:
         list->viewport()->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
+        // Only the left button's double click opens the editor.
         if (event->type() == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
             dialogs::Guard(handler_);
             return true;
         }

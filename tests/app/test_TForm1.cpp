@@ -247,23 +247,56 @@ private slots:
         }
     }
 
+    // The film list has the keyboard from the start and the toolbar never
+    // takes it (Tab stays in the list). With the keyboard alone a user
+    // selects (Home, arrows), deletes (Delete, Enter answering the box) and
+    // closes (Escape); the release of a key that answered a box (the box
+    // took its press) never acts on the list again.
+    void keyboardAlone() {
+        TForm1* f = Show();
+        Activate(f);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        UserKey(Qt::Key_Tab);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        UserKey(Qt::Key_Home);
+        QCOMPARE(f->ListView1->currentIndex().row(), 0);
+        QCOMPARE(f->StatusPanelText(2), QString("  1 Filmes selected"));
+        UserKey(Qt::Key_Down);
+        QCOMPARE(f->ListView1->currentIndex().row(), 1);
+        QCOMPARE(f->StatusPanelText(2), QString("  1 Filmes selected"));
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        UserKey(Qt::Key_Delete);
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(f->Catalogue->rowCount(), 1);
+        QCOMPARE(f->Catalogue->Record(0).Title, AnsiString("Solaris"));
+        ReleaseOnly(Qt::Key_Return);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        // Escape asks; Escape in the box is Cancel, and its release on the
+        // list does not ask again.
+        dialogs::test::QueueAnswer(dialogs::IDCANCEL);
+        UserKey(Qt::Key_Escape);
+        QCOMPARE(Boxes().size(), size_t(2));
+        QCOMPARE(Boxes()[1].caption, AnsiString("Save changes"));
+        ReleaseOnly(Qt::Key_Escape);
+        QCOMPARE(Boxes().size(), size_t(2));
+        QVERIFY(f->isVisible());
+        dialogs::test::QueueAnswer(dialogs::IDNO);
+        UserKey(Qt::Key_Escape);
+        QVERIFY(!f->isVisible());
+    }
+
+    // Escape closes the window only while the film list has the focus.
     void escapeClosesOnlyFromTheList() {
         TForm1* f = Show();
-        QApplication::setActiveWindow(f);
-        QVERIFY(QTest::qWaitForWindowActive(f));
+        Activate(f);
         QLineEdit elsewhere(f->centralWidget());
         elsewhere.show();
         elsewhere.setFocus();
-        QTest::keyRelease(&elsewhere, Qt::Key_Escape);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(&elsewhere));
+        UserKey(Qt::Key_Escape);
         QVERIFY(f->isVisible());
         f->ListView1->setFocus();
-        QVERIFY(f->ListView1->hasFocus());
-        // The release of the key that answered a box is ignored once.
-        f->Keys().SkipNextKeyUp = true;
-        QTest::keyRelease(f->ListView1, Qt::Key_Escape);
-        QVERIFY(f->isVisible());
-        QVERIFY(!f->Keys().SkipNextKeyUp);
-        QTest::keyRelease(f->ListView1, Qt::Key_Escape);
+        UserKey(Qt::Key_Escape);
         QVERIFY(!f->isVisible());
     }
 

@@ -4,6 +4,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
+#include "registry/registry.h"
 #include "forms/TImage.h"
 
 #include <QAction>
@@ -12,10 +13,12 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <map>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -55,17 +58,17 @@ class TestTForm2 : public QObject {
     // "&New Entry" and "&Modify" of the main window, with the steps run in the
     // open editor.
     void New(std::function<void()> steps) {
-        WhileOpen(f2, steps);
+        auto open = WhileOpen(f2, steps);
         w.form1->SpeedButton1Click();
     }
     void Modify(int row, std::function<void()> steps) {
         w.form1->ListView1->selectRow(row);
-        WhileOpen(f2, steps);
+        auto open = WhileOpen(f2, steps);
         w.form1->SpeedButton4Click();
     }
     // The editor puts the focus into the title field shortly after it opens.
-    void WaitForTitleFocus() { QTRY_COMPARE(f2->focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
-    void Enter() { Key(f2, Qt::Key_Return); }
+    void WaitForTitleFocus() { QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
+    void Enter() { UserKey(Qt::Key_Return); }
 
 private slots:
     void init() { FreshSandbox(); }
@@ -169,10 +172,10 @@ private slots:
             QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::OK);
             QVERIFY(f2->isVisible());
             QCOMPARE(f2->Edit1->text(), typed);
-            // The release of the Enter that closed the box is ignored; the
-            // next one tries again.
+            // The release of the Enter that closed the box (the box took its
+            // press) is ignored; the next Enter tries again.
             dialogs::test::QueueAnswer(dialogs::IDOK);
-            Enter();
+            ReleaseOnly(Qt::Key_Return);
             QCOMPARE(Boxes().size(), size_t(1));
             Enter();
             QCOMPARE(Boxes().size(), size_t(2));
@@ -308,6 +311,42 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(Row(2).Field(field)), stored);
     }
 
+    // A remembered default stored as another type than text (by another
+    // program, an older version, a hand edit) counts as absent: no error,
+    // every other field filled as usual, the next free MID, the focus in the
+    // title field.
+    void wrongTypedDefaultsFallBack_data() {
+        QTest::addColumn<QByteArray>("name");
+        for (const char* name : {"DefGenre", "DefType", "DefDisks", "DefRating", "DefLanguage", "DefStatus", "DefViewed"})
+            QTest::newRow(name) << QByteArray(name);
+    }
+    void wrongTypedDefaultsFallBack() {
+        QFETCH(QByteArray, name);
+        Start();
+        const std::map<QByteArray, QByteArray> others = {
+            {"DefGenre", "5"}, {"DefType", "2"}, {"DefDisks", "3"}, {"DefRating", "7"},
+            {"DefLanguage", "1"}, {"DefStatus", "2"}, {"DefViewed", "1"}};
+        for (const auto& [other, value] : others)
+            if (other != name) SetReg(other.constData(), value.constData());
+        registry::TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\varnholt\\Flickstow", true));
+        reg.WriteInteger(name.toStdString(), 4);
+        New([&] {
+            WaitForTitleFocus();
+            QVERIFY(Boxes().empty());
+            QCOMPARE(f2->CSpinEdit2->value(), 1);
+            TypeText(f2->Edit1, "Mirror");
+            f2->SpeedButton3->click();
+        });
+        QVERIFY(Boxes().empty());
+        QCOMPARE(Rows(), 3);
+        const MovieRecord expected{"Mirror", "1", name == "DefGenre" ? "Adventure" : "Drama",
+                                   name == "DefLanguage" ? "German" : "English", name == "DefType" ? "VCD" : "DVD",
+                                   name == "DefDisks" ? "1" : "3", name == "DefStatus" ? "Owned" : "To Be Bought",
+                                   name == "DefViewed" ? "Yes" : "No", name == "DefRating" ? "" : "7", "", ""};
+        QCOMPARE(Row(2), expected);
+    }
+
     void typedStatusBecomesMinusOne() {
         Start();
         New([this] {
@@ -435,7 +474,7 @@ private slots:
             if (ending == "save and close") f2->SpeedButton3->click();
             else if (ending.endsWith("cancel")) f2->SpeedButton1->click();
             else if (ending.endsWith("close")) f2->close();
-            else Key(f2, Qt::Key_Escape);
+            else UserKey(Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
         QCOMPARE(f2->NothingSaved(), !modified);
@@ -450,9 +489,9 @@ private slots:
         New([this] {
             WaitForTitleFocus();
             TypeText(f2->Edit1, "Mirror");
-            QTest::keyPress(Focused(f2), Qt::Key_Escape);
+            QTest::keyPress(FocusedNow(), Qt::Key_Escape);
             QVERIFY(f2->isVisible());
-            QTest::keyRelease(Focused(f2), Qt::Key_Escape);
+            QTest::keyRelease(FocusedNow(), Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
         QCOMPARE(Rows(), 2);
@@ -469,10 +508,10 @@ private slots:
         auto steps = [&] {
             WaitForTitleFocus();
             f2->Edit1->setText("Mirror");
-            QTest::keyPress(Focused(f2), Qt::Key_Enter);
+            QTest::keyPress(FocusedNow(), Qt::Key_Enter);
             QVERIFY(f2->isVisible());
             QCOMPARE(Rows(), 2);
-            QTest::keyRelease(Focused(f2), Qt::Key_Enter);
+            QTest::keyRelease(FocusedNow(), Qt::Key_Enter);
             QCOMPARE(f2->isVisible(), !modify);
         };
         if (modify) Modify(1, steps);
@@ -641,9 +680,10 @@ private slots:
         QVERIFY(!files::FileExists(InProgramDir("t_mirror12.jpg")));
     }
 
-    // F2, F3, Enter and double clicks in the main window open the editor:
-    // new, or the first selected row in display order. Without a selection
-    // the change commands do nothing.
+    // F2, F3, Enter and left double clicks in the main window open the
+    // editor: new, or the first selected row in display order. Without a
+    // selection the change commands do nothing; other buttons' double clicks
+    // never open it. Keys go where the focus really is: the list has it.
     void openFromMainWindow_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("selected");
@@ -657,6 +697,8 @@ private slots:
         QTest::newRow("keypad Enter in the list") << "keypad Enter" << true << "change";
         QTest::newRow("double click on a row") << "double click row" << true << "change";
         QTest::newRow("double click below the rows") << "double click below" << true << "change";
+        QTest::newRow("right double click on a row") << "right double click row" << true << "nothing";
+        QTest::newRow("middle double click on a row") << "middle double click row" << true << "nothing";
         QTest::newRow("F3, nothing selected") << "F3" << false << "nothing";
         QTest::newRow("Enter, nothing selected") << "Enter" << false << "nothing";
         QTest::newRow("double click below, nothing selected") << "double click below" << false << "nothing";
@@ -666,17 +708,12 @@ private slots:
         QFETCH(bool, selected);
         QFETCH(QString, opens);
         TForm1* f = Start();
-        QApplication::setActiveWindow(f);
-        QVERIFY(QTest::qWaitForWindowActive(f));
-        f->ListView1->setFocus();
+        Activate(f);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
         // Both rows selected, the focus on the second: the first opens.
         if (selected) f->ListView1->selectAll();
         f->ListView1->selectionModel()->setCurrentIndex(f->Catalogue->index(1, 0), QItemSelectionModel::NoUpdate);
-        bool fired = false, opened = false;
-        WhileOpen(f2, [&] {
-            fired = true;
-            opened = f2->isVisible();
-            if (!opened) return;
+        auto open = WhileOpen(f2, [&] {
             bool change = opens == "change";
             QCOMPARE(f2->ModifyMode(), change);
             QCOMPARE(f2->Edit1->text(), change ? QString("Solaris") : QString());
@@ -684,54 +721,97 @@ private slots:
             f2->SpeedButton1->click();
         });
         QWidget* list = f->ListView1->viewport();
-        if (action == "F2") QTest::keyClick(f->ListView1, Qt::Key_F2);
-        else if (action == "F3") QTest::keyClick(f->ListView1, Qt::Key_F3);
-        else if (action == "Enter") QTest::keyClick(f->ListView1, Qt::Key_Return);
-        else if (action == "keypad Enter") QTest::keyClick(f->ListView1, Qt::Key_Enter, Qt::KeypadModifier);
-        else if (action.startsWith("double click")) {
+        if (action == "F2") UserKey(Qt::Key_F2);
+        else if (action == "F3") UserKey(Qt::Key_F3);
+        else if (action == "Enter") UserKey(Qt::Key_Return);
+        else if (action == "keypad Enter") UserKey(Qt::Key_Enter, Qt::KeypadModifier);
+        else if (action.contains("double click")) {
             QPoint at = action.endsWith("row") ? f->ListView1->visualRect(f->Catalogue->index(0, 0)).center()
                                                : QPoint(20, list->height() - 10);
+            Qt::MouseButton button = action.startsWith("right")    ? Qt::RightButton
+                                     : action.startsWith("middle") ? Qt::MiddleButton
+                                                                   : Qt::LeftButton;
             // The first click of the two arrives on its own.
-            QTest::mouseClick(list, Qt::LeftButton, {}, at);
-            QTest::mouseDClick(list, Qt::LeftButton, {}, at);
+            QTest::mouseClick(list, button, {}, at);
+            QTest::mouseDClick(list, button, {}, at);
         } else {
             f->findChild<QToolButton*>(action)->click();
         }
-        QTRY_VERIFY(fired);
-        QCOMPARE(opened, opens != "nothing");
+        if (opens == "nothing") QVERIFY(open.NeverOpened());
+        else QVERIFY(open.Opened());
         QVERIFY(!f->DataModified);
     }
 
-    // The Enter that answered the delete question is released on the list;
-    // that release must not open the editor for the row now focused.
+    // The Enter that answered the delete question (the box took its press)
+    // is released on the list; that release must not open the editor for
+    // the row now focused. The next Enter does.
     void enterAnsweringDeleteDoesNotOpenEditor() {
         TForm1* f = Start({kSolaris, kStalker, kSolaris});
-        QApplication::setActiveWindow(f);
-        QVERIFY(QTest::qWaitForWindowActive(f));
-        f->ListView1->setFocus();
+        Activate(f);
         f->ListView1->selectRow(0);
         dialogs::test::QueueAnswer(dialogs::IDYES);
-        QTest::keyRelease(f->ListView1, Qt::Key_Delete);
+        UserKey(Qt::Key_Delete);
         QCOMPARE(Rows(), 2);
         f->ListView1->selectRow(0);
-        bool fired = false, opened = false;
-        WhileOpen(f2, [&] {
-            fired = true;
-            opened = f2->isVisible();
-        });
-        QTest::keyRelease(f->ListView1, Qt::Key_Return);
-        QTRY_VERIFY(fired);
-        QVERIFY(!opened);
-        // The next Enter opens it.
-        fired = false;
-        WhileOpen(f2, [&] {
-            fired = true;
-            opened = f2->isVisible();
+        {
+            auto open = WhileOpen(f2, [] {});
+            ReleaseOnly(Qt::Key_Return);
+            QVERIFY(open.NeverOpened());
+        }
+        auto open = WhileOpen(f2, [this] { f2->SpeedButton1->click(); });
+        UserKey(Qt::Key_Return);
+        QVERIFY(open.Opened());
+    }
+
+    // A key pressed in a dialog that closes on that press is released in
+    // the main window: the release must not act there (Enter would open the
+    // editor again for the selected row).
+    void releaseAfterDialogClosedOnThePress() {
+        TForm1* f = Start();
+        Activate(f);
+        f->ListView1->selectRow(0);
+        auto open = WhileOpen(f2, [this] {
+            QTest::keyPress(FocusedNow(), Qt::Key_Return);
             f2->SpeedButton1->click();
         });
-        QTest::keyRelease(f->ListView1, Qt::Key_Return);
-        QTRY_VERIFY(fired);
-        QVERIFY(opened);
+        UserKey(Qt::Key_F2);
+        QVERIFY(open.Opened());
+        // The window manager gives the main window the keyboard back, and
+        // the list has it again.
+        Activate(f);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        auto again = WhileOpen(f2, [] {});
+        ReleaseOnly(Qt::Key_Return);
+        QVERIFY(again.NeverOpened());
+    }
+
+    // File > New Entry chosen with the keyboard: the Enter that chose the
+    // item is pressed in the menu and released in the editor, which must
+    // not take that release for its own Enter (storing an empty entry).
+    void menuEnterDoesNotActInTheEditor() {
+        TForm1* f = Start();
+        Activate(f);
+        bool released = false;
+        auto open = WhileOpen(f2, [&] {
+            ReleaseOnly(Qt::Key_Return);
+            released = true;
+            QVERIFY(f2->isVisible());
+            QVERIFY(Boxes().empty());
+            // The editor's own Enter still works: it refuses the blank title.
+            dialogs::test::QueueAnswer(dialogs::IDOK);
+            UserKey(Qt::Key_Return);
+            QCOMPARE(Boxes().size(), size_t(1));
+            QCOMPARE(Boxes()[0].text, kRefusal);
+            f2->SpeedButton1->click();
+        });
+        UserKey(Qt::Key_F, Qt::AltModifier);
+        QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->activeAction() ? menu->activeAction()->objectName() : QString(), QString("New1"));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QVERIFY(open.Opened());
+        QVERIFY(released);
+        QCOMPARE(Rows(), 2);
     }
 
     // The editor takes only what the code page holds.

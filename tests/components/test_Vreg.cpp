@@ -104,6 +104,7 @@ private slots:
     void damagedHiveStillReads() {
         TVReg* reg = Store("Flickstow", "varnholt");
         reg->Push("DefType", "2");
+        registry::Flush();
         AnsiString hive = ReadFile(registry::HiveFilePath());
         AnsiString noise;
         for (int i = 0; i < 4000; ++i) noise += static_cast<char>((i * 7919) % 256);

@@ -6,7 +6,10 @@
 #include "files/files.h"
 #include "module/module.h"
 #include "printer/printer.h"
+#include "registry/registry.h"
+#include "errors/Exception.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -22,6 +25,11 @@ AnsiString g_programDir, g_configHome;
 }  // namespace
 
 void FreshSandbox() {
+    // Settings the last test changed go to its own sandbox, not the next.
+    try {
+        registry::Flush();
+    } catch (const Exception&) {
+    }
     g_root = std::make_unique<QTemporaryDir>();
     QDir(g_root->path()).mkpath("program");
     QDir(g_root->path()).mkpath("config");
@@ -76,6 +84,25 @@ int PdfPageCount(const AnsiString& path) {
 }
 
 void NoCupsServer() { setenv("CUPS_SERVER", (QDir::tempPath() + "/flickstow-no-cups-server.sock").toLocal8Bit().constData(), 1); }
+void Activate(QWidget* window) {
+    window->show();
+    QApplication::setActiveWindow(window);
+    if (!QTest::qWaitForWindowActive(window)) QTest::qFail("the window never became active", __FILE__, __LINE__);
+}
+
+QWidget* FocusedNow() {
+    QWidget* w = QApplication::focusWidget();
+    if (!w) QTest::qFail("no control has the keyboard focus", __FILE__, __LINE__);
+    return w;
+}
+
+void UserKey(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    if (QWidget* w = FocusedNow()) QTest::keyClick(w, key, modifiers);
+}
+
+void ReleaseOnly(Qt::Key key) {
+    if (QWidget* w = FocusedNow()) QTest::keyRelease(w, key);
+}
 
 const std::vector<dialogs::test::ShownBox>& Boxes() { return dialogs::test::Log(); }
 
