@@ -22,6 +22,7 @@ class TPrintDIB;
 class TPrinterSetupDialog;
 class TSaveDialog;
 class TVHTML;
+class TEnhancedForm;
 class TVReg;
 
 inline constexpr const char* kApplicationTitle = "Varnholt Flickstow";
@@ -56,6 +57,7 @@ public:
     TFrame5* Frame51;
     TPrinterSetupDialog* PrinterSetupDialog1;
     TVReg* VReg1;
+    TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
     TSaveDialog* SaveDialog1;
@@ -89,7 +91,6 @@ public:
     void SpeedButton2Click();
     void PrinterSetup1Click();
     void ListView1ColumnClick(int column);
-    int ListView1Compare(int row1, int row2) const;
     void Exort1Click();
 
 protected:
