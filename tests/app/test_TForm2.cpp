@@ -1,8 +1,10 @@
+#include "JpegSamples.h"
 #include "TestSupport.h"
 #include "Vreg/Vreg.h"
 #include "Windows.h"
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
+#include "entryeditor/Thumbnails.h"
 #include "files/files.h"
 #include "registry/registry.h"
 #include "forms/TImage.h"
@@ -108,7 +110,7 @@ private slots:
             QCOMPARE(f2->ComboBox4->currentText().size(), 30);
             QCOMPARE(f2->Memo2->MaxLength(), 255);
             QVERIFY(f2->Edit4->isReadOnly());
-            QVERIFY(!f2->SpeedButton6->isEnabled() && !f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
+            QVERIFY(!f2->SpeedButton6->isEnabled() && f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
             QCOMPARE(f2->Image1->geometry(), QRect(0, 273, 511, 35));
             QCOMPARE(f2->Image1->Picture().size(), QSize(511, 35));
             QCOMPARE(f2->Image1->Picture().pixel(56, 0), w.form1->Image1->Picture().pixel(0, 0));
@@ -545,8 +547,9 @@ private slots:
         QFETCH(bool, inFolderDeleted);
         AnsiString inFolder = InProgramDir("t_mirror12.jpg");
         AnsiString outside = ProgramDir() + "../t_mirror12.jpg";
-        WriteFile(inFolder, "jpeg");
-        WriteFile(outside, "jpeg");
+        const AnsiString thumbnail = MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue);
+        WriteFile(inFolder, thumbnail);
+        WriteFile(outside, thumbnail);
         MovieRecord film = kSolaris;
         film.Picture = picture.toStdString();
         Start({film, kStalker});
@@ -601,10 +604,15 @@ private slots:
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
         WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
         WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
-        WriteFile(InProgramDir("t_cover417.jpg"), "jpeg");
+        WriteFile(InProgramDir("t_cover417.jpg"), MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue));
         QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
         QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
         Start({film, kStalker});
+        // Opening the entry shows the file the field names as its picture;
+        // a file that is no picture is reported.
+        const bool reported = way != "cancel new" && picture != "t_cover417.jpg" &&
+                              files::FileExists(PicturePath(ProgramDir(), film.Picture));
+        if (reported) dialogs::test::QueueAnswer(dialogs::IDOK);
         const QDir folder(QString::fromStdString(ProgramDir()));
         auto contents = [&] {
             QMap<QString, QByteArray> files;
@@ -631,6 +639,7 @@ private slots:
         if (way == "cancel new") New(steps);
         else Modify(0, steps);
         QVERIFY(ran);
+        if (reported) QVERIFY(Boxes().front().text.starts_with("Not a JPEG file"));
         before.remove(deleted);
         QCOMPARE(contents(), before);
         if (way != "cancel new") QCOMPARE(Row(0).Picture, AnsiString());
