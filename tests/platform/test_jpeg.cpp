@@ -50,7 +50,8 @@ private slots:
             {"baseline", JpegKind::Baseline}, {"progressive", JpegKind::Progressive},
             {"greyscale", JpegKind::Greyscale}, {"cmyk", JpegKind::Cmyk},
             {"adobe cmyk", JpegKind::AdobeCmyk}, {"ycck", JpegKind::Ycck},
-            {"exif", JpegKind::Exif}};
+            {"exif", JpegKind::Exif}, {"restart markers", JpegKind::Restarts},
+            {"arithmetic coding", JpegKind::Arithmetic}};
         for (auto [name, kind] : kinds) {
             QTest::addRow("%s 64x48", name) << kind << QSize(64, 48);
             QTest::addRow("%s 37x91", name) << kind << QSize(37, 91);

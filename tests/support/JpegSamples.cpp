@@ -83,6 +83,8 @@ AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor ri
     if (kind == JpegKind::Cmyk) info.write_Adobe_marker = FALSE;
     if (kind == JpegKind::Exif) info.write_JFIF_header = FALSE;
     if (kind == JpegKind::Progressive) jpeg_simple_progression(&info);
+    if (kind == JpegKind::Restarts) info.restart_in_rows = 1;
+    if (kind == JpegKind::Arithmetic) info.arith_code = TRUE;
     std::vector<jpeg_scan_info> scans;
     if (kind == JpegKind::ManyScans) {
         scans = ManyScans();

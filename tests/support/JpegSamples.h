@@ -19,6 +19,8 @@ enum class JpegKind {
     AdobeCmyk,    // four inverted components (255 = no ink), Adobe marker
     Ycck,         // CMYK stored as YCCK, Adobe marker
     Exif,         // colour with an EXIF block and no JFIF header, as cameras write
+    Restarts,     // colour with a restart marker after every block row
+    Arithmetic,   // colour, arithmetic coding instead of Huffman coding
     ManyScans,    // colour, progressive in more than two thousand scans
 };
 
