@@ -2,7 +2,10 @@
 
 #include "dialogs/dialogs.h"
 #include "errors/Exception.h"
+#include "files/files.h"
 #include "jpeg/jpeg.h"
+
+#include <algorithm>
 
 #include <QApplication>
 #include <QFile>
@@ -35,13 +38,17 @@ void ResetFileDialogs() {
 }
 
 namespace {
-// In tests: logs the dialog and takes the next queued answer. Empty when
-// the dialog is really to be shown.
-std::optional<FileDialogAnswer> Answered(const ShownFileDialog& shown) {
-    if (!Enabled()) return std::nullopt;
+// In tests: logs the dialog and answers true; false when the dialog is
+// really to be shown.
+bool Logged(const ShownFileDialog& shown) {
+    if (!Enabled()) return false;
     DialogLog().push_back(shown);
+    return true;
+}
+// The next queued answer: what the user chooses in the dialog.
+FileDialogAnswer NextAnswer(const AnsiString& title) {
     auto& answers = Answers();
-    if (answers.empty()) qFatal("File dialog \"%s\" shown without a queued answer", shown.title.c_str());
+    if (answers.empty()) qFatal("File dialog \"%s\" shown without a queued answer", title.c_str());
     FileDialogAnswer a = answers.front();
     answers.pop_front();
     return a;
@@ -90,13 +97,54 @@ int ChosenType(const QFileDialog& dialog, const QStringList& names) {
     return std::max(int(names.indexOf(dialog.selectedNameFilter())) + 1, 1);
 }
 
+// A save dialog that refuses a path whose folder does not exist: it says so
+// and stays open, as the user expects, instead of handing back a path that
+// cannot be written.
+class SaveFileDialog : public QFileDialog {
+public:
+    SaveFileDialog(QWidget* parent, const QString& caption, bool pathMustExist)
+        : QFileDialog(parent, caption), pathMustExist_(pathMustExist) {}
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (pathMustExist_ && !chosen.isEmpty()) {
+            AnsiString message = MissingFolderMessage(QFile::encodeName(chosen.front()).toStdString());
+            if (!message.empty()) {
+                dialogs::MessageBox(message, ansi::FromQString(windowTitle()), dialogs::Icon::Warning,
+                                    dialogs::Buttons::OK);
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool pathMustExist_;
+};
+
 }  // namespace
 
-bool TSaveDialog::Execute() {
-    if (auto a = dialogs::test::Answered({Title, Filter, DefaultExt, InitialDir, FileName, FilterIndex, false}))
-        return TakeAnswer(*a, FileName, FilterIndex);
+AnsiString MissingFolderMessage(const AnsiString& path) {
+    size_t slash = path.rfind('/');
+    AnsiString folder = slash == AnsiString::npos ? AnsiString(".") : path.substr(0, std::max<size_t>(slash, 1));
+    if (files::KindOf(folder) == files::PathKind::Folder) return {};
+    return ansi::FromQString(QFile::decodeName(path.c_str())) + "\nThe folder does not exist.\nCheck the path and try again.";
+}
 
-    QFileDialog dialog(QApplication::activeWindow(), ansi::ToQString(Title));
+bool TSaveDialog::Execute() {
+    if (dialogs::test::Logged({Title, Filter, DefaultExt, InitialDir, FileName, FilterIndex, false})) {
+        for (;;) {
+            dialogs::test::FileDialogAnswer a = dialogs::test::NextAnswer(Title);
+            if (a.path.empty()) return false;
+            if (AnsiString message = PathMustExist ? MissingFolderMessage(a.path) : AnsiString(); !message.empty()) {
+                dialogs::MessageBox(message, Title, dialogs::Icon::Warning, dialogs::Buttons::OK);
+                continue;
+            }
+            return TakeAnswer(a, FileName, FilterIndex);
+        }
+    }
+
+    SaveFileDialog dialog(QApplication::activeWindow(), ansi::ToQString(Title), PathMustExist);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
@@ -212,8 +260,8 @@ std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& set
 }  // namespace dialogs
 
 bool TOpenPictureDialog::Execute() {
-    if (auto a = dialogs::test::Answered({Title, Filter, {}, InitialDir, FileName, FilterIndex, true}))
-        return TakeAnswer(*a, FileName, FilterIndex);
+    if (dialogs::test::Logged({Title, Filter, {}, InitialDir, FileName, FilterIndex, true}))
+        return TakeAnswer(dialogs::test::NextAnswer(Title), FileName, FilterIndex);
     std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(*this, QApplication::activeWindow());
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
     FileName = QFile::encodeName(dialog->selectedFiles().front()).toStdString();
