@@ -17,6 +17,7 @@
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
 #include "registry/registry.h"
+#include "scansource/ScanSource.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -85,11 +86,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     VReg1->SetFirmenname("varnholt");
     VHTML1 = new TVHTML(this);
     VHTML1->setObjectName("VHTML1");
-    // Started once the scanner support is built in.
+    TWAIN = new TScanSource(this);
+    TWAIN->setObjectName("TWAIN");
+    TWAIN->SetProductname("Varnholt Flickstow");
+    // Half a second after creation the scanner support starts.
     TwainInitTimer = new QTimer(this);
     TwainInitTimer->setObjectName("TwainInitTimer");
     TwainInitTimer->setSingleShot(true);
     TwainInitTimer->setInterval(500);
+    connect(TwainInitTimer, &QTimer::timeout, this, dialogs::Guarded([this] { TwainInitTimerTimer(); }));
+    TwainInitTimer->start();
     SaveDialog1 = new TSaveDialog(this);
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->Title = "Export to CSV File";
@@ -231,7 +237,9 @@ void TForm1::BuildMenu() {
     AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
     AboutFlickstow1->setShortcut(Qt::Key_F1);
 
-    for (QAction* a : {Print1, PrinterSetup1, TWAINSource1, AboutFlickstow1})
+    connect(TWAINSource1, &QAction::triggered, this, dialogs::Guarded([this] { TWAINSource1Click(); }));
+
+    for (QAction* a : {Print1, PrinterSetup1, AboutFlickstow1})
         a->setEnabled(false);
 }
 
@@ -438,6 +446,13 @@ void TForm1::Exort1Click() {
     ExportKind kind = SaveDialog1->FilterIndex == 2 ? ExportKind::Text : ExportKind::Csv;
     WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
 }
+
+void TForm1::TwainInitTimerTimer() {
+    TwainInitTimer->stop();
+    TWAIN->InitTWAIN();
+}
+
+void TForm1::TWAINSource1Click() { TWAIN->SelectDataSource(); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

@@ -17,6 +17,7 @@ class QToolButton;
 class TForm2;
 class TForm4;
 class TImage;
+class TScanSource;
 class TSaveDialog;
 class TVHTML;
 class TEnhancedForm;
@@ -50,6 +51,8 @@ public:
     TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
+    // The scanner component; the entry editor's scan reaches it here.
+    TScanSource* TWAIN;
     TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
@@ -79,6 +82,8 @@ public:
     void SpeedButton3Click();
     void ListView1ColumnClick(int column);
     void Exort1Click();
+    void TwainInitTimerTimer();
+    void TWAINSource1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
