@@ -546,6 +546,7 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number) {
     try {
         if (!sourceName.starts_with("t_")) {
             if (files::FileExists(source)) LadeBild(source);
+            else Image2->ClearPicture();
             CaptureThumbnail(dest);
         } else {
             // Already one of our thumbnails: kept as it is.

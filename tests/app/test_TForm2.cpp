@@ -53,22 +53,15 @@ class TestTForm2 : public QObject {
         f2 = w.form2;
         return f;
     }
-    MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
+    MovieRecord Row(int i) { return w.Row(i); }
     int Rows() { return w.form1->Catalogue->rowCount(); }
     AnsiString Reg(const char* name) { return w.form1->VReg1->Pop(name); }
     void SetReg(const char* name, const char* value) { w.form1->VReg1->Push(name, value); }
 
     // "&New Entry" and "&Modify" of the main window, with the steps run in the
     // open editor.
-    void New(std::function<void()> steps) {
-        auto open = WhileOpen(f2, steps);
-        w.form1->SpeedButton1Click();
-    }
-    void Modify(int row, std::function<void()> steps) {
-        w.form1->ListView1->selectRow(row);
-        auto open = WhileOpen(f2, steps);
-        w.form1->SpeedButton4Click();
-    }
+    void New(std::function<void()> steps) { w.NewEntry(std::move(steps)); }
+    void Modify(int row, std::function<void()> steps) { w.ModifyEntry(row, std::move(steps)); }
     // The editor puts the focus into the title field shortly after it opens.
     void WaitForTitleFocus() { QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
     void Enter() { UserKey(Qt::Key_Return); }

@@ -86,16 +86,9 @@ class TestPictures : public QObject {
         w.Create(films);
         f2 = w.form2;
     }
-    MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
-    void New(std::function<void()> steps) {
-        auto open = WhileOpen(f2, steps);
-        w.form1->SpeedButton1Click();
-    }
-    void Modify(int row, std::function<void()> steps) {
-        w.form1->ListView1->selectRow(row);
-        auto open = WhileOpen(f2, steps);
-        w.form1->SpeedButton4Click();
-    }
+    MovieRecord Row(int i) { return w.Row(i); }
+    void New(std::function<void()> steps) { w.NewEntry(std::move(steps)); }
+    void Modify(int row, std::function<void()> steps) { w.ModifyEntry(row, std::move(steps)); }
     // "&browse ..." on the "&More Details" page, choosing the file (empty:
     // the user cancels the dialog).
     void Browse(const AnsiString& path) {
