@@ -91,9 +91,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     VReg1->SetFirmenname("varnholt");
     VHTML1 = new TVHTML(this);
     VHTML1->setObjectName("VHTML1");
-    TWAIN = new TScanSource(this);
-    TWAIN->setObjectName("TWAIN");
-    TWAIN->SetProductname("Varnholt Flickstow");
     // Half a second after creation the scanner support starts.
     TwainInitTimer = new QTimer(this);
     TwainInitTimer->setObjectName("TwainInitTimer");
@@ -452,10 +449,10 @@ void TForm1::Exort1Click() {
 
 void TForm1::TwainInitTimerTimer() {
     TwainInitTimer->stop();
-    TWAIN->InitTWAIN();
+    entryEditor_->TWAIN->InitTWAIN();
 }
 
-void TForm1::TWAINSource1Click() { TWAIN->SelectDataSource(); }
+void TForm1::TWAINSource1Click() { entryEditor_->TWAIN->SelectDataSource(); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

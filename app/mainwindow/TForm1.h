@@ -18,7 +18,6 @@ class TForm2;
 class TForm4;
 class TFrame5;
 class TImage;
-class TScanSource;
 class TPrintDIB;
 class TPrinterSetupDialog;
 class TSaveDialog;
@@ -61,8 +60,6 @@ public:
     TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
-    // The scanner component; the entry editor's scan reaches it here.
-    TScanSource* TWAIN;
     TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then

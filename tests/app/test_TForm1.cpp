@@ -4,6 +4,7 @@
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
 #include "forms/TImage.h"
+#include "entryeditor/TForm2.h"
 #include "scansource/ScanSource.h"
 
 #include <QAction>
@@ -342,9 +343,9 @@ private slots:
         QCOMPARE(f->TwainInitTimer->interval(), 500);
         QVERIFY(f->TwainInitTimer->isSingleShot());
         QVERIFY(f->TwainInitTimer->isActive());
-        QCOMPARE(f->TWAIN->Productname(), AnsiString("Varnholt Flickstow"));
-        QVERIFY(!f->TWAIN->IsDataSourceManagerOpen());
-        QTRY_VERIFY(f->TWAIN->IsDataSourceManagerOpen());
+        QCOMPARE(f->EntryEditor()->TWAIN->Productname(), AnsiString("Varnholt Flickstow"));
+        QVERIFY(!f->EntryEditor()->TWAIN->IsDataSourceManagerOpen());
+        QTRY_VERIFY(f->EntryEditor()->TWAIN->IsDataSourceManagerOpen());
         QVERIFY(!f->TwainInitTimer->isActive());
         QVERIFY(Boxes().empty());
     }
@@ -358,13 +359,9 @@ private slots:
     }
     void twainSourceMenu() {
         QFETCH(bool, scanners);
-        // SANE reads the folder it first saw for the whole run: its
-        // backends list is rewritten for each case.
-        static QTemporaryDir sane;
-        WriteFile((sane.path() + "/dll.conf").toStdString(), scanners ? "test\n" : "\n");
-        setenv("SANE_CONFIG_DIR", QFile::encodeName(sane.path()).constData(), 1);
+        ConfigureSane({}, scanners ? "test" : "");
         TForm1* f = Show();
-        QTRY_VERIFY(f->TWAIN->IsDataSourceManagerOpen());
+        QTRY_VERIFY(f->EntryEditor()->TWAIN->IsDataSourceManagerOpen());
         QVERIFY(f->TWAINSource1->isEnabled());
         QStringList listed;
         bool ran = false;
