@@ -11,11 +11,13 @@
 #include "files/files.h"
 #include "genres/GenreFile.h"
 #include "genres/TForm4.h"
+#include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
 #include "registry/registry.h"
+#include "scansource/ScanSource.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -68,6 +70,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form1");
     setWindowTitle("Varnholt Flickstow 1.5");
     setWindowIcon(Art("logo.png"));
+    // The sizes below are the whole window's, frame and caption included.
+    EnhancedForm1 = AttachEnhancedForm(this);
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
     setFont(font);
@@ -82,11 +86,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     VReg1->SetFirmenname("varnholt");
     VHTML1 = new TVHTML(this);
     VHTML1->setObjectName("VHTML1");
-    // Started once the scanner support is built in.
+    TWAIN = new TScanSource(this);
+    TWAIN->setObjectName("TWAIN");
+    TWAIN->SetProductname("Varnholt Flickstow");
+    // Half a second after creation the scanner support starts.
     TwainInitTimer = new QTimer(this);
     TwainInitTimer->setObjectName("TwainInitTimer");
     TwainInitTimer->setSingleShot(true);
     TwainInitTimer->setInterval(500);
+    connect(TwainInitTimer, &QTimer::timeout, this, dialogs::Guarded([this] { TwainInitTimerTimer(); }));
+    TwainInitTimer->start();
     SaveDialog1 = new TSaveDialog(this);
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->Title = "Export to CSV File";
@@ -228,7 +237,9 @@ void TForm1::BuildMenu() {
     AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
     AboutFlickstow1->setShortcut(Qt::Key_F1);
 
-    for (QAction* a : {Print1, PrinterSetup1, TWAINSource1, AboutFlickstow1})
+    connect(TWAINSource1, &QAction::triggered, this, dialogs::Guarded([this] { TWAINSource1Click(); }));
+
+    for (QAction* a : {Print1, PrinterSetup1, AboutFlickstow1})
         a->setEnabled(false);
 }
 
@@ -398,11 +409,6 @@ void TForm1::ListView1ColumnClick(int column) {
     Catalogue->Reorder(SortOrder(Catalogue->Records(), SortColumn, SortDescending));
 }
 
-int TForm1::ListView1Compare(int row1, int row2) const {
-    return CompareRows(Catalogue->Records(), static_cast<size_t>(row1), static_cast<size_t>(row2), SortColumn,
-                       SortDescending);
-}
-
 void TForm1::ListView1Change() { UpdateStatusBar(); }
 
 std::vector<bool> TForm1::SelectedRows() const {
@@ -440,6 +446,13 @@ void TForm1::Exort1Click() {
     ExportKind kind = SaveDialog1->FilterIndex == 2 ? ExportKind::Text : ExportKind::Csv;
     WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
 }
+
+void TForm1::TwainInitTimerTimer() {
+    TwainInitTimer->stop();
+    TWAIN->InitTWAIN();
+}
+
+void TForm1::TWAINSource1Click() { TWAIN->SelectDataSource(); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

@@ -17,8 +17,10 @@ class QToolButton;
 class TForm2;
 class TForm4;
 class TImage;
+class TScanSource;
 class TSaveDialog;
 class TVHTML;
+class TEnhancedForm;
 class TVReg;
 
 inline constexpr const char* kApplicationTitle = "Varnholt Flickstow";
@@ -46,8 +48,11 @@ public:
     TImage* Image1;  // texture tiled by the dialogs' bottom strips
     TImage* Image3;  // logo drawn on printed pages
     TVReg* VReg1;
+    TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
+    // The scanner component; the entry editor's scan reaches it here.
+    TScanSource* TWAIN;
     TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
@@ -76,8 +81,9 @@ public:
     void SpeedButton4Click();
     void SpeedButton3Click();
     void ListView1ColumnClick(int column);
-    int ListView1Compare(int row1, int row2) const;
     void Exort1Click();
+    void TwainInitTimerTimer();
+    void TWAINSource1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
