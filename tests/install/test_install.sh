@@ -126,6 +126,7 @@ data_before=$(tree_of "$data")
 expect_success "$data" install "$build" "$app"
 entry=$data/applications/flickstow.desktop
 [ -x "$app/flickstow" ] || fail "no executable flickstow in the program folder"
+[ -f "$app/libtwain_32.so" ] || fail "no scanner source manager libtwain_32.so beside the executable"
 changed=$(LC_ALL=C comm -23 <(printf '%s\n' "$app_before" | LC_ALL=C sort) <(tree_of "$app" | LC_ALL=C sort))
 [ -z "$changed" ] || fail "the install changed the user's data in the program folder: $changed"
 validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate rejects the entry: $validation"
@@ -142,7 +143,10 @@ done
 
 # The way a desktop starts it: GLib reads the entry and runs its Exec in its Path.
 # The program's output goes to a file: it must not hold this test's output open.
-QT_QPA_PLATFORM=offscreen gio launch "$entry" >"$root/launched.log" 2>&1 ||
+# No scanner is looked for: SANE reads an empty configuration.
+mkdir "$root/sane.d"
+: >"$root/sane.d/dll.conf"
+SANE_CONFIG_DIR=$root/sane.d QT_QPA_PLATFORM=offscreen gio launch "$entry" >"$root/launched.log" 2>&1 ||
     fail "gio cannot launch the entry: $(cat "$root/launched.log")"
 wait_for_program "$app/flickstow" "$app"
 stop_program
