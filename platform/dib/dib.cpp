@@ -102,6 +102,26 @@ void CheckRows(const Layout& l, size_t available) {
     if (l.rowBytes > available || size_t(l.height) > available / l.rowBytes) Invalid("rows beyond the block");
 }
 
+// One stored row into a row of the image: indexes up to 8 bits, colours
+// above. The depth is chosen once per row, not per pixel.
+void DecodeRow(int bitCount, const std::uint8_t* s, std::uint8_t* indexes, QRgb* rgb, size_t width) {
+    switch (bitCount) {
+    case 1:
+        for (size_t x = 0; x < width; ++x) indexes[x] = std::uint8_t(s[x >> 3] >> (7 - (x & 7)) & 1);
+        break;
+    case 4:
+        for (size_t x = 0; x < width; ++x) indexes[x] = std::uint8_t(s[x >> 1] >> ((x & 1) ? 0 : 4) & 0xF);
+        break;
+    case 8: std::copy(s, s + width, indexes); break;
+    case 24:
+        for (size_t x = 0; x < width; ++x, s += 3) rgb[x] = qRgb(s[2], s[1], s[0]);
+        break;
+    default:
+        for (size_t x = 0; x < width; ++x, s += 4) rgb[x] = qRgb(s[2], s[1], s[0]);
+        break;
+    }
+}
+
 // The stored rows as a new image, top row first.
 QImage Decode(const Layout& l, std::span<const std::uint8_t> bits) {
     QImage img(l.width, l.height, l.bitCount <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32);
@@ -109,24 +129,8 @@ QImage Decode(const Layout& l, std::span<const std::uint8_t> bits) {
     if (l.bitCount <= 8) img.setColorTable(l.table);
     for (int y = 0; y < l.height; ++y) {
         const size_t stored = size_t(l.bottomUp ? l.height - 1 - y : y);
-        const std::uint8_t* s = bits.data() + stored * l.rowBytes;
-        std::uint8_t* indexes = img.scanLine(y);
-        QRgb* rgb = reinterpret_cast<QRgb*>(img.scanLine(y));
-        // True colour, the bulk of a scan, in a loop of its own.
-        if (l.bitCount == 24) {
-            for (size_t x = 0; x < size_t(l.width); ++x) rgb[x] = qRgb(s[3 * x + 2], s[3 * x + 1], s[3 * x]);
-            continue;
-        }
-        for (int x = 0; x < l.width; ++x) {
-            const size_t ux = size_t(x);
-            switch (l.bitCount) {
-            case 1: indexes[x] = std::uint8_t(s[ux >> 3] >> (7 - (ux & 7)) & 1); break;
-            case 4: indexes[x] = std::uint8_t(s[ux >> 1] >> ((ux & 1) ? 0 : 4) & 0xF); break;
-            case 8: indexes[x] = s[ux]; break;
-            case 24: rgb[x] = qRgb(s[3 * ux + 2], s[3 * ux + 1], s[3 * ux]); break;
-            default: rgb[x] = qRgb(s[4 * ux + 2], s[4 * ux + 1], s[4 * ux]); break;
-            }
-        }
+        std::uint8_t* line = img.scanLine(y);
+        DecodeRow(l.bitCount, bits.data() + stored * l.rowBytes, line, reinterpret_cast<QRgb*>(line), size_t(l.width));
     }
     if (l.xPelsPerMeter > 0) img.setDotsPerMeterX(l.xPelsPerMeter);
     if (l.yPelsPerMeter > 0) img.setDotsPerMeterY(l.yPelsPerMeter);
@@ -193,6 +197,38 @@ std::uint64_t RowBytes(std::int64_t width, int bitCount) {
     return (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
 }
 
+namespace {
+
+// A row of the image into a stored row whose padding is already zero.
+void EncodeRow(int bitCount, const std::uint8_t* line, std::uint8_t* d, size_t width) {
+    const QRgb* rgb = reinterpret_cast<const QRgb*>(line);
+    switch (bitCount) {
+    case 1:
+        for (size_t x = 0; x < width; ++x) d[x >> 3] = std::uint8_t(d[x >> 3] | (line[x] & 1) << (7 - (x & 7)));
+        break;
+    case 4:
+        for (size_t x = 0; x < width; ++x) d[x >> 1] = std::uint8_t(d[x >> 1] | (line[x] & 0xF) << ((x & 1) ? 0 : 4));
+        break;
+    case 8: std::copy(line, line + width, d); break;
+    case 24:
+        for (size_t x = 0; x < width; ++x, d += 3) {
+            d[0] = std::uint8_t(qBlue(rgb[x]));
+            d[1] = std::uint8_t(qGreen(rgb[x]));
+            d[2] = std::uint8_t(qRed(rgb[x]));
+        }
+        break;
+    default:
+        for (size_t x = 0; x < width; ++x, d += 4) {
+            d[0] = std::uint8_t(qBlue(rgb[x]));
+            d[1] = std::uint8_t(qGreen(rgb[x]));
+            d[2] = std::uint8_t(qRed(rgb[x]));
+        }
+        break;
+    }
+}
+
+}  // namespace
+
 void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std::uint8_t> bits) {
     BitmapInfoHeader h = ReadHeader(info);
     if (h.biSize != kInfoHeaderSize) Invalid("unknown header size");
@@ -236,33 +272,7 @@ void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std:
         const size_t stored = size_t(h.biHeight > 0 ? height - 1 - y : y);
         std::uint8_t* d = bits.data() + stored * rowBytes;
         std::fill(d, d + rowBytes, std::uint8_t(0));
-        const std::uint8_t* indexes = source.constScanLine(y);
-        if (source.format() == QImage::Format_RGB888) {
-            for (size_t x = 0; x < size_t(h.biWidth); ++x) {
-                d[3 * x] = indexes[3 * x + 2];
-                d[3 * x + 1] = indexes[3 * x + 1];
-                d[3 * x + 2] = indexes[3 * x];
-            }
-            continue;
-        }
-        const QRgb* rgb = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        for (size_t x = 0; x < size_t(h.biWidth); ++x) {
-            switch (depth) {
-            case 1: d[x >> 3] = std::uint8_t(d[x >> 3] | (indexes[x] & 1) << (7 - (x & 7))); break;
-            case 4: d[x >> 1] = std::uint8_t(d[x >> 1] | (indexes[x] & 0xF) << ((x & 1) ? 0 : 4)); break;
-            case 8: d[x] = indexes[x]; break;
-            case 24:
-                d[3 * x] = std::uint8_t(qBlue(rgb[x]));
-                d[3 * x + 1] = std::uint8_t(qGreen(rgb[x]));
-                d[3 * x + 2] = std::uint8_t(qRed(rgb[x]));
-                break;
-            default:
-                d[4 * x] = std::uint8_t(qBlue(rgb[x]));
-                d[4 * x + 1] = std::uint8_t(qGreen(rgb[x]));
-                d[4 * x + 2] = std::uint8_t(qRed(rgb[x]));
-                break;
-            }
-        }
+        EncodeRow(depth, source.constScanLine(y), d, size_t(h.biWidth));
     }
 }
 
@@ -313,12 +323,15 @@ bool StretchDIBits(TCanvas& canvas, int x, int y, int w, int h, int sx, int sy, 
     } catch (const EInvalidGraphic&) {
         return false;
     }
-    // The stored rows are drawn where they lie; only 4-bit rows, which Qt
-    // has no format for, and rows not on a 32-bit boundary are decoded first.
+    // The stored rows are drawn where they lie, through an image made over
+    // them. Rows Qt has no format for (4 bits), rows not on a 32-bit boundary,
+    // and 24-bit rows are decoded into 32-bit colours first: Qt's paint
+    // engines would widen 24-bit rows themselves, the PDF writer through a
+    // general conversion and a scan for transparency several times slower
+    // than this one pass.
     const bool aligned = reinterpret_cast<std::uintptr_t>(bits.data()) % 4 == 0;
     QImage::Format format = l.bitCount == 1    ? QImage::Format_Mono
                             : l.bitCount == 8  ? QImage::Format_Indexed8
-                            : l.bitCount == 24 ? QImage::Format_BGR888
                             : l.bitCount == 32 ? QImage::Format_RGB32
                                                : QImage::Format_Invalid;
     if (format == QImage::Format_Invalid || !aligned) {

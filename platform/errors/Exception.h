@@ -22,3 +22,5 @@ class EFOpenError : public Exception { using Exception::Exception; };
 class EFCreateError : public Exception { using Exception::Exception; };
 // A precondition of an operation that does not hold ("Assertion failure").
 class EAssertionFailed : public Exception { using Exception::Exception; };
+// Memory for a buffer could not be had.
+class EOutOfMemory : public Exception { using Exception::Exception; };
