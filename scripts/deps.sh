@@ -13,6 +13,7 @@ packages=(
   xvfb x11-apps xauth
   ccache
   python3-mido
+  desktop-file-utils libglib2.0-bin
 )
 
 missing=()

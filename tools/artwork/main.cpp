@@ -1,5 +1,6 @@
 // Draws Flickstow's toolbar images, small images, backgrounds and logo
-// as PNG files, and writes resources.qrc listing them.
+// as PNG files, and writes resources.qrc listing them; also the logo at the
+// icon theme's sizes (icons/flickstow-N.png) for the desktop menu.
 // Usage: drawart <output-directory>
 
 #include <QDir>
@@ -418,20 +419,44 @@ void texture()
     });
 }
 
+// The program's logo on a 32 x 32 grid: a film reel with an "F" badge.
+void drawLogo(QPainter &p)
+{
+    reel(p, QPointF(13.5, 13.5), 12.5);
+    const QRectF b(18.5, 18.5, 12.5, 12.5);
+    p.setPen(QPen(QColor(0x70, 0x10, 0x08), 1));
+    p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
+    p.drawRoundedRect(b, 2.5, 2.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(22, 21, 2.2, 8));     // F: stem
+    p.drawRect(QRectF(22, 21, 6.5, 2));     // F: top bar
+    p.drawRect(QRectF(22, 24.5, 5, 1.8));   // F: middle bar
+}
+
 void logo()
 {
-    render("logo.png", 32, 32, [](QPainter &p) {
-        reel(p, QPointF(13.5, 13.5), 12.5);
-        const QRectF b(18.5, 18.5, 12.5, 12.5);
-        p.setPen(QPen(QColor(0x70, 0x10, 0x08), 1));
-        p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
-        p.drawRoundedRect(b, 2.5, 2.5);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(22, 21, 2.2, 8));     // F: stem
-        p.drawRect(QRectF(22, 21, 6.5, 2));     // F: top bar
-        p.drawRect(QRectF(22, 24.5, 5, 1.8));   // F: middle bar
-    });
+    render("logo.png", 32, 32, drawLogo);
+}
+
+// The desktop menu's icon: the logo drawn again at each size of the icon
+// theme, not scaled from the 32 px picture, so large sizes stay sharp. These
+// are installed into the user's icon theme, not built into the program, so
+// they stay out of resources.qrc.
+const int kIconSizes[] = { 16, 32, 48, 64, 128, 256 };
+
+bool icons()
+{
+    bool ok = QDir(g_outDir).mkpath("icons");
+    for (const int size : kIconSizes) {
+        const QString name = QString("icons/flickstow-%1.png").arg(size);
+        ok = render(name, size, size, [size](QPainter &p) {
+            p.scale(size / 32.0, size / 32.0);
+            drawLogo(p);
+        }) && ok;
+        g_written.removeOne(name);
+    }
+    return ok;
 }
 
 bool writeQrc()
@@ -465,7 +490,8 @@ int main(int argc, char **argv)
     coolbar();
     texture();
     logo();
-    if (g_written.size() != 18 || !writeQrc()) {
+    const bool iconsWritten = icons();
+    if (g_written.size() != 18 || !iconsWritten || !writeQrc()) {
         std::fprintf(stderr, "some files could not be written\n");
         return 1;
     }
