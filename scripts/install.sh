@@ -129,11 +129,26 @@ check_folder() {
     rm -f -- "$probe"
 }
 
-# A file at DEST is replaced only when it is the one this script put there.
+# True when PATH is a program file that 'make run' copied before it kept a
+# record: a plain executable (ELF) of the name, carrying a text that only
+# this program's build of that file holds.
+left_by_earlier_run() {
+    local path=$1 marker
+    case $(basename -- "$path") in
+        flickstow) marker='Varnholt Flickstow' ;;
+        libtwain_32.so) marker='twaindsm::SourceDialog' ;;
+        *) return 1 ;;
+    esac
+    [ -f "$path" ] && [ ! -L "$path" ] && [ "$(head -c 4 -- "$path" | od -An -tx1 | tr -d ' \n')" = 7f454c46 ] &&
+        grep -q -a -F -- "$marker" "$path"
+}
+
+# A file at DEST is replaced only when it is the one this script put there,
+# or an earlier build of the same program file.
 check_destination() {
     local dest=$1
-    if { [ -e "$dest" ] || [ -L "$dest" ]; } && ! is_ours "$dest"; then
-        fail "$dest is in the way: it was not put there by 'make install' or 'make run', or was changed since. Nothing was installed. Move it away and try again (an executable left by an older 'make run' may simply be deleted)."
+    if { [ -e "$dest" ] || [ -L "$dest" ]; } && ! is_ours "$dest" && ! left_by_earlier_run "$dest"; then
+        fail "$dest is in the way: it was not put there by 'make install' or 'make run', or was changed since. Nothing was installed. Move it away and try again."
     fi
 }
 

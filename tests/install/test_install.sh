@@ -197,6 +197,23 @@ same_tree "uninstall keeps the changed entry and icon, with the folders they lie
     "$(printf '%s\n' "directory - ./applications" "directory - ./icons" "directory - ./icons/hicolor" \
         "directory - ./icons/hicolor/16x16" "directory - ./icons/hicolor/16x16/apps" "$kept" | LC_ALL=C sort -k3)"
 
+echo "== program files an older make run copied without a record are replaced"
+app=$root/older
+data=$root/share5
+mkdir -p "$app"
+cp "$build/app/flickstow" "$build/app/libtwain_32.so" "$app/"
+printf 'catalogue\n' >"$app/data.vrx"
+expect_success "$data" program "$build" "$app"
+grep -qx "Installed: $app/flickstow" <<<"$output" || fail "the older make run's executable was not replaced"
+expect_success "$data" uninstall "$app"
+same_tree "the older copies are gone with the uninstall, the catalogue stays" "$app" "file $(sha256sum <"$app/data.vrx" | cut -d' ' -f1) ./data.vrx"
+# Another executable of that name is the user's.
+cp /bin/true "$app/flickstow"
+run "$data" program "$build" "$app"
+[ "$status" -ne 0 ] || fail "replaced an executable flickstow that is not this program"
+cmp -s /bin/true "$app/flickstow" || fail "the user's executable flickstow was changed"
+rm -rf -- "$app"
+
 echo "== make run's copy, then install and uninstall over it"
 app=$root/new/deeper/third
 data=$root/share3
