@@ -67,7 +67,7 @@ class TestScan : public QObject {
 
     // What happened in the scanner's window during the last scan.
     struct SourceWindow {
-        bool shown = false, editorDisabled = false;
+        bool shown = false, editorDisabled = false, aboveEditor = false;
     };
 
     // In the open editor: "sc&an" on the "&More Details" page, typed as the
@@ -82,6 +82,9 @@ class TestScan : public QObject {
             if (seen.shown || !source || !source->isVisible()) return;
             seen.shown = true;
             seen.editorDisabled = !f2->isEnabled();
+            // The editor stays on top of other windows; the scanner's window
+            // must not open beneath it.
+            seen.aboveEditor = source->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
             if (action == "scan") {
                 source->findChild<QComboBox*>("ModeBox")->setCurrentText(mode);
                 // 80 x 100 mm at 30 dpi: 94 x 118 pixels.
@@ -149,6 +152,7 @@ private slots:
         });
         QVERIFY(seen.shown);
         QVERIFY(seen.editorDisabled);
+        QVERIFY(seen.aboveEditor);
         QCOMPARE(Boxes().size(), size_t(1));
         QCOMPARE(Boxes()[0].text, kReplace);
         QCOMPARE(Boxes()[0].caption, AnsiString("Warning"));
