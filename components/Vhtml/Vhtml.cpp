@@ -1,6 +1,10 @@
 #include "Vhtml/Vhtml.h"
 
+#include "Vhtml/HtmlScan.h"
+#include "Vhtml/HtmlView.h"
+
 #include <QDesktopServices>
+#include <QListWidget>
 #include <QUrl>
 
 TVHTML::TVHTML(QObject* owner) : QObject(owner) {}
@@ -9,3 +13,44 @@ void TVHTML::CallExternUrl(const AnsiString& address) {
     if (address.empty()) return;
     QDesktopServices::openUrl(QUrl(ansi::ToQString(address)));
 }
+
+THtmlView& TVHTML::Document() {
+    if (!WebBrowser) throw EHtmlError("No HTML view is attached");
+    if (!WebBrowser->ShowsHtml()) throw EHtmlError("The view shows no HTML document");
+    return *WebBrowser;
+}
+
+void TVHTML::BrowseTo(const AnsiString& address) {
+    if (!WebBrowser) throw EHtmlError("No HTML view is attached");
+    WebBrowser->Navigate(ansi::ToQString(address));
+}
+
+AnsiString TVHTML::GetTitel() { return ansi::FromQString(Document().Title()); }
+
+AnsiString TVHTML::GetBodyText() {
+    QString text = Document().BodyText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return ansi::FromQString(text);
+}
+
+AnsiString TVHTML::GetBodyHtml() { return ansi::FromQString(Document().BodyHtml()); }
+
+bool TVHTML::GetAllLinks(QListWidget* list) {
+    return vhtml::GetAllLinks(GetBodyHtml(), list);
+}
+bool TVHTML::GetAllLinks(std::vector<AnsiString>& list) { return vhtml::GetAllLinks(GetBodyHtml(), list); }
+
+bool TVHTML::GetAllImages(QListWidget* list) {
+    return vhtml::GetAllImages(GetBodyHtml(), list);
+}
+bool TVHTML::GetAllImages(std::vector<AnsiString>& list) { return vhtml::GetAllImages(GetBodyHtml(), list); }
+
+bool TVHTML::GetAllVar(QListWidget* list, const AnsiString& start, const AnsiString& begin, const AnsiString& end) {
+    return vhtml::GetAllVar(GetBodyHtml(), list, start, begin, end);
+}
+bool TVHTML::GetAllVar(std::vector<AnsiString>& list, const AnsiString& start, const AnsiString& begin,
+                       const AnsiString& end) {
+    return vhtml::GetAllVar(GetBodyHtml(), list, start, begin, end);
+}
+
+void TVHTML::GetActiveImage(int, int) {}
