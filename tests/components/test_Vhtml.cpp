@@ -44,9 +44,12 @@ bool Literal(Kind kind, std::string_view html, Values& list, const Markers& m = 
 const char* const kPieces[] = {"<A href=\"", "<IMG ", "src=\"", "\"", "<", "A", " ", "href=", "x", "<A ",
                                "IM",         "G",     "s",      "rc", "[[", "=", "]]", "]",     "\"\"", "ab"};
 
-std::string RandomText(std::mt19937& rng, size_t pieces) {
+// The case's own markers come up as often as all the other pieces together.
+std::string RandomText(std::mt19937& rng, size_t pieces, const Markers& m) {
+    const std::string own[] = {m.start, m.begin, m.end};
     std::string text;
-    for (size_t i = 0; i < pieces; ++i) text += kPieces[rng() % std::size(kPieces)];
+    for (size_t i = 0; i < pieces; ++i)
+        text += rng() % 2 ? std::string(kPieces[rng() % std::size(kPieces)]) : own[rng() % std::size(own)];
     // Cut anywhere, so that markers also meet the end of the text.
     if (!text.empty()) text.resize(rng() % (text.size() + 1));
     return text;
@@ -230,6 +233,8 @@ private slots:
         QTest::newRow("values, begin is the end") << int(Kind::Var) << "[[" << "]" << "]";
         QTest::newRow("values, empty begin and end") << int(Kind::Var) << "=" << "" << "";
         QTest::newRow("values, long start") << int(Kind::Var) << "<A href=\"" << "x" << "\"";
+        // Markers that start inside the start marker, before its rarest byte.
+        QTest::newRow("values, markers within the start") << int(Kind::Var) << "x=\"" << "=" << "\"";
     }
     void scansMatchTheirDescription() {
         QFETCH(int, kind);
@@ -239,7 +244,7 @@ private slots:
         const Markers m{start.toStdString(), begin.toStdString(), end.toStdString()};
         std::mt19937 rng(1403);
         for (int round = 0; round < 20000; ++round) {
-            std::string text = RandomText(rng, rng() % 24);
+            std::string text = RandomText(rng, rng() % 24, m);
             Values ours{"kept"}, described{"kept"};
             bool ourResult = Extract(Kind(kind), text, ours, m);
             bool describedResult = Literal(Kind(kind), text, described, m);

@@ -434,6 +434,47 @@ void logo()
     });
 }
 
+// The About box's logo, 73 x 81, shown on a black panel: a large reel with
+// a strip of film running off it, and the program's orange "F" badge.
+void aboutLogo()
+{
+    render("about_logo.png", 73, 81, [](QPainter &p) {
+        // film running from the reel down to the right edge
+        p.save();
+        p.translate(44, 58);
+        p.rotate(-28);
+        film(p, QRectF(-22, -8, 44, 16), 2);
+        p.restore();
+        reel(p, QPointF(32, 30), 27);
+        const QRectF b(5.5, 50.5, 27, 27);
+        p.setPen(QPen(QColor(0x70, 0x10, 0x08), 1.2));
+        p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
+        p.drawRoundedRect(b, 5, 5);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(13, 56, 4.6, 16));    // F: stem
+        p.drawRect(QRectF(13, 56, 12.5, 4.2));  // F: top bar
+        p.drawRect(QRectF(13, 62.8, 9.5, 3.8)); // F: middle bar
+    });
+}
+
+// The picture beside the About box's note on how the program was made, 41 x 33:
+// a page of notes on a clipboard with a pencil across it.
+void aboutNote()
+{
+    render("about_note.png", 41, 33, [](QPainter &p) {
+        const QRectF board(6.5, 1.5, 24, 30);
+        p.setPen(QPen(QColor(0x5a, 0x3a, 0x18), 1));
+        p.setBrush(vgrad(board, QColor(0xc8, 0x90, 0x50), QColor(0x8a, 0x58, 0x28)));
+        p.drawRoundedRect(board, 2, 2);
+        sheet(p, QRectF(9.5, 5.5, 18, 24), false);
+        p.setPen(QPen(QColor(0x50, 0x50, 0x58), 1));
+        p.setBrush(vgrad(QRectF(13, 0.5, 11, 5), QColor(0xf0, 0xf0, 0xf0), QColor(0x80, 0x80, 0x88)));
+        p.drawRoundedRect(QRectF(13.5, 0.5, 10, 5), 1.5, 1.5);
+        pencil(p, QPointF(22, 27), QPointF(40, 9), 5);
+    });
+}
+
 bool writeQrc()
 {
     QFile f(QDir(g_outDir).filePath("resources.qrc"));
@@ -465,7 +506,9 @@ int main(int argc, char **argv)
     coolbar();
     texture();
     logo();
-    if (g_written.size() != 18 || !writeQrc()) {
+    aboutLogo();
+    aboutNote();
+    if (g_written.size() != 20 || !writeQrc()) {
         std::fprintf(stderr, "some files could not be written\n");
         return 1;
     }
