@@ -1,6 +1,7 @@
 #include "forms/TDialogForm.h"
 
 #include "dialogs/dialogs.h"
+#include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 
@@ -20,6 +21,7 @@ TDialogForm::TDialogForm(QWidget* parent, const char* name, const char* caption,
     font.setPixelSize(11);
     setFont(font);
     setFixedSize(client);
+    EnhancedForm1 = AttachEnhancedForm(this);
     Image1 = new TImage(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(0, client.height() - stripHeight, client.width(), stripHeight);
@@ -50,6 +52,9 @@ QToolButton* TDialogForm::AddStripButton(const char* name, const char* caption, 
         "QToolButton:hover { border-color: rgba(255, 255, 255, 150); background: rgba(32, 38, 48, 220); }"
         "QToolButton:pressed { background: rgba(0, 0, 0, 70); }"
         "QToolButton:disabled { color: rgba(255, 255, 255, 110); }");
+    // A styled button polished after it has moved into the caption bar's
+    // client area would take the application's font; it keeps the dialog's.
+    button->setFont(font());
     return button;
 }
 

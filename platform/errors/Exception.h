@@ -20,3 +20,7 @@ class ERegistryException : public Exception { using Exception::Exception; };
 class EFOpenError : public Exception { using Exception::Exception; };
 // A file that could not be created or written.
 class EFCreateError : public Exception { using Exception::Exception; };
+// A precondition of an operation that does not hold ("Assertion failure").
+class EAssertionFailed : public Exception { using Exception::Exception; };
+// Memory for a buffer could not be had.
+class EOutOfMemory : public Exception { using Exception::Exception; };

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "Vreg/Vreg.h"
 #include "Windows.h"
+#include "Enhancedform/Enhancedform.h"
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
@@ -81,7 +82,8 @@ private slots:
         Start();
         New([this] {
             QCOMPARE(f2->windowTitle(), QString("New / Modify Entry"));
-            QCOMPARE(f2->size(), QSize(511, 308));
+            // The client area; the painted frame and caption lie around it.
+            QCOMPARE(f2->EnhancedForm1->ClientRect().size(), QSize(511, 308));
             QCOMPARE(f2->minimumSize(), f2->maximumSize());
             QVERIFY(f2->windowFlags() & Qt::WindowStaysOnTopHint);
             QCOMPARE(f2->PageControl1->tabText(0), QString("Movie &Properties"));
@@ -113,6 +115,12 @@ private slots:
             QCOMPARE(f2->Image1->Picture().size(), QSize(511, 35));
             QCOMPARE(f2->Image1->Picture().pixel(56, 0), w.form1->Image1->Picture().pixel(0, 0));
             QCOMPARE(f2->Panel2->size(), QSize(161, 157));
+            // Every button shows its whole caption in the dialog's font.
+            for (QToolButton* b : f2->findChildren<QToolButton*>()) {
+                if (b->text().isEmpty()) continue;  // the page control's own arrows
+                QCOMPARE(b->font().family(), f2->font().family());
+                QVERIFY2(b->sizeHint().width() <= b->width(), qPrintable(b->objectName()));
+            }
         });
     }
 

@@ -129,6 +129,9 @@ private slots:
         QTest::addColumn<bool>("result");
         QTest::newRow("7x") << "7x" << true;
         QTest::newRow("0") << "0" << true;
+        QTest::newRow("9") << "9" << true;
+        QTest::newRow("slash, before 0") << "/" << false;
+        QTest::newRow("colon, after 9") << ":" << false;
         QTest::newRow("x7") << "x7" << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("-1") << "-1" << false;
