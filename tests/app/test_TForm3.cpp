@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "Enhancedform/Enhancedform.h"
 #include "Windows.h"
 #include "forms/TImage.h"
 #include "mainwindow/Links.h"
@@ -75,7 +76,7 @@ private slots:
         Start();
         WithAbout([this] {
             QCOMPARE(f3->windowTitle(), QString("About Varnholt Flickstow"));
-            QCOMPARE(f3->size(), QSize(370, 246));
+            QCOMPARE(f3->EnhancedForm1->ClientRect().size(), QSize(370, 246));
             QCOMPARE(f3->minimumSize(), f3->maximumSize());
             QVERIFY(f3->isModal());
             QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(f3));
@@ -83,6 +84,7 @@ private slots:
             QCOMPARE(f3->Label8->text(), QString("Flickstow"));
             QCOMPARE(f3->Label6->text(), QString("Version 1.5"));
             QVERIFY(f3->Label6->font().bold());
+            QVERIFY(f3->Label3->font().bold());
             QVERIFY(!f3->Label4->text().isEmpty() && f3->Label4->wordWrap());
             QCOMPARE(f3->Label4->size(), QSize(193, 33));
             QVERIFY(!f3->Label5->text().isEmpty() && f3->Label5->wordWrap());
@@ -123,13 +125,15 @@ private slots:
                 QVERIFY(resolved.bold());
             }
             QCOMPARE(QFontInfo(f3->Label6->font()).family(), QString("Liberation Sans"));
+            // Positions are within the client area, below the caption bar.
+            const QRect client(QPoint(0, 0), f3->EnhancedForm1->ClientRect().size());
             const QRect strip = f3->Image1->geometry();
             const QList<QLabel*> labels = f3->findChildren<QLabel*>();
             QCOMPARE(labels.size(), 8);
             for (QLabel* label : labels) {
                 const QRect at = label->geometry();
                 const QString name = label->objectName();
-                QVERIFY2(f3->rect().contains(at), qPrintable(name));
+                QVERIFY2(client.contains(at), qPrintable(name));
                 if (label == f3->Label3) QVERIFY(strip.contains(at));
                 else QVERIFY2(at.bottom() < strip.top(), qPrintable(name));
                 const QSize needed = label->wordWrap() ? QSize(at.width(), label->heightForWidth(at.width()))
