@@ -96,12 +96,8 @@ TForm3::TForm3(QWidget* parent, const TImage* texture, TVHTML* html, const AnsiS
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // The strip along the bottom edge: the rights notice and the button.
-    Label3 = AddLabel("Label3", QString::fromUtf8("\u00a9 1999-2003 varnholt. All rights reserved."),
-                      QRect(8, kClientHeight - kStripHeight + 7, 262, 21));
-    Label3->setFont(bold);
-    // Light on a dark veil, as the strip's buttons, to stand out from the texture.
-    Label3->setStyleSheet("QLabel { color: white; background: rgba(32, 38, 48, 170); border-radius: 3px;"
-                          " padding: 0px 4px; }");
+    Label3 = AddStripLabel("Label3", QString::fromUtf8("\u00a9 1999-2003 varnholt. All rights reserved."),
+                           QRect(8, kClientHeight - kStripHeight + 7, 262, 21));
     BitBtn1 = AddStripButton("BitBtn1", "&Close", QRect(282, kClientHeight - kStripHeight + 5, 80, 25),
                              "il3_exit.png");
     connect(BitBtn1, &QToolButton::clicked, this, dialogs::Guarded([this] { BitBtn1Click(); }));

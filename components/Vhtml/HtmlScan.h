@@ -56,7 +56,6 @@ public:
     void operator()();
 
 private:
-    unsigned calls_ = 0;
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 

@@ -4,7 +4,6 @@
 #include "Vhtml/HtmlView.h"
 
 #include <QDesktopServices>
-#include <QListWidget>
 #include <QUrl>
 
 TVHTML::TVHTML(QObject* owner) : QObject(owner) {}
@@ -14,16 +13,17 @@ void TVHTML::CallExternUrl(const AnsiString& address) {
     QDesktopServices::openUrl(QUrl(ansi::ToQString(address)));
 }
 
-THtmlView& TVHTML::Document() {
+THtmlView& TVHTML::View() {
     if (!WebBrowser) throw EHtmlError("No HTML view is attached");
-    if (!WebBrowser->ShowsHtml()) throw EHtmlError("The view shows no HTML document");
     return *WebBrowser;
 }
 
-void TVHTML::BrowseTo(const AnsiString& address) {
-    if (!WebBrowser) throw EHtmlError("No HTML view is attached");
-    WebBrowser->Navigate(ansi::ToQString(address));
+THtmlView& TVHTML::Document() {
+    if (!View().ShowsHtml()) throw EHtmlError("The view shows no HTML document");
+    return *WebBrowser;
 }
+
+void TVHTML::BrowseTo(const AnsiString& address) { View().Navigate(ansi::ToQString(address)); }
 
 AnsiString TVHTML::GetTitel() { return ansi::FromQString(Document().Title()); }
 
@@ -35,14 +35,10 @@ AnsiString TVHTML::GetBodyText() {
 
 AnsiString TVHTML::GetBodyHtml() { return ansi::FromQString(Document().BodyHtml()); }
 
-bool TVHTML::GetAllLinks(QListWidget* list) {
-    return vhtml::GetAllLinks(GetBodyHtml(), list);
-}
+bool TVHTML::GetAllLinks(QListWidget* list) { return vhtml::GetAllLinks(GetBodyHtml(), list); }
 bool TVHTML::GetAllLinks(std::vector<AnsiString>& list) { return vhtml::GetAllLinks(GetBodyHtml(), list); }
 
-bool TVHTML::GetAllImages(QListWidget* list) {
-    return vhtml::GetAllImages(GetBodyHtml(), list);
-}
+bool TVHTML::GetAllImages(QListWidget* list) { return vhtml::GetAllImages(GetBodyHtml(), list); }
 bool TVHTML::GetAllImages(std::vector<AnsiString>& list) { return vhtml::GetAllImages(GetBodyHtml(), list); }
 
 bool TVHTML::GetAllVar(QListWidget* list, const AnsiString& start, const AnsiString& begin, const AnsiString& end) {

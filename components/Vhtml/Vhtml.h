@@ -52,6 +52,8 @@ public:
     void GetActiveImage(int x, int y);
 
 private:
+    // The view; raises EHtmlError when none is attached.
+    THtmlView& View();
     // The view, when it shows an HTML document; raises EHtmlError otherwise.
     THtmlView& Document();
 };
