@@ -1,11 +1,11 @@
 #include "TestSupport.h"
+#include "UrlSink.h"
 #include "Enhancedform/Enhancedform.h"
 #include "Windows.h"
 #include "forms/TImage.h"
 #include "mainwindow/Links.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
@@ -21,15 +21,6 @@ const MovieRecord kSolaris{"Solaris", "1", "Drama", "English", "DVD", "1", "Owne
 const MovieRecord kStalker{"Stalker", "2", "Drama", "German", "VHS", "1", "Owned", "No", "9", "", ""};
 
 }  // namespace
-
-// Receives the addresses the program hands to the desktop.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
 
 class TestTForm3 : public QObject {
     Q_OBJECT
@@ -163,7 +154,6 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, menuItem);
         UrlSink sink;
-        QDesktopServices::setUrlHandler("https", &sink, "open");
         Start();
         f1->findChild<QAction*>(menuItem)->trigger();
         QCOMPARE(sink.opened.size(), 1);
@@ -177,7 +167,6 @@ private slots:
             QVERIFY(f3->isVisible());
             f3->BitBtn1->click();
         });
-        QDesktopServices::unsetUrlHandler("https");
         QCOMPARE(sink.opened.size(), 2);
         QCOMPARE(sink.opened[1], sink.opened[0]);
         MainWindowUntouched();
