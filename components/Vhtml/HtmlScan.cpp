@@ -166,6 +166,9 @@ private:
     // by its rarest byte.
     Found NextOfOne(size_t from, Pacer& pacer) const {
         const Watched& w = watched_[0];
+#if defined(__SSE2__)
+        if (w.marker.text.size() >= 2) return NextOfOneByEnds(from, pacer);
+#endif
         for (size_t at = from + w.offset; at < anchorsTo_;) {
             const size_t sliceEnd = std::min(anchorsTo_, at + kSlice);
             const void* hit = std::memchr(text_.data() + at, w.byte, sliceEnd - at);
@@ -182,10 +185,45 @@ private:
         return {kNone, Role::End};
     }
 
+#if defined(__SSE2__)
+    // The same for a marker of two bytes or more: 16 places at once are
+    // checked for its first and its last byte together, which few places
+    // that merely hold one of them pass.
+    Found NextOfOneByEnds(size_t from, Pacer& pacer) const {
+        const Marker& m = watched_[0].marker;
+        const size_t length = m.text.size(), n = text_.size();
+        if (length > n) return {kNone, Role::End};
+        const size_t stop = std::min(m.bound, n - length + 1);  // starts lie below
+        const char* text = text_.data();
+        const __m128i first = _mm_set1_epi8(m.text.front()), last = _mm_set1_epi8(m.text.back());
+        size_t at = from;
+        for (; at < stop && at + 16 + length - 1 <= n; at += 16) {
+            if (at != from && (at - from) % kSlice == 0) pacer.Now();
+            const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+            const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + length - 1));
+            auto mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(heads, first), _mm_cmpeq_epi8(tails, last))));
+            for (; mask != 0; mask &= mask - 1) {
+                const size_t start = at + static_cast<size_t>(__builtin_ctz(mask));
+                if (start >= stop) return {kNone, Role::End};
+                if (StartsAt(start, m.text)) return {start, m.role};
+                pacer.Tick();
+            }
+        }
+        for (; at < stop; ++at)
+            if (StartsAt(at, m.text)) return {at, m.role};
+        return {kNone, Role::End};
+    }
+#endif
+
     // The first position in [from, to) holding one of the bytes looked for,
-    // or kNone; 16 bytes are compared at once.
+    // or kNone; 16 bytes are compared at once (one byte alone: memchr).
     size_t FindAnyOf(size_t from, size_t to) const {
         const char* text = text_.data();
+        if (byteCount_ == 1) {
+            const void* hit = std::memchr(text + from, bytes_[0], to - from);
+            return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text) : kNone;
+        }
         size_t p = from;
 #if defined(__SSE2__)
         for (; p + 16 <= to; p += 16) {
