@@ -418,19 +418,28 @@ void texture()
     });
 }
 
+// The program's orange badge with a white "F" filling the square b; the
+// letter's bars are laid out in proportion to the square.
+void badge(QPainter &p, const QRectF &b, qreal penWidth, qreal radius)
+{
+    p.setPen(QPen(QColor(0x70, 0x10, 0x08), penWidth));
+    p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
+    p.drawRoundedRect(b, radius, radius);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    const auto bar = [&](qreal x, qreal y, qreal w, qreal h) {
+        p.drawRect(QRectF(b.x() + x * b.width(), b.y() + y * b.height(), w * b.width(), h * b.height()));
+    };
+    bar(0.28, 0.2, 0.176, 0.64);   // stem
+    bar(0.28, 0.2, 0.52, 0.16);    // top bar
+    bar(0.28, 0.48, 0.4, 0.144);   // middle bar
+}
+
 void logo()
 {
     render("logo.png", 32, 32, [](QPainter &p) {
         reel(p, QPointF(13.5, 13.5), 12.5);
-        const QRectF b(18.5, 18.5, 12.5, 12.5);
-        p.setPen(QPen(QColor(0x70, 0x10, 0x08), 1));
-        p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
-        p.drawRoundedRect(b, 2.5, 2.5);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(22, 21, 2.2, 8));     // F: stem
-        p.drawRect(QRectF(22, 21, 6.5, 2));     // F: top bar
-        p.drawRect(QRectF(22, 24.5, 5, 1.8));   // F: middle bar
+        badge(p, QRectF(18.5, 18.5, 12.5, 12.5), 1, 2.5);
     });
 }
 
@@ -446,15 +455,7 @@ void aboutLogo()
         film(p, QRectF(-22, -8, 44, 16), 2);
         p.restore();
         reel(p, QPointF(32, 30), 27);
-        const QRectF b(5.5, 50.5, 27, 27);
-        p.setPen(QPen(QColor(0x70, 0x10, 0x08), 1.2));
-        p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
-        p.drawRoundedRect(b, 5, 5);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(13, 56, 4.6, 16));    // F: stem
-        p.drawRect(QRectF(13, 56, 12.5, 4.2));  // F: top bar
-        p.drawRect(QRectF(13, 62.8, 9.5, 3.8)); // F: middle bar
+        badge(p, QRectF(5.5, 50.5, 27, 27), 1.2, 5);
     });
 }
 
