@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libcups2-dev
   libjpeg-dev
+  libgumbo-dev
   libsane-dev libsane1 sane-utils
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth

@@ -15,6 +15,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TForm2;
+class TForm3;
 class TForm4;
 class TFrame5;
 class TImage;
@@ -37,6 +38,7 @@ public:
 
     // The dialogs, made with the window and shown modally from here.
     TForm2* EntryEditor() const { return entryEditor_; }
+    TForm3* AboutBox() const { return aboutBox_; }
     TForm4* GenreEditor() const { return genreEditor_; }
     // Key preview and the release rule (SkipNextKeyUp).
     FormKeys& Keys() const { return *keys_; }
@@ -106,6 +108,7 @@ private:
     bool FormKeyUp(QKeyEvent* key);
     void SpeedButton5Click();
     void Image1Click();
+    void AboutFlickstow1Click();
     void ListView1Change();
 
     // The catalogue file in the program folder.
@@ -127,6 +130,7 @@ private:
     QLabel* panels_[3];
     FormKeys* keys_;
     TForm2* entryEditor_;
+    TForm3* aboutBox_;
     TForm4* genreEditor_;
     bool shown_ = false;
     // The catalogue file existed but could not be read: it is never replaced.
