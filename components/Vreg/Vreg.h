@@ -16,8 +16,6 @@
 class QCheckBox;
 class QRadioButton;
 
-Q_DECLARE_METATYPE(std::string)
-
 class TVReg : public QObject {
     Q_OBJECT
     Q_PROPERTY(std::string Programmname READ Programmname WRITE SetProgrammname)

@@ -2,12 +2,15 @@
 // Text as the program keeps it: Windows-1252 bytes in a std::string, compared
 // byte by byte, with the runtime's trim, upper-case and integer conversions.
 
+#include <QMetaType>
 #include <QString>
 #include <optional>
 #include <string>
 #include <string_view>
 
 using AnsiString = std::string;
+// Components publish AnsiString properties; the type is declared once, here.
+Q_DECLARE_METATYPE(std::string)
 
 namespace ansi {
 
