@@ -11,6 +11,7 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth
   ccache
+  python3
 )
 
 missing=()
