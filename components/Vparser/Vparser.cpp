@@ -4,9 +4,11 @@
 #include "numformat/numformat.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -14,6 +16,11 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsPoint(char c, std::string_view points) {
+    for (char p : points)
+        if (c == p) return true;
+    return false;
+}
 
 bool LowerEquals(std::string_view text, size_t at, std::string_view name) {
     if (text.size() - at < name.size()) return false;
@@ -30,16 +37,22 @@ constexpr std::array<long double, 28> kExactPowers = [] {
     return p;
 }();
 
+constexpr char kTwoDigits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // A decimal number at the start of a text: blanks, an optional sign, digits
-// with an optional `point` and fraction, an optional exponent. Reading stops
-// at the first character that does not fit; without digits the value is 0.
+// with an optional point (any character of `points`) and fraction, an
+// optional exponent. Reading stops at the first character that does not
+// fit; without digits the value is 0.
 struct Scanned {
     size_t end = 0;  // one past the last character read
     long double value = 0;
     bool overflow = false;
 };
 
-Scanned ScanNumber(std::string_view s, char point) {
+Scanned ScanNumber(std::string_view s, std::string_view points) {
     Scanned r;
     const size_t n = s.size();
     size_t i = 0;
@@ -50,7 +63,7 @@ Scanned ScanNumber(std::string_view s, char point) {
     while (i < n && IsDigit(s[i])) ++i;
     const size_t intEnd = i;
     size_t fracBegin = i, fracEnd = i;
-    if (i < n && s[i] == point) {
+    if (i < n && IsPoint(s[i], points)) {
         size_t j = i + 1;
         while (j < n && IsDigit(s[j])) ++j;
         if (intEnd > intBegin || j > i + 1) {
@@ -118,15 +131,19 @@ Scanned ScanNumber(std::string_view s, char point) {
     return r;
 }
 
-// 15 significant digits of a value and the power of ten of the first one.
+// 15 significant digits of a value, correctly rounded, and the power of
+// ten of the first one.
 struct Digits {
     char digit[15];
     int exponent;
 };
-template <class F>
-Digits SignificantDigits(F value) {
+
+Digits LibraryDigits(long double value) {
     char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    // A double holds 15 digits exactly; its conversion is much faster.
+    const bool inDouble = value >= std::numeric_limits<double>::min() && value <= std::numeric_limits<double>::max();
+    auto [end, ec] = inDouble ? std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::scientific, 14)
+                              : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
     (void)ec;
     Digits d{};
     d.digit[0] = buf[0];
@@ -135,6 +152,43 @@ Digits SignificantDigits(F value) {
     const char* e = buf[17] == '+' ? buf + 18 : buf + 17;
     std::from_chars(e, end, d.exponent);
     return d;
+}
+
+Digits SignificantDigits(long double value) {
+    value = std::fabs(value);
+    // Most values: scaled by an exact power of ten to a 15-digit integer in
+    // one rounding, which decides the last digit unless the scaled value
+    // lies within a thousandth of a half; those go to the library.
+    if (value >= 1e-12L && value < 1e27L) {
+        // The binary exponent times log10(2): the decimal one, or one below.
+        const auto bits = std::bit_cast<uint64_t>(static_cast<double>(value));
+        const int binary = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+        int exponent = (binary * 1233) >> 12;
+        for (int pass = 0; pass < 3; ++pass) {
+            const int k = 14 - exponent;
+            if (k < -27 || k > 27) break;
+            const long double scaled = k >= 0 ? value * kExactPowers[static_cast<size_t>(k)]
+                                              : value / kExactPowers[static_cast<size_t>(-k)];
+            if (scaled >= 999999999999999.5L) {
+                ++exponent;
+                continue;
+            }
+            if (scaled < 99999999999999.5L) {
+                --exponent;
+                continue;
+            }
+            // The nearest integer, in the current (nearest) rounding mode.
+            const long long rounded = std::llrint(scaled);
+            if (std::fabs(std::fabs(scaled - static_cast<long double>(rounded)) - 0.5L) < 1e-3L) break;
+            auto n = static_cast<uint64_t>(rounded);
+            Digits d{};
+            d.exponent = exponent;
+            for (int i = 13; i >= 0; i -= 2, n /= 100) std::memcpy(d.digit + i, kTwoDigits + 2 * (n % 100), 2);
+            d.digit[0] = static_cast<char>('0' + n);
+            return d;
+        }
+    }
+    return LibraryDigits(value);
 }
 
 [[noreturn]] void Raise(const AnsiString& message) { throw Exception(message); }
@@ -160,7 +214,8 @@ TVParser::TVParser(QObject* owner) : QObject(owner) {
 // ---------------------------------------------------------------- numbers
 
 std::optional<long double> TVParser::TextToFloat(std::string_view text) {
-    Scanned s = ScanNumber(text, numformat::DecimalSeparator());
+    const char point = numformat::DecimalSeparator();
+    Scanned s = ScanNumber(text, std::string_view(&point, 1));
     if (s.end == 0 || s.overflow) return std::nullopt;
     size_t i = s.end;
     while (i < text.size() && IsSpace(text[i])) ++i;
@@ -176,21 +231,37 @@ AnsiString TVParser::FloatToStr(long double value) {
     int count = 15;
     while (count > 1 && d.digit[count - 1] == '0') --count;
     const char point = numformat::DecimalSeparator();
-    AnsiString text = value < 0 ? "-" : "";
+    // At most: sign, 15 digits, point, 4 zeros or "E-4951".
+    char text[32];
+    char* out = text;
+    if (value < 0) *out++ = '-';
+    auto digits = [&](int from, int to) {
+        std::memcpy(out, d.digit + from, static_cast<size_t>(to - from));
+        out += to - from;
+    };
     if (d.exponent >= 15 || d.exponent < -4) {
-        text += d.digit[0];
-        if (count > 1) text.append(1, point).append(d.digit + 1, static_cast<size_t>(count - 1));
-        text += 'E';
-        text += std::to_string(d.exponent);
+        digits(0, 1);
+        if (count > 1) {
+            *out++ = point;
+            digits(1, count);
+        }
+        *out++ = 'E';
+        out = std::to_chars(out, text + sizeof text, d.exponent).ptr;
     } else if (d.exponent >= 0) {
-        const int intDigits = d.exponent + 1;
-        for (int i = 0; i < intDigits; ++i) text += i < count ? d.digit[i] : '0';
-        if (count > intDigits) text.append(1, point).append(d.digit + intDigits, static_cast<size_t>(count - intDigits));
+        const int whole = d.exponent + 1;
+        digits(0, std::min(whole, count));
+        for (int i = count; i < whole; ++i) *out++ = '0';
+        if (count > whole) {
+            *out++ = point;
+            digits(whole, count);
+        }
     } else {
-        text.append("0").append(1, point).append(static_cast<size_t>(-d.exponent - 1), '0');
-        text.append(d.digit, static_cast<size_t>(count));
+        *out++ = '0';
+        *out++ = point;
+        for (int i = 1; i < -d.exponent; ++i) *out++ = '0';
+        digits(0, count);
     }
-    return text;
+    return AnsiString(text, static_cast<size_t>(out - text));
 }
 
 bool TVParser::IsLongDoubleText(std::string_view text) {
@@ -213,13 +284,24 @@ long double TVParser::StrToLongDouble(std::string_view text) const {
             text = value = "3" + landDot_ + "1415927";
         }
     }
-    AnsiString normal(text);
-    for (char& c : normal) {
-        if (convertAllColonsAndDots_ && c == ',') c = '.';
-        if (landDot_.size() == 1 && c == landDot_[0]) c = '.';
-    }
-    Scanned s = ScanNumber(normal, '.');
-    if (s.overflow) Raise(normal + kNotANumber);
+    // "." and the characters that become one: the decimal symbol in use and,
+    // with ConvertAllColonsAndDots, the comma.
+    char points[3] = {'.', '.', '.'};
+    if (landDot_.size() == 1) points[1] = landDot_[0];
+    if (convertAllColonsAndDots_) points[2] = ',';
+    const std::string_view pointSet(points, 3);
+    auto normalised = [&] {
+        AnsiString normal(text);
+        for (char& c : normal)
+            if (pointSet.find(c) != std::string_view::npos) c = '.';
+        return normal;
+    };
+    // A symbol that is part of a number's own syntax (a digit, a sign, "e")
+    // turns into a point before reading.
+    const char dot = points[1];
+    const bool own = IsDigit(dot) || dot == '+' || dot == '-' || Lower(dot) == 'e' || IsSpace(dot);
+    Scanned s = own ? ScanNumber(normalised(), ".") : ScanNumber(text, pointSet);
+    if (s.overflow) Raise(normalised() + kNotANumber);
     return s.value;
 }
 
@@ -233,58 +315,63 @@ long double TVParser::modl(long double a, long double b) {
     return a - b * static_cast<long double>(static_cast<int64_t>(q));
 }
 
-AnsiString TVParser::EntferneNullenUndPunkte(AnsiString text, std::string_view symbol) {
-    const size_t at = symbol.empty() ? AnsiString::npos : text.rfind(symbol);
-    if (at != AnsiString::npos) {
-        size_t end = text.size();
-        while (end > at + symbol.size() && text[end - 1] == '0') --end;
-        text.resize(end);
-        if (text.size() == at + symbol.size()) text.resize(at);
-    }
-    if (!symbol.empty() && text.compare(0, symbol.size(), symbol) == 0) text = "0" + text;
-    return text;
+void TVParser::EntferneNullenUndPunkte(AnsiString& text, size_t symbolAt, size_t symbolSize) {
+    size_t end = text.size();
+    while (end > symbolAt + symbolSize && text[end - 1] == '0') --end;
+    if (end == symbolAt + symbolSize) end = symbolAt;
+    text.resize(end);
+    if (symbolAt == 0 && end > 0) text = "0" + text;
 }
 
-AnsiString TVParser::LongDoubleToStr(long double value) const {
-    const double d = ToDouble(value);
+AnsiString TVParser::LongDoubleToStr(double d, int precision, std::string_view symbol) {
     if (d == 0) return "0";
     // The double's value to 15 significant digits (what it holds), rounded
-    // half away from zero to Precision places.
+    // half away from zero to Precision places. Place 0 takes a carry.
     const Digits sig = SignificantDigits(d);
-    std::string digits(sig.digit, 15);
-    long long point = sig.exponent + 1;  // digits before the decimal point
-    const long long keep = point + std::max(precision_, 0);
-    if (keep < 0) return "0";
-    if (keep < 15) {
-        const bool up = digits[static_cast<size_t>(keep)] >= '5';
-        digits.resize(static_cast<size_t>(keep));
-        if (up) {
-            size_t k = digits.size();
-            while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
-            if (k > 0) ++digits[k - 1];
-            else {
-                digits = "1" + digits;
-                ++point;
-            }
+    char digits[16];
+    digits[0] = '0';
+    std::memcpy(digits + 1, sig.digit, 15);
+    const long long point = sig.exponent + 2;  // places before the decimal point
+    const long long keep = point + std::max(precision, 0);
+    if (keep <= 0) return "0";
+    size_t count = 16;
+    if (keep < 16) {
+        count = static_cast<size_t>(keep);
+        if (digits[count] >= '5') {
+            size_t k = count;
+            while (digits[k - 1] == '9') digits[--k] = '0';
+            ++digits[k - 1];
         }
     }
-    if (digits.find_first_not_of('0') == std::string::npos) return "0";  // never "-0"
+    size_t first = 0;
+    while (first < count && digits[first] == '0') ++first;
+    if (first == count) return "0";  // never "-0"
+
     AnsiString text;
-    if (point > 0) {
+    if (d < 0) text += '-';
+    if (point > static_cast<long long>(first)) {
         const size_t p = static_cast<size_t>(point);
-        if (digits.size() < p) digits.append(p - digits.size(), '0');
-        text = digits.substr(0, p) + landDot_ + digits.substr(p);
+        text.append(digits + first, std::min(count, p) - first);
+        if (count < p) text.append(p - count, '0');
     } else {
-        text = "0" + landDot_ + AnsiString(static_cast<size_t>(-point), '0') + digits;
+        text += '0';
     }
-    text = EntferneNullenUndPunkte(std::move(text), landDot_);
-    return d < 0 ? "-" + text : text;
+    const size_t symbolAt = text.size();
+    text += symbol;
+    if (point < 0) text.append(static_cast<size_t>(-point), '0');
+    const size_t fraction = static_cast<size_t>(std::max(point, 0LL));
+    if (fraction < count) text.append(digits + fraction, count - fraction);
+    EntferneNullenUndPunkte(text, symbolAt, symbol.size());
+    return text;
 }
 
 // ---------------------------------------------------------------- preparing
 
 void TVParser::InitLandDot() {
-    landDot_ = overwriteDecimalSymbol_.empty() ? AnsiString(1, numformat::DecimalSeparator()) : overwriteDecimalSymbol_;
+    if (overwriteDecimalSymbol_.empty())
+        landDot_.assign(1, numformat::DecimalSeparator());
+    else
+        landDot_ = overwriteDecimalSymbol_;
 }
 
 AnsiString TVParser::EntferneLeerzeichen(std::string_view text) {
@@ -384,22 +471,11 @@ bool TVParser::CreateTree() {
     text = AnsiString(EntferneKlammern(text));
     expression_ = WandleSinCosTanUm(text);
     nodes_.assign(1, Node{});
-    ++stamp_;
+    program_.clear();
     built_ = expression_.size() <= MaxLength && MakeTree(0, expression_, 1);
+    if (built_) Compile(0);
+    stack_.assign(program_.size(), 0);
     return built_;
-}
-
-void TVParser::MakeLeaf(int node, std::string_view text) {
-    Node& n = nodes_[static_cast<size_t>(node)];
-    n.text = text;
-    n.kind = Kind::Constant;
-    if (text.size() == 1) {
-        size_t v = std::string_view("xabcd").find(Lower(text[0]));
-        if (v != std::string_view::npos) {
-            n.kind = Kind::Variable;
-            n.variable = static_cast<unsigned char>(v);
-        }
-    }
 }
 
 bool TVParser::MakeTree(int node, std::string_view text, int depth) {
@@ -408,35 +484,53 @@ bool TVParser::MakeTree(int node, std::string_view text, int depth) {
     if (s.op == '-' && s.left.empty()) s.left = "0";
     if (s.op == 0) {
         if (!IsZahl(text)) return false;
-        MakeLeaf(node, text);
+        nodes_[static_cast<size_t>(node)].text = text;
         return true;
     }
     if (s.left.empty() || s.right.empty()) return false;
-    Kind kind = Kind::Add;
-    switch (s.op) {
+    const int right = static_cast<int>(nodes_.size());
+    const int left = right + 1;
+    nodes_.resize(nodes_.size() + 2);
+    nodes_[static_cast<size_t>(node)] = {AnsiString(1, s.op), right, left};
+    for (auto [child, part] : {std::pair{left, s.left}, std::pair{right, s.right}}) {
+        nodes_[static_cast<size_t>(child)].text = part;
+        if (!IsZahl(part) && !MakeTree(child, part, depth + 1)) return false;
+    }
+    return true;
+}
+
+// The program of a built tree: right operand, left operand, operator; a
+// function takes its letter from the left operand and only the right one
+// is evaluated.
+void TVParser::Compile(int index) {
+    const Node& n = nodes_[static_cast<size_t>(index)];
+    if (n.right < 0) {
+        Step leaf{Kind::Constant};
+        leaf.node = index;
+        if (n.text.size() == 1) {
+            const size_t v = std::string_view("xabcd").find(Lower(n.text[0]));
+            if (v != std::string_view::npos) leaf = {Kind::Variable, static_cast<char>(v)};
+        }
+        program_.push_back(leaf);
+        return;
+    }
+    Compile(n.right);
+    Kind kind;
+    switch (n.text[0]) {
         case '+': kind = Kind::Add; break;
         case '-': kind = Kind::Sub; break;
         case '*': kind = Kind::Mul; break;
         case '/': kind = Kind::Div; break;
         case 'm': kind = Kind::Mod; break;
         case '^': kind = Kind::Pow; break;
-        default: kind = Kind::Apply; break;
+        default: {
+            const AnsiString& f = nodes_[static_cast<size_t>(n.left)].text;
+            program_.push_back({Kind::Apply, f.size() == 1 ? f[0] : '\0'});
+            return;
+        }
     }
-    const int right = static_cast<int>(nodes_.size());
-    const int left = right + 1;
-    nodes_.resize(nodes_.size() + 2);
-    Node& n = nodes_[static_cast<size_t>(node)];
-    n.text = AnsiString(1, s.op);
-    n.kind = kind;
-    n.right = right;
-    n.left = left;
-    for (auto [child, part] : {std::pair{left, s.left}, std::pair{right, s.right}}) {
-        if (IsZahl(part))
-            MakeLeaf(child, part);
-        else if (!MakeTree(child, part, depth + 1))
-            return false;
-    }
-    return true;
+    Compile(n.left);
+    program_.push_back({kind});
 }
 
 // ---------------------------------------------------------------- evaluating
@@ -444,65 +538,87 @@ bool TVParser::MakeTree(int node, std::string_view text, int depth) {
 long double TVParser::Evaluate() {
     if (!built_) Raise(expression_ + kNotANumber);
     InitLandDot();
-    if (landDot_ != stampDot_ || convertAllColonsAndDots_ != stampConvertAll_) {
+    if (convertAllColonsAndDots_ != stampConvertAll_ || landDot_.size() != stampDot_.size() ||
+        !std::equal(landDot_.begin(), landDot_.end(), stampDot_.begin())) {
         ++stamp_;
         stampDot_ = landDot_;
         stampConvertAll_ = convertAllColonsAndDots_;
     }
-    ++round_;
-    const long double value = Eval(0);
-    ergebnisString_ = LongDoubleToStr(value);
+    const long double value = Eval();
+    result_ = ToDouble(value);  // the text is written from the double
+    resultPrecision_ = precision_;
+    resultDot_ = landDot_;
+    resultPending_ = true;
     return value;
 }
 
-long double TVParser::Eval(int index) {
-    Node& n = nodes_[static_cast<size_t>(index)];
-    switch (n.kind) {
-        case Kind::Constant:
-            if (n.stamp != stamp_) {
-                n.value = StrToLongDouble(n.text);
-                n.stamp = stamp_;
+AnsiString TVParser::ErgebnisString() const {
+    if (resultPending_) {
+        ergebnisString_ = LongDoubleToStr(result_, resultPrecision_, resultDot_);
+        resultPending_ = false;
+    }
+    return ergebnisString_;
+}
+
+long double TVParser::Eval() {
+    // Before any CreateTree the tree is one empty leaf: 0.
+    if (program_.empty()) return StrToLongDouble(nodes_[0].text);
+    long double* top = stack_.data();  // one past the last value
+    for (Step& step : program_) {
+        switch (step.kind) {
+            case Kind::Constant:
+                if (step.stamp != stamp_) {
+                    step.value = StrToLongDouble(nodes_[static_cast<size_t>(step.node)].text);
+                    step.stamp = stamp_;
+                }
+                *top++ = step.value;
+                continue;
+            case Kind::Variable: {
+                const auto v = static_cast<size_t>(step.letter);
+                if (variableStamp_[v] != stamp_) {
+                    variableValue_[v] = StrToLongDouble(variables_[v]);
+                    variableStamp_[v] = stamp_;
+                }
+                *top++ = variableValue_[v];
+                continue;
             }
-            return n.value;
-        case Kind::Variable:
-            if (variableRound_[n.variable] != round_) {
-                variableValue_[n.variable] = StrToLongDouble(n.text);
-                variableRound_[n.variable] = round_;
+            case Kind::Apply: {
+                long double& r = top[-1];
+                switch (step.letter) {
+                    case 's': r = std::sin(ToDouble(r)); break;
+                    case 'c': r = std::cos(ToDouble(r)); break;
+                    case 't': r = std::tan(ToDouble(r)); break;
+                    case 'n':
+                    case 'g':
+                        if (!(r > 0)) Raise(kLogOfNonPositive);
+                        r = step.letter == 'n' ? std::log(r) : std::log(r) / std::log(10.0L);
+                        break;
+                    case 'r': r = std::fabs(r); break;
+                    default: r = 0; break;
+                }
+                continue;
             }
-            return variableValue_[n.variable];
-        case Kind::Apply: {
-            const long double r = Eval(n.right);
-            const AnsiString& f = nodes_[static_cast<size_t>(n.left)].text;
-            switch (f.size() == 1 ? f[0] : 0) {
-                case 's': return std::sin(ToDouble(r));
-                case 'c': return std::cos(ToDouble(r));
-                case 't': return std::tan(ToDouble(r));
-                case 'n':
-                case 'g':
-                    if (!(r > 0)) Raise(kLogOfNonPositive);
-                    return f[0] == 'n' ? std::log(r) : std::log(r) / std::log(10.0L);
-                case 'r': return std::fabs(r);
-                default: return 0;
+            default: break;
+        }
+        // The right operand was evaluated first: its error was the one raised.
+        const long double l = *--top;
+        long double& r = top[-1];
+        switch (step.kind) {
+            case Kind::Add: r = Finite(l + r); break;
+            case Kind::Sub: r = Finite(l - r); break;
+            case Kind::Mul: r = l == 0 || r == 0 ? 0 : Finite(l * r); break;
+            case Kind::Div:
+                if (r == 0) Raise(kDivisionByZero);
+                r = Finite(l / r);
+                break;
+            case Kind::Mod: r = modl(l, r); break;
+            default: {
+                const double base = ToDouble(l), exponent = ToDouble(r);
+                if (base < 0 && exponent != std::trunc(exponent)) Raise(kNegativeRoot);
+                if (base == 0 && exponent < 0) Raise(kDivisionByZero);
+                r = Finite(std::pow(base, exponent));
             }
         }
-        default: break;
     }
-    // The right operand first: its error is the one raised.
-    const long double r = Eval(n.right);
-    const long double l = Eval(n.left);
-    switch (n.kind) {
-        case Kind::Add: return Finite(l + r);
-        case Kind::Sub: return Finite(l - r);
-        case Kind::Mul: return l == 0 || r == 0 ? 0 : Finite(l * r);
-        case Kind::Div:
-            if (r == 0) Raise(kDivisionByZero);
-            return Finite(l / r);
-        case Kind::Mod: return modl(l, r);
-        default: {
-            const double base = ToDouble(l), exponent = ToDouble(r);
-            if (base < 0 && exponent != std::trunc(exponent)) Raise(kNegativeRoot);
-            if (base == 0 && exponent < 0) Raise(kDivisionByZero);
-            return Finite(std::pow(base, exponent));
-        }
-    }
+    return top[-1];
 }

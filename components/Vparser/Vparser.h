@@ -45,7 +45,7 @@ public:
     // Bounds that keep preparing and evaluating cheap and the stack small: a
     // longer expression (spaces removed), or one with more operators inside
     // each other, does not prepare.
-    static constexpr size_t MaxLength = 65536;
+    static constexpr size_t MaxLength = 16384;
     static constexpr int MaxDepth = 1000;
 
     explicit TVParser(QObject* owner = nullptr);
@@ -53,22 +53,22 @@ public:
     AnsiString Expression() const { return expression_; }
     void SetExpression(const AnsiString& value) { expression_ = value; }
     AnsiString X() const { return variables_[0]; }
-    void SetX(const AnsiString& value) { variables_[0] = value; }
+    void SetX(const AnsiString& value) { SetVariable(0, value); }
     AnsiString A() const { return variables_[1]; }
-    void SetA(const AnsiString& value) { variables_[1] = value; }
+    void SetA(const AnsiString& value) { SetVariable(1, value); }
     AnsiString B() const { return variables_[2]; }
-    void SetB(const AnsiString& value) { variables_[2] = value; }
+    void SetB(const AnsiString& value) { SetVariable(2, value); }
     AnsiString C() const { return variables_[3]; }
-    void SetC(const AnsiString& value) { variables_[3] = value; }
+    void SetC(const AnsiString& value) { SetVariable(3, value); }
     AnsiString D() const { return variables_[4]; }
-    void SetD(const AnsiString& value) { variables_[4] = value; }
+    void SetD(const AnsiString& value) { SetVariable(4, value); }
     int Precision() const { return precision_; }
     void SetPrecision(int value) { precision_ = value; }
     AnsiString OverwriteDecimalSymbol() const { return overwriteDecimalSymbol_; }
     void SetOverwriteDecimalSymbol(const AnsiString& value) { overwriteDecimalSymbol_ = value; }
     bool ConvertAllColonsAndDots() const { return convertAllColonsAndDots_; }
     void SetConvertAllColonsAndDots(bool value) { convertAllColonsAndDots_ = value; }
-    AnsiString ErgebnisString() const { return ergebnisString_; }
+    AnsiString ErgebnisString() const;
 
     // Prepares Expression (which then reads back in its prepared form, such
     // as "s#(x)+1" for "sin(x) + 1") and builds the tree. True when the whole
@@ -104,46 +104,68 @@ public:
     static Split SplitLowest(std::string_view text);
     static bool IsZahl(std::string_view text);
     static long double modl(long double a, long double b);
-    static AnsiString EntferneNullenUndPunkte(AnsiString text, std::string_view symbol);
+    // Removes the zeros that end the text after the decimal symbol (which
+    // stands at symbolAt), then the symbol when nothing follows it, and puts
+    // "0" before a symbol that begins the text.
+    static void EntferneNullenUndPunkte(AnsiString& text, size_t symbolAt, size_t symbolSize);
 
 private:
-    enum class Kind : unsigned char { Add, Sub, Mul, Div, Mod, Pow, Apply, Constant, Variable };
+    // The tree: an operator's node names its right and left operand; a leaf
+    // holds a number, a variable or constant name, or a function letter.
     struct Node {
         AnsiString text;
         int right = -1, left = -1;
-        Kind kind = Kind::Constant;
-        unsigned char variable = 0;
-        // A constant leaf's value, converted under the settings of `stamp`.
+    };
+    // Evaluation runs the tree as a program in the order Eval visits it:
+    // right operand, left operand, operator, with the values on a stack.
+    enum class Kind : unsigned char { Add, Sub, Mul, Div, Mod, Pow, Apply, Constant, Variable };
+    struct Step {
+        Kind kind;
+        char letter = 0;  // Apply: the function letter; Variable: its index
+        int node = 0;     // Constant: the leaf
+        // A constant's value, converted under the decimal settings of `stamp`.
         unsigned stamp = 0;
         long double value = 0;
     };
 
+    void SetVariable(int index, const AnsiString& value) {
+        variables_[index] = value;
+        variableStamp_[index] = 0;
+    }
     void InitLandDot();
+    void Compile(int node);
+    long double Eval();
     AnsiString WandleSinCosTanUm(std::string_view text) const;
     bool MakeTree(int node, std::string_view text, int depth);
-    void MakeLeaf(int node, std::string_view text);
-    long double Eval(int node);
     long double StrToLongDouble(std::string_view text) const;
-    AnsiString LongDoubleToStr(long double value) const;
+    // The result text of a value (within the range of double).
+    static AnsiString LongDoubleToStr(double value, int precision, std::string_view symbol);
 
     AnsiString expression_;
     AnsiString variables_[5];
     int precision_ = 8;
     AnsiString overwriteDecimalSymbol_;
     bool convertAllColonsAndDots_ = false;
-    AnsiString ergebnisString_;
+    // The text of the last result is made when it is first read, from the
+    // value and the settings of that Evaluate.
+    mutable AnsiString ergebnisString_;
+    mutable bool resultPending_ = false;
+    double result_ = 0;
+    int resultPrecision_ = 8;
+    AnsiString resultDot_;
 
     // The decimal symbol in use.
     AnsiString landDot_;
 
     std::vector<Node> nodes_;
     bool built_ = true;
-    // Constant leaves keep their converted value while the decimal settings
-    // stay those of `stamp_`; variables are converted once per Evaluate.
+    std::vector<Step> program_;
+    std::vector<long double> stack_;
+    // Converted numbers stay valid while the decimal settings are those of
+    // `stamp_`; a variable's value also until its text is set again.
     unsigned stamp_ = 1;
     AnsiString stampDot_;
     bool stampConvertAll_ = false;
-    unsigned round_ = 0;
-    unsigned variableRound_[5] = {};
+    unsigned variableStamp_[5] = {};
     long double variableValue_[5] = {};
 };

@@ -4,7 +4,11 @@
 #include "numformat/numformat.h"
 
 #include <QFile>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
 
 using namespace testsupport;
 
@@ -246,6 +250,38 @@ private slots:
             QVERIFY2(text.find(separator.toLatin1() == ',' ? '.' : ',') == AnsiString::npos, text.c_str());
             const long double back = *TVParser::TextToFloat(text);
             QVERIFY2(std::fabs(back - v) <= std::fabs(v) * 1e-14L, text.c_str());
+        }
+    }
+
+    // The system's format holds each value to 15 significant digits,
+    // correctly rounded: the text reads back as the value rounded by the
+    // library's own conversion. Random values over a wide range, and values
+    // next to a rounding tie in the 16th digit.
+    void floatToStrRounding() {
+        numformat::test::SetDecimalSeparator('.');
+        std::mt19937_64 rng(16);
+        std::vector<double> values;
+        for (int i = 0; i < 200000; ++i) {
+            const double mantissa = std::uniform_real_distribution<double>(1, 10)(rng);
+            values.push_back(mantissa * std::pow(10.0, static_cast<int>(rng() % 60) - 20) * (rng() % 2 ? 1 : -1));
+        }
+        for (int i = 0; i < 2000; ++i) {
+            // d.dddddddddddddd5e-15 .. e24
+            char tie[32];
+            std::snprintf(tie, sizeof tie, "%d.%014llu5e%d", static_cast<int>(rng() % 9 + 1),
+                          static_cast<unsigned long long>(rng() % 100000000000000ULL), static_cast<int>(rng() % 40) - 15);
+            double v = 0;
+            std::from_chars(tie, tie + std::strlen(tie), v);
+            values.push_back(v);
+        }
+        for (double v : values) {
+            char buf[64];
+            auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14).ptr;
+            long double expected = 0;
+            std::from_chars(buf, end, expected);
+            const AnsiString text = TVParser::FloatToStr(v);
+            const std::optional<long double> got = TVParser::TextToFloat(text);
+            if (!got || *got != expected) QFAIL(qPrintable(QString("%1 written as %2, library: %3").arg(v, 0, 'g', 17).arg(text.c_str()).arg(QByteArray(buf, static_cast<int>(end - buf)).constData())));
         }
     }
 
