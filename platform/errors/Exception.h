@@ -20,3 +20,5 @@ class ERegistryException : public Exception { using Exception::Exception; };
 class EFOpenError : public Exception { using Exception::Exception; };
 // A file that could not be created or written.
 class EFCreateError : public Exception { using Exception::Exception; };
+// An index outside a list: "List index out of bounds (%d)".
+class EStringListError : public Exception { using Exception::Exception; };
