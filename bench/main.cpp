@@ -144,7 +144,9 @@ void Bench(size_t n, const AnsiString& dir) {
 
     // sorting: one header click from the file's order, against std::sort of
     // the bare keys.
-    for (auto [op, column] : {std::pair{"sort_title", int(FieldTitle)}, std::pair{"sort_mid", int(FieldMID)}}) {
+    for (auto sorted : {std::pair{"sort_title", int(FieldTitle)}, std::pair{"sort_mid", int(FieldMID)}}) {
+        const char* op = sorted.first;
+        const int column = sorted.second;
         double sort = Median([&] { form.ListView1ColumnClick(column); }, [&] { form.LoadCatalogue(); });
         form.LoadCatalogue();
         const RecordStore& rows = form.Catalogue->Records();

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr size_t kLinesPerRecord = 13;
-constexpr size_t kMaxLine = 4096;
 
 }  // namespace
 
@@ -32,7 +31,7 @@ AnsiString NextFreeMID(const RecordStore& rows) {
 void ParseCatalogue(std::string_view text, RecordStore& rows) {
     MidTracker mids;
     for (size_t i = 0; i < rows.size(); ++i) mids.Mark(rows.Field(i, FieldMID));
-    ansi::LineReader reader(text, kMaxLine);
+    ansi::LineReader reader(text);
     std::array<std::string_view, kLinesPerRecord> line;
     while (!reader.AtEnd()) {
         line.fill({});
@@ -81,8 +80,12 @@ AnsiString SerializeCatalogue(const RecordStore& rows) {
     return out;
 }
 
+AnsiString CatalogueBackupPath(const AnsiString& path) { return path + kBackupSuffix; }
+
 void WriteCatalogueFile(const AnsiString& path, const RecordStore& rows) {
-    files::ReplaceWholeFile(path, rows.Pieces([&rows](size_t from, size_t to, AnsiString& piece) {
-        AppendCatalogueText(rows, from, to, piece);
-    }));
+    files::ReplaceWholeFile(path,
+                            rows.Pieces([&rows](size_t from, size_t to, AnsiString& piece) {
+                                AppendCatalogueText(rows, from, to, piece);
+                            }),
+                            CatalogueBackupPath(path));
 }

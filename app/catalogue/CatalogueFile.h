@@ -10,6 +10,8 @@
 #include <string_view>
 
 inline constexpr const char* kCatalogueFileName = "data.vrx";
+// Each save keeps the catalogue it replaces under the file's name plus this.
+inline constexpr const char* kBackupSuffix = ".bak";
 
 // The MIDs in use, for handing out the smallest free one from 1 to 9999.
 // A MID text that is not a whole number counts as 1.
@@ -29,8 +31,8 @@ private:
 AnsiString NextFreeMID(const RecordStore& rows);
 
 // Reads the file's text into rows (appended to those there). Lines end at
-// CR LF, a lone CR or a lone LF; a line longer than 4096 characters is cut;
-// a short last block gives a row with empty missing fields; a blank MID line
+// CR LF, a lone CR or a lone LF and are kept whole, however long; a short
+// last block gives a row with empty missing fields; a blank MID line
 // gets the next free MID. Any bytes give rows; nothing is reported.
 void ParseCatalogue(std::string_view text, RecordStore& rows);
 
@@ -38,6 +40,9 @@ void ParseCatalogue(std::string_view text, RecordStore& rows);
 void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out);
 // The file's text for all rows, in their order.
 AnsiString SerializeCatalogue(const RecordStore& rows);
-// Replaces the file with the rows' text, atomically, written piece by piece.
-// Raises EFCreateError "Cannot create file %s".
+// Where a save keeps the catalogue it replaces.
+AnsiString CatalogueBackupPath(const AnsiString& path);
+// Replaces the file with the rows' text, atomically, written piece by piece;
+// the previous file becomes the backup. Raises EFCreateError "Cannot create
+// file %s".
 void WriteCatalogueFile(const AnsiString& path, const RecordStore& rows);

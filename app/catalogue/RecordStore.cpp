@@ -1,5 +1,7 @@
 #include "catalogue/RecordStore.h"
 
+#include "errors/Exception.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -42,6 +44,9 @@ MovieRecord RecordStore::Get(size_t row) const {
 }
 
 char* RecordStore::Reserve(size_t length, Slot& slot) {
+    // Offsets are 32 bits: a record of 4 GB or more (only a damaged file has
+    // one) is refused rather than wrapped.
+    if (length > UINT32_MAX) throw Exception("A film's texts are too long to be kept in memory");
     slot.length = static_cast<uint32_t>(length);
     slot.offset = 0;
     if (length > kChunkSize / 4) {

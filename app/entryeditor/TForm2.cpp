@@ -1,13 +1,16 @@
 #include "entryeditor/TForm2.h"
 
 #include "Vreg/Vreg.h"
-#include "catalogue/MovieRecord.h"
+#include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueModel.h"
 #include "dialogs/dialogs.h"
 #include "edits/edits.h"
-#include "files/files.h"
+#include "entryeditor/Defaults.h"
+#include "entryeditor/Thumbnails.h"
+#include "errors/Exception.h"
+#include "forms/FormKeys.h"
+#include "forms/TImage.h"
 #include "genres/GenreFile.h"
-#include "mainwindow/TForm1.h"
-#include "mainwindow/TImage.h"
 
 #include <QComboBox>
 #include <QFocusEvent>
@@ -70,13 +73,10 @@ int IndexInModel(const QAbstractItemModel* model, const AnsiString& text, int fa
 
 }  // namespace
 
-TForm2::TForm2(TForm1* form1)
-    : TDialogForm("Form2", "New / Modify Entry", QSize(kClientWidth, kClientHeight)), form1_(form1) {
+TForm2::TForm2(QWidget* parent, TVReg* settings, CatalogueModel* catalogue, const TImage* texture)
+    : TDialogForm(parent, "Form2", "New / Modify Entry", QSize(kClientWidth, kClientHeight), texture, kStripHeight),
+      settings_(settings), catalogue_(catalogue) {
     setWindowFlag(Qt::WindowStaysOnTopHint);
-
-    Image1 = new TImage(this);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(0, kClientHeight - kStripHeight, kClientWidth, kStripHeight);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
@@ -244,16 +244,29 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     return TDialogForm::eventFilter(watched, event);
 }
 
-// ---- Filling the dialog
+// ---- Opening and filling the dialog
+
+bool TForm2::NewEntry() { return ShowFor(false, -1); }
+
+bool TForm2::ModifyEntry(int row) {
+    Entry = catalogue_->Record(row);
+    return ShowFor(true, row);
+}
+
+bool TForm2::ShowFor(bool modify, int row) {
+    modifyMode_ = modify;
+    modifiedItem_ = row;
+    exec();
+    return !nothingSaved_;
+}
 
 void TForm2::FormShow() {
     PageControl1->setCurrentIndex(0);
-    form1_->TileImage(form1_->Image1, Image1);
     SavedAndNew = false;
-    NothingSaved = true;
-    SkipNextKeyUp = false;
+    nothingSaved_ = true;
+    Keys().SkipNextKeyUp = false;
     LoadGenreList();
-    if (ModifyMode) FillFromRecord();
+    if (modifyMode_) FillFromRecord();
     else FillDefaults();
     SetFocusTimer->start();
 }
@@ -264,9 +277,9 @@ void TForm2::SetFocusTimerTimer() {
 }
 
 void TForm2::LoadGenreList() {
-    GenreFile file = OpenGenreFile(GenreFilePath(form1_->VReg1->AppDir()));
-    // The key that answered the error box must not act in the dialog.
-    if (file.reported) SkipNextKeyUp = true;
+    GenreFile file = OpenGenreFile(GenreFilePath(settings_->AppDir()));
+    // The key that answers the error box must not act in the dialog.
+    if (!file.error.empty()) Keys().ShowError(file.error);
     QStringList genres;
     for (const AnsiString& genre : GenreItems(file.text)) genres << ansi::ToQString(genre);
     QSignalBlocker quiet(ListBox1);
@@ -283,41 +296,51 @@ int TForm2::IndexOfItem(const QComboBox* list, const AnsiString& text, int fallb
 }
 
 void TForm2::FillFromRecord() {
-    Edit1->setText(ansi::ToQString(EntryTitle));
+    Edit1->setText(ansi::ToQString(Entry.Title));
     // A text that is not in a list selects its second item.
-    SelectGenre(IndexOfItem(ListBox1, EntryGenre, 1));
-    ComboBox3->setCurrentIndex(IndexOfItem(ComboBox3, EntryMedia, 1));
-    ComboBox2->setCurrentIndex(IndexOfItem(ComboBox2, EntryLanguage, 1));
-    int status = IndexOfItem(ComboBox4, EntryStatus, -1);
+    SelectGenre(IndexOfItem(ListBox1, Entry.Genre, 1));
+    ComboBox3->setCurrentIndex(IndexOfItem(ComboBox3, Entry.Media, 1));
+    ComboBox2->setCurrentIndex(IndexOfItem(ComboBox2, Entry.Language, 1));
+    int status = IndexOfItem(ComboBox4, Entry.Status, -1);
     ComboBox4->setCurrentIndex(status);
-    if (status < 0) ComboBox4->setEditText(ansi::ToQString(EntryStatus));
-    ComboBox5->setCurrentIndex(IndexOfItem(ComboBox5, EntryViewed, 1));
-    CSpinEdit1->setValue(ansi::StrToIntDef(EntryDisks, 1));
-    std::optional<int> mid = ansi::TryStrToInt(EntryMID);
-    CSpinEdit2->setValue(mid ? *mid : ansi::StrToIntDef(form1_->NextFreeMID(), 0));
-    Edit2->setText(ansi::ToQString(EntryRating));
-    Edit4->setText(ansi::ToQString(EntryPicture));
-    Memo2->SetText(EntryDescription);
+    if (status < 0) ComboBox4->setEditText(ansi::ToQString(Entry.Status));
+    ComboBox5->setCurrentIndex(IndexOfItem(ComboBox5, Entry.Viewed, 1));
+    CSpinEdit1->setValue(ansi::StrToIntDef(Entry.Disks, 1));
+    std::optional<int> mid = ansi::TryStrToInt(Entry.MID);
+    CSpinEdit2->setValue(mid ? *mid : ansi::StrToIntDef(::NextFreeMID(catalogue_->Records()), 0));
+    Edit2->setText(ansi::ToQString(Entry.Rating));
+    Edit4->setText(ansi::ToQString(Entry.Picture));
+    Memo2->SetText(Entry.Description);
 }
 
 void TForm2::FillDefaults() {
-    TVReg* reg = form1_->VReg1;
     // A remembered index: 0 when absent, not a number or negative. One
     // beyond the end of its list leaves the list without a selection.
-    auto index = [reg](const char* name) { return std::max(ansi::StrToIntDef(reg->Pop(name), 0), 0); };
+    auto index = [this](const char* name) { return std::max(ansi::StrToIntDef(Remembered(name), 0), 0); };
     Edit1->clear();
     Edit4->clear();
     Memo2->clear();
     Image2->ClearPicture();
-    SelectGenre(index("DefGenre"));
-    ComboBox3->setCurrentIndex(index("DefType"));
-    int disks = ansi::StrToIntDef(reg->Pop("DefDisks"), 1);
+    SelectGenre(index(defaults::Genre));
+    ComboBox3->setCurrentIndex(index(defaults::Type));
+    int disks = ansi::StrToIntDef(Remembered(defaults::Disks), 1);
     CSpinEdit1->setValue(disks > 0 ? disks : 1);
-    CSpinEdit2->setValue(ansi::StrToIntDef(form1_->NextFreeMID(), 0));
-    Edit2->setText(ansi::ToQString(reg->Pop("DefRating")));
-    ComboBox2->setCurrentIndex(index("DefLanguage"));
-    ComboBox4->setCurrentIndex(index("DefStatus"));
-    ComboBox5->setCurrentIndex(index("DefViewed"));
+    CSpinEdit2->setValue(ansi::StrToIntDef(::NextFreeMID(catalogue_->Records()), 0));
+    Edit2->setText(ansi::ToQString(Remembered(defaults::Rating)));
+    ComboBox2->setCurrentIndex(index(defaults::Language));
+    ComboBox4->setCurrentIndex(index(defaults::Status));
+    ComboBox5->setCurrentIndex(index(defaults::Viewed));
+}
+
+AnsiString TForm2::Remembered(const char* name) const {
+    // A value stored as anything but text (by another program, an older
+    // version, a hand edit) is no default: the built-in one stays in force,
+    // and the dialog fills every other field as usual.
+    try {
+        return settings_->Pop(name);
+    } catch (const ERegistryException&) {
+        return {};
+    }
 }
 
 int TForm2::GenreIndex() const {
@@ -369,14 +392,13 @@ bool TForm2::StoreEntry() {
     record.Rating = Text(Edit2->text());
     record.Picture = Text(Edit4->text());
     record.Description = description;
-    if (ModifyMode) form1_->Catalogue->SetRecord(ModifiedItem, record);
-    else form1_->Catalogue->AppendRecord(record);
+    if (modifyMode_) catalogue_->SetRecord(modifiedItem_, record);
+    else catalogue_->AppendRecord(record);
     return true;
 }
 
 void TForm2::RefuseStore() {
-    SkipNextKeyUp = true;
-    dialogs::MessageBox("You forgot to enter some information, please correct this issue!",
+    Keys().MessageBox("You forgot to enter some information, please correct this issue!",
                         "Error adding/modifying entry", dialogs::Icon::Error, dialogs::Buttons::OK);
 }
 
@@ -385,7 +407,7 @@ void TForm2::SpeedButton3Click() {
         RefuseStore();
         return;
     }
-    NothingSaved = false;
+    nothingSaved_ = false;
     close();
 }
 
@@ -396,7 +418,7 @@ void TForm2::SpeedButton2Click() {
         return;
     }
     // From now on every store appends.
-    ModifyMode = false;
+    modifyMode_ = false;
     FillDefaults();
     SetFocusTimer->start();
     SavedAndNew = true;
@@ -405,7 +427,7 @@ void TForm2::SpeedButton2Click() {
 void TForm2::SpeedButton1Click() {
     // A new entry's picture belongs to nobody once the entry is dropped. In
     // modify mode picture changes have already been applied to the record.
-    if (!ModifyMode) files::DeleteFile(PicturePath(Text(Edit4->text())));
+    if (!modifyMode_) DeleteThumbnail(settings_->AppDir(), Text(Edit4->text()));
     close();
 }
 
@@ -417,42 +439,38 @@ void TForm2::SpeedButton5Click() {
     CSpinEdit1->setValue(1);
     Edit2->clear();
     Memo2->clear();
-    TVReg* reg = form1_->VReg1;
-    reg->Push("DefGenre", ansi::IntToStr(GenreIndex()));
-    reg->Push("DefViewed", ansi::IntToStr(ComboBox5->currentIndex()));
-    reg->Push("DefStatus", ansi::IntToStr(StatusIndex()));
-    reg->Push("DefType", ansi::IntToStr(ComboBox3->currentIndex()));
-    reg->Push("DefLanguage", ansi::IntToStr(ComboBox2->currentIndex()));
-    reg->Push("DefRating", Text(Edit2->text()));
-    reg->Push("DefDisks", ansi::IntToStr(CSpinEdit1->value()));
+    TVReg* reg = settings_;
+    reg->Push(defaults::Genre, ansi::IntToStr(GenreIndex()));
+    reg->Push(defaults::Viewed, ansi::IntToStr(ComboBox5->currentIndex()));
+    reg->Push(defaults::Status, ansi::IntToStr(StatusIndex()));
+    reg->Push(defaults::Type, ansi::IntToStr(ComboBox3->currentIndex()));
+    reg->Push(defaults::Language, ansi::IntToStr(ComboBox2->currentIndex()));
+    reg->Push(defaults::Rating, Text(Edit2->text()));
+    reg->Push(defaults::Disks, ansi::IntToStr(CSpinEdit1->value()));
 }
 
 // ---- The cover picture
 
-AnsiString TForm2::PicturePath(const AnsiString& picture) const {
-    AnsiString name = files::ExtractFileName(picture);
-    return name.empty() ? AnsiString() : files::JoinPath(form1_->VReg1->AppDir(), name);
-}
-
 void TForm2::RemoveCurrentPicture() {
-    AnsiString old = PicturePath(Text(Edit4->text()));
+    AnsiString old = Text(Edit4->text());
     Image2->ClearPicture();
     Edit4->clear();
-    if (ModifyMode) {
+    if (modifyMode_) {
         // The record loses its picture at once, even if the dialog is
         // cancelled afterwards; the catalogue has changed all the same.
-        MovieRecord record = form1_->Catalogue->Record(ModifiedItem);
+        MovieRecord record = catalogue_->Record(modifiedItem_);
         record.Picture.clear();
-        form1_->Catalogue->SetRecord(ModifiedItem, record);
-        NothingSaved = false;
+        catalogue_->SetRecord(modifiedItem_, record);
+        nothingSaved_ = false;
     }
-    files::DeleteFile(old);
+    // Only a thumbnail of the program's own is deleted; a field naming
+    // anything else is emptied and its file left alone.
+    DeleteThumbnail(settings_->AppDir(), old);
 }
 
 void TForm2::SpeedButton4Click() {
     if (Edit4->text().isEmpty()) return;
-    SkipNextKeyUp = true;
-    if (dialogs::MessageBox("Do you really want to delete the current picture?", "Warning", dialogs::Icon::Question,
+    if (Keys().MessageBox("Do you really want to delete the current picture?", "Warning", dialogs::Icon::Question,
                             dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
     RemoveCurrentPicture();
@@ -460,27 +478,22 @@ void TForm2::SpeedButton4Click() {
 
 // ---- Remembered defaults: each change is written at once
 
-void TForm2::ComboBox2Change() { form1_->VReg1->Push("DefLanguage", ansi::IntToStr(ComboBox2->currentIndex())); }
-void TForm2::ComboBox3Change() { form1_->VReg1->Push("DefType", ansi::IntToStr(ComboBox3->currentIndex())); }
-void TForm2::ComboBox4Change() { form1_->VReg1->Push("DefStatus", ansi::IntToStr(StatusIndex())); }
-void TForm2::ComboBox5Change() { form1_->VReg1->Push("DefViewed", ansi::IntToStr(ComboBox5->currentIndex())); }
-void TForm2::CSpinEdit1Change() { form1_->VReg1->Push("DefDisks", ansi::IntToStr(CSpinEdit1->value())); }
-void TForm2::Edit2Change() { form1_->VReg1->Push("DefRating", Text(Edit2->text())); }
-void TForm2::ListBox1Click() { form1_->VReg1->Push("DefGenre", ansi::IntToStr(GenreIndex())); }
+void TForm2::ComboBox2Change() { settings_->Push(defaults::Language, ansi::IntToStr(ComboBox2->currentIndex())); }
+void TForm2::ComboBox3Change() { settings_->Push(defaults::Type, ansi::IntToStr(ComboBox3->currentIndex())); }
+void TForm2::ComboBox4Change() { settings_->Push(defaults::Status, ansi::IntToStr(StatusIndex())); }
+void TForm2::ComboBox5Change() { settings_->Push(defaults::Viewed, ansi::IntToStr(ComboBox5->currentIndex())); }
+void TForm2::CSpinEdit1Change() { settings_->Push(defaults::Disks, ansi::IntToStr(CSpinEdit1->value())); }
+void TForm2::Edit2Change() { settings_->Push(defaults::Rating, Text(Edit2->text())); }
+void TForm2::ListBox1Click() { settings_->Push(defaults::Genre, ansi::IntToStr(GenreIndex())); }
 void TForm2::ListBox1Exit() { ListBox1Click(); }
 
 // ---- Keys and closing
 
 bool TForm2::FormKeyUp(QKeyEvent* key) {
-    if (SkipNextKeyUp) {
-        // The release of the key that answered a message box.
-        SkipNextKeyUp = false;
-        return false;
-    }
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (ModifyMode) SpeedButton3Click();
+        if (modifyMode_) SpeedButton3Click();
         else SpeedButton2Click();
         return true;
     case Qt::Key_Escape:
@@ -492,10 +505,7 @@ bool TForm2::FormKeyUp(QKeyEvent* key) {
 }
 
 void TForm2::FormCloseQuery(bool&) {
-    if (SavedAndNew) NothingSaved = false;
+    if (SavedAndNew) nothingSaved_ = false;
 }
 
-void TForm2::FormClose() {
-    Image1->ClearPicture();
-    Image2->ClearPicture();
-}
+void TForm2::FormClose() { Image2->ClearPicture(); }

@@ -1,11 +1,12 @@
 #pragma once
 // The entry editor "New / Modify Entry": the one dialog through which titles
-// enter the catalogue and are changed. It writes straight into the main
-// window's catalogue (appending rows, or overwriting the row it was given)
-// and remembers the user's last choices as defaults for the next new title.
+// enter the catalogue and are changed. It writes straight into the catalogue
+// it is given (appending rows, or overwriting the row it was opened for) and
+// remembers the user's last choices in the settings store as defaults for the
+// next new title.
 
-#include "ansi/ansi.h"
-#include "mainwindow/TDialogForm.h"
+#include "catalogue/MovieRecord.h"
+#include "forms/TDialogForm.h"
 
 class QComboBox;
 class QFrame;
@@ -16,8 +17,9 @@ class QSpinBox;
 class QTabWidget;
 class QTimer;
 class QToolButton;
-class TForm1;
+class CatalogueModel;
 class TImage;
+class TVReg;
 namespace edits {
 class TMemo;
 }
@@ -25,17 +27,22 @@ class TMemo;
 class TForm2 : public TDialogForm {
     Q_OBJECT
 public:
-    explicit TForm2(TForm1* form1);
+    // The parent is the main window; the catalogue and the settings store
+    // are the ones it owns, the texture the picture the strip is tiled with.
+    TForm2(QWidget* parent, TVReg* settings, CatalogueModel* catalogue, const TImage* texture);
 
-    // The fields of the record to modify, set by the main window.
-    AnsiString EntryTitle, EntryMID, EntryGenre, EntryLanguage, EntryMedia, EntryDisks, EntryStatus, EntryViewed,
-        EntryRating, EntryPicture, EntryDescription;
+    // Shows the dialog modally for new entries, or for the catalogue's row
+    // (further entries may be appended in the same run). True when something
+    // was stored while it was open.
+    bool NewEntry();
+    bool ModifyEntry(int row);
+
     // True: the dialog changes row ModifiedItem of the catalogue; false: it
     // appends new rows.
-    bool ModifyMode = false;
-    int ModifiedItem = -1;
+    bool ModifyMode() const { return modifyMode_; }
+    int ModifiedItem() const { return modifiedItem_; }
     // After the dialog has closed: true when nothing was stored while it was open.
-    bool NothingSaved = true;
+    bool NothingSaved() const { return nothingSaved_; }
 
     // Controls.
     QTabWidget* PageControl1;
@@ -53,7 +60,6 @@ public:
     TImage* Image2;
     QToolButton *SpeedButton6, *Button1, *SpeedButton4;
     QToolButton *SpeedButton1, *SpeedButton5, *SpeedButton2, *SpeedButton3;
-    TImage* Image1;
     QTimer* SetFocusTimer;
 
     // Operations.
@@ -97,6 +103,8 @@ private:
     void ConnectHandlers();
     QFrame* AddPage(QWidget*& sheet, const char* sheetName, const char* panelName, const char* caption);
 
+    // A remembered default as stored; empty when missing or not text.
+    AnsiString Remembered(const char* name) const;
     // The selected genre (-1: none), and selecting one from code, which does
     // not count as the user's choice.
     int GenreIndex() const;
@@ -104,13 +112,16 @@ private:
     // The selected status item; -1 when the status field holds a text that
     // is not the selected item's.
     int StatusIndex() const;
-    // The picture file in the program folder that a picture field names:
-    // only its file-name part counts, so no field leads out of the folder.
-    AnsiString PicturePath(const AnsiString& picture) const;
     void RemoveCurrentPicture();
     void RefuseStore();
+    bool ShowFor(bool modify, int row);
 
-    TForm1* form1_;
+    TVReg* settings_;
+    CatalogueModel* catalogue_;
+    // The record being changed, as the catalogue held it when the dialog opened.
+    MovieRecord Entry;
+    bool modifyMode_ = false;
+    int modifiedItem_ = -1;
+    bool nothingSaved_ = true;
     bool SavedAndNew = false;
-    bool SkipNextKeyUp = false;
 };

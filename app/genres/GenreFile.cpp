@@ -1,7 +1,6 @@
 #include "genres/GenreFile.h"
 
 #include "ansi/LineReader.h"
-#include "dialogs/dialogs.h"
 #include "errors/Exception.h"
 #include "files/files.h"
 
@@ -18,9 +17,10 @@ AnsiString GenreFilePath(const AnsiString& programDir) { return files::JoinPath(
 
 GenreFile OpenGenreFile(const AnsiString& path) {
     GenreFile file;
-    file.reported = true;
-    dialogs::Guard([&] {
-        if (files::FileExists(path)) {
+    try {
+        // Anything standing at the path (a folder too) is read, and what
+        // cannot be read is reported, never replaced by the built-in list.
+        if (files::KindOf(path) != files::PathKind::None) {
             try {
                 file.text = files::ReadWholeFile(path);
             } catch (const EFOpenError&) {
@@ -31,8 +31,9 @@ GenreFile OpenGenreFile(const AnsiString& path) {
             file.text = BuiltInGenreText();
             files::ReplaceWholeFile(path, file.text);
         }
-        file.reported = false;
-    });
+    } catch (const Exception& e) {
+        file.error = e.Message;
+    }
     return file;
 }
 

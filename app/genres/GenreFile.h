@@ -20,14 +20,13 @@ struct GenreFile {
     // The file exists but could not be read: the text is empty, and the file
     // must not be replaced by it.
     bool unreadable = false;
-    // An error was shown in the default error box.
-    bool reported = false;
+    // What went wrong, for the window to report; empty when nothing did.
+    AnsiString error;
 };
 
 // The file's text. A missing file is created from the built-in list. A file
-// that cannot be read, or a built-in list that cannot be written, is reported
-// in the default error box and the caller goes on (with an empty text, or
-// with the built-in list).
+// that cannot be read gives an empty text, a built-in list that cannot be
+// written the built-in text; either way the error is returned, not shown.
 GenreFile OpenGenreFile(const AnsiString& path);
 
 // The genres the entry editor offers: every line of the text that is not

@@ -5,18 +5,14 @@
 #include "edits/edits.h"
 #include "errors/Exception.h"
 #include "files/files.h"
+#include "forms/FormKeys.h"
 #include "genres/GenreFile.h"
-#include "mainwindow/TForm1.h"
-#include "mainwindow/TImage.h"
 
 #include <QKeyEvent>
 #include <QToolButton>
 
-TForm4::TForm4(TForm1* form1) : TDialogForm("Form4", "Edit Genres", QSize(295, 301)), form1_(form1) {
-    Image1 = new TImage(this);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(0, 301 - 34, 295, 34);
-
+TForm4::TForm4(QWidget* parent, TVReg* settings, const TImage* texture)
+    : TDialogForm(parent, "Form4", "Edit Genres", QSize(295, 301), texture, 34), settings_(settings) {
     Memo1 = new edits::TMemo(this);
     Memo1->setObjectName("Memo1");
     Memo1->setGeometry(7, 8, 281, 249);
@@ -35,24 +31,18 @@ TForm4::TForm4(TForm1* form1) : TDialogForm("Form4", "Edit Genres", QSize(295, 3
     connect(SpeedButton1, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton1Click(); }));
 }
 
-AnsiString TForm4::FilePath() const { return GenreFilePath(form1_->VReg1->AppDir()); }
+AnsiString TForm4::FilePath() const { return GenreFilePath(settings_->AppDir()); }
 
 void TForm4::FormShow() {
-    form1_->TileImage(form1_->Image1, Image1);
     GenreFile file = OpenGenreFile(FilePath());
     fileUnreadable_ = file.unreadable;
-    skipNextKeyUp_ = file.reported;
+    Keys().SkipNextKeyUp = false;
     Memo1->SetText(file.text);
     Memo1->setFocus();
+    if (!file.error.empty()) Keys().ShowError(file.error);
 }
 
-void TForm4::FormClose() { Image1->ClearPicture(); }
-
 bool TForm4::FormKeyUp(QKeyEvent* key) {
-    if (skipNextKeyUp_) {
-        skipNextKeyUp_ = false;
-        return false;
-    }
     if (key->key() != Qt::Key_Escape) return false;
     close();
     return true;
@@ -60,12 +50,15 @@ bool TForm4::FormKeyUp(QKeyEvent* key) {
 
 void TForm4::BitBtn1Click() {
     AnsiString path = FilePath();
-    // Should writing fail, the key that answers the error box must not
-    // then close the dialog and lose the text.
-    skipNextKeyUp_ = true;
-    if (fileUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
-    files::ReplaceWholeFile(path, Memo1->Text());
-    skipNextKeyUp_ = false;
+    try {
+        if (fileUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
+        files::ReplaceWholeFile(path, Memo1->Text());
+    } catch (const Exception& e) {
+        // The key that answers the error box must not then close the
+        // dialog and lose the text.
+        Keys().ShowError(e.Message);
+        return;
+    }
     close();
 }
 

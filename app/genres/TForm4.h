@@ -4,10 +4,10 @@
 // leave the file as it was.
 
 #include "ansi/ansi.h"
-#include "mainwindow/TDialogForm.h"
+#include "forms/TDialogForm.h"
 
-class TForm1;
 class TImage;
+class TVReg;
 class QToolButton;
 namespace edits {
 class TMemo;
@@ -16,16 +16,16 @@ class TMemo;
 class TForm4 : public TDialogForm {
     Q_OBJECT
 public:
-    explicit TForm4(TForm1* form1);
+    // The parent is the main window; the settings store gives the program
+    // folder, the texture is the picture the strip is tiled with.
+    TForm4(QWidget* parent, TVReg* settings, const TImage* texture);
 
     edits::TMemo* Memo1;
     QToolButton* BitBtn1;
     QToolButton* SpeedButton1;
-    TImage* Image1;
 
     // Handlers.
     void FormShow() override;
-    void FormClose() override;
     bool FormKeyUp(QKeyEvent* key) override;
     void BitBtn1Click();
     void SpeedButton1Click();
@@ -33,10 +33,8 @@ public:
 private:
     AnsiString FilePath() const;
 
-    TForm1* form1_;
+    TVReg* settings_;
     // The file exists but could not be read: "&Ok" must not replace it with
     // the empty memo.
     bool fileUnreadable_ = false;
-    // The next key release is ignored (the one that answered an error box).
-    bool skipNextKeyUp_ = false;
 };

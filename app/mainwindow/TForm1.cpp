@@ -9,11 +9,13 @@
 #include "entryeditor/TForm2.h"
 #include "errors/Exception.h"
 #include "files/files.h"
+#include "genres/GenreFile.h"
 #include "genres/TForm4.h"
-#include "keypreview/KeyPreview.h"
+#include "forms/FormKeys.h"
+#include "forms/TImage.h"
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
-#include "mainwindow/TImage.h"
+#include "registry/registry.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -38,6 +40,27 @@
 
 namespace {
 QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
+
+// The film list's keys: Home, End, the arrows and the page keys select the
+// row they reach, also when that row is already the current one (the list
+// opens with the first row current but nothing selected, and Home there
+// must select it).
+class FilmListView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QTableView::keyPressEvent(event);
+        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End,    Qt::Key_Up,      Qt::Key_Down,
+                                         Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_PageDown};
+        if (event->modifiers() & ~Qt::KeypadModifier) return;
+        if (std::find(std::begin(kMoves), std::end(kMoves), event->key()) == std::end(kMoves)) return;
+        QModelIndex current = currentIndex();
+        if (current.isValid() && !selectionModel()->hasSelection())
+            selectionModel()->select(current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -98,8 +121,18 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Image3->SetPicture(QImage(":/logo.png"));
     Image3->hide();
 
-    keyPreview_ = new KeyPreview(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
+    keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
     ConnectEntryActions();
+    // The film list is the window's one control that takes the keyboard
+    // (Tab never walks the toolbar): it has the focus from the start, and
+    // again whenever the window becomes active after a dialog or a box.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (w != ListView1 && !ListView1->isAncestorOf(w)) w->setFocusPolicy(Qt::NoFocus);
+    ListView1->setFocus();
+
+    // The dialogs, in their order of creation; they live as long as the window.
+    entryEditor_ = new TForm2(this, VReg1, Catalogue, Image1);
+    genreEditor_ = new TForm4(this, VReg1, Image1);
 }
 
 QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
@@ -203,7 +236,7 @@ void TForm1::BuildListView() {
     Catalogue = new CatalogueModel(this);
     Catalogue->SetImages(ImageList1);
     Catalogue->SetRowImage(0);
-    ListView1 = new QTableView(this);
+    ListView1 = new FilmListView(this);
     ListView1->setObjectName("ListView1");
     ListView1->setModel(Catalogue);
     QFont arial("Arial");
@@ -266,7 +299,9 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
     AnsiString text;
-    if (files::FileExists(path)) {
+    // A folder in the file's place is unreadable, not missing: it is
+    // reported, and a later save never tries to replace it.
+    if (files::KindOf(path) != files::PathKind::None) {
         try {
             text = files::ReadWholeFile(path);
         } catch (const EFOpenError&) {
@@ -285,8 +320,6 @@ void TForm1::SaveCatalogue() {
     if (catalogueUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
     WriteCatalogueFile(path, Catalogue->Records());
 }
-
-AnsiString TForm1::NextFreeMID() { return ::NextFreeMID(Catalogue->Records()); }
 
 void TForm1::UpdateStatusBar() {
     panels_[0]->setText(DataModified ? "  Modified" : "");
@@ -312,27 +345,19 @@ int TForm1::SelectedRowCount() const {
 
 QString TForm1::StatusPanelText(int panel) const { return panels_[panel]->text(); }
 
-void TForm1::TileImage(const TImage* source, TImage* target) {
-    QImage canvas(target->size(), QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    const QImage& tile = source->Picture();
-    int w = tile.width(), h = tile.height();
-    if (w > 0 && h > 0) {
-        QScreen* screen = QGuiApplication::primaryScreen();
-        int screenHeight = screen ? screen->size().height() : canvas.height();
-        QPainter p(&canvas);
-        for (int x = 0; x < canvas.width(); x += w)
-            for (int y = 0; y < screenHeight && y < canvas.height(); y += h) p.drawImage(x, y, tile);
-    }
-    target->SetPicture(canvas);
+void TForm1::FormShow() {
+    // A save that was killed half-way leaves its temporary file behind;
+    // the first thing the program does is clear such leftovers away.
+    AnsiString catalogue = CatalogueFilePath();
+    for (const AnsiString& path : {catalogue, CatalogueBackupPath(catalogue), GenreFilePath(VReg1->AppDir()),
+                                   registry::HiveFilePath()})
+        files::RemoveStaleTemporaries(path);
+    LoadCatalogue();
 }
-
-void TForm1::FormShow() { LoadCatalogue(); }
 
 void TForm1::FormCloseQuery(bool& canClose) {
     if (!DataModified) return;
-    SkipNextKeyUp = true;
-    int answer = dialogs::MessageBox("Data was modified.\nDo you want to save the changes?", "Save changes",
+    int answer = keys_->MessageBox("Data was modified.\nDo you want to save the changes?", "Save changes",
                                      dialogs::Icon::Question, dialogs::Buttons::YesNoCancel);
     if (answer == dialogs::IDCANCEL) {
         canClose = false;
@@ -343,10 +368,6 @@ void TForm1::FormCloseQuery(bool& canClose) {
 }
 
 bool TForm1::FormKeyUp(QKeyEvent* key) {
-    if (SkipNextKeyUp) {
-        SkipNextKeyUp = false;
-        return false;
-    }
     if (!ListView1->hasFocus()) return false;
     switch (key->key()) {
     case Qt::Key_Return:
@@ -394,8 +415,7 @@ std::vector<bool> TForm1::SelectedRows() const {
 void TForm1::SpeedButton3Click() {
     int firstRow = FirstSelectedRow();
     if (firstRow < 0) return;
-    SkipNextKeyUp = true;
-    if (dialogs::MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
+    if (keys_->MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
                             dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
     std::vector<bool> flagged = SelectedRows();
@@ -451,7 +471,9 @@ public:
         list->viewport()->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
+        // Only the left button's double click opens the editor.
         if (event->type() == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
             dialogs::Guard(handler_);
             return true;
         }
@@ -488,32 +510,15 @@ int TForm1::FirstSelectedRow() const {
 }
 
 void TForm1::SpeedButton1Click() {
-    Form2->ModifyMode = false;
-    Form2->exec();
-    if (!Form2->NothingSaved) DataModified = true;
+    if (entryEditor_->NewEntry()) DataModified = true;
     UpdateStatusBar();
 }
 
 void TForm1::SpeedButton4Click() {
     int row = FirstSelectedRow();
     if (row < 0) return;
-    MovieRecord record = Catalogue->Record(row);
-    Form2->EntryTitle = record.Title;
-    Form2->EntryMID = record.MID;
-    Form2->EntryGenre = record.Genre;
-    Form2->EntryLanguage = record.Language;
-    Form2->EntryMedia = record.Media;
-    Form2->EntryDisks = record.Disks;
-    Form2->EntryStatus = record.Status;
-    Form2->EntryViewed = record.Viewed;
-    Form2->EntryRating = record.Rating;
-    Form2->EntryPicture = record.Picture;
-    Form2->EntryDescription = record.Description;
-    Form2->ModifyMode = true;
-    Form2->ModifiedItem = row;
-    Form2->exec();
-    if (!Form2->NothingSaved) DataModified = true;
+    if (entryEditor_->ModifyEntry(row)) DataModified = true;
     UpdateStatusBar();
 }
 
-void TForm1::EditGenres1Click() { Form4->exec(); }
+void TForm1::EditGenres1Click() { genreEditor_->exec(); }

@@ -6,7 +6,7 @@
 
 #include <QMainWindow>
 
-class KeyPreview;
+class FormKeys;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -30,12 +30,12 @@ public:
 
     // The catalogue differs from the file; never cleared.
     bool DataModified = false;
-    // The next key release that reaches the window is ignored.
-    bool SkipNextKeyUp = false;
 
-    // The entry editor and the genre editor, shown modally from here.
-    TForm2* Form2 = nullptr;
-    TForm4* Form4 = nullptr;
+    // The dialogs, made with the window and shown modally from here.
+    TForm2* EntryEditor() const { return entryEditor_; }
+    TForm4* GenreEditor() const { return genreEditor_; }
+    // Key preview and the release rule (SkipNextKeyUp).
+    FormKeys& Keys() const { return *keys_; }
 
     // Controls and components.
     QWidget* CoolBar1;
@@ -64,32 +64,19 @@ public:
     QAction *VarnholtWebpage1, *AboutFlickstow1;
     QList<QAction*> FurtherLinks;
 
-    // The catalogue file in the program folder.
-    AnsiString CatalogueFilePath();
     void LoadCatalogue();
     void SaveCatalogue();
-    AnsiString NextFreeMID();
 
     void UpdateStatusBar();
     QString StatusPanelText(int panel) const;
-    int SelectedRowCount() const;
-    // Tiles the source's picture over a fresh white picture of the target's size.
-    void TileImage(const TImage* source, TImage* target);
 
-    // Handlers.
-    // New entry, change the first selected entry, edit the genre list.
+    // Handlers the toolbar, the menus and the list's keys run.
+    // New entry, change the first selected entry, delete the selected ones.
     void SpeedButton1Click();
     void SpeedButton4Click();
-    void EditGenres1Click();
-    void FormShow();
-    void FormCloseQuery(bool& canClose);
-    bool FormKeyUp(QKeyEvent* key);
-    void SpeedButton5Click();
-    void Image1Click();
+    void SpeedButton3Click();
     void ListView1ColumnClick(int column);
     int ListView1Compare(int row1, int row2) const;
-    void ListView1Change();
-    void SpeedButton3Click();
     void Exort1Click();
 
 protected:
@@ -97,6 +84,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void EditGenres1Click();
+    void FormShow();
+    void FormCloseQuery(bool& canClose);
+    bool FormKeyUp(QKeyEvent* key);
+    void SpeedButton5Click();
+    void Image1Click();
+    void ListView1Change();
+
+    // The catalogue file in the program folder.
+    AnsiString CatalogueFilePath();
+    int SelectedRowCount() const;
+
     void ConnectEntryActions();
     // The first selected row in display order; -1 when none is selected.
     int FirstSelectedRow() const;
@@ -109,7 +108,9 @@ private:
     std::vector<bool> SelectedRows() const;
 
     QLabel* panels_[3];
-    KeyPreview* keyPreview_;
+    FormKeys* keys_;
+    TForm2* entryEditor_;
+    TForm4* genreEditor_;
     bool shown_ = false;
     // The catalogue file existed but could not be read: it is never replaced.
     bool catalogueUnreadable_ = false;

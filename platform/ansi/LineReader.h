@@ -11,10 +11,7 @@ namespace ansi {
 
 class LineReader {
 public:
-    static constexpr size_t kNoLimit = ~size_t(0);
-
-    // Lines longer than maxLine characters are cut to that length.
-    explicit LineReader(std::string_view text, size_t maxLine = kNoLimit) : text_(text), maxLine_(maxLine) {}
+    explicit LineReader(std::string_view text) : text_(text) {}
 
     bool AtEnd() const { return pos_ >= text_.size(); }
 
@@ -34,7 +31,7 @@ public:
         } else {
             next = lf_ + 1;
         }
-        std::string_view line(base + pos_, std::min(end - pos_, maxLine_));
+        std::string_view line(base + pos_, end - pos_);
         pos_ = next;
         return line;
     }
@@ -42,7 +39,6 @@ public:
 private:
     static constexpr size_t kUnknown = ~size_t(0);
     std::string_view text_;
-    size_t maxLine_;
     size_t pos_ = 0;
     size_t lf_ = kUnknown;  // the next LF at or after pos_ (text size: none)
 };

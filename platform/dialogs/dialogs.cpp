@@ -100,8 +100,10 @@ void ShowCurrentException() {
     } catch (...) {
         message = "Unknown error";
     }
-    MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK);
+    ShowErrorBox(message);
 }
+
+void ShowErrorBox(const AnsiString& message) { MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK); }
 
 namespace test {
 void Enable() { Test().enabled = true; }

@@ -28,6 +28,8 @@ AnsiString ErrorBoxText(const AnsiString& message);
 // Shows the default error box for the exception being handled. Call it only
 // from inside a catch block.
 void ShowCurrentException();
+// Shows the default error box for an error's message.
+void ShowErrorBox(const AnsiString& message);
 
 // Runs an event handler; an error that escapes it is shown in the default
 // error box and the program goes on. Every entry point from the event loop

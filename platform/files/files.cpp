@@ -4,10 +4,14 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +28,27 @@ AnsiString Displayed(const AnsiString& path) { return ansi::FromQString(QFile::d
     throw EFCreateError(ansi::Format("Cannot create file %s", Displayed(path)));
 }
 
+// Temporary files of a replacement: the target's name, this marker, six
+// letters or digits, and the suffix.
+constexpr std::string_view kTempMarker = ".flickstow-";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr size_t kTempRandom = 6;
+
+AnsiString TempTemplate(const AnsiString& target) {
+    return target + AnsiString(kTempMarker) + AnsiString(kTempRandom, 'X') + AnsiString(kTempSuffix);
+}
+
+bool WriteFully(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // Writes the bytes; a write error injected by the test hook strikes once
 // its byte count is used up.
 bool WriteAll(int fd, std::string_view bytes) {
@@ -34,14 +59,74 @@ bool WriteAll(int fd, std::string_view bytes) {
         limit = std::min(limit, *g_failWriteAfter);
         *g_failWriteAfter -= limit;
     }
-    size_t done = 0;
-    while (done < limit) {
-        ssize_t n = ::write(fd, bytes.data() + done, limit - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
+    return WriteFully(fd, bytes.data(), limit) && !injected;
+}
+
+// The file a replacement writes: the path itself, or where it leads when it
+// is a symbolic link, also to a file not yet there (empty when the links go
+// round in a circle).
+AnsiString ResolvedTarget(const AnsiString& path) {
+    AnsiString current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::error_code ec;
+        std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+        if (ec) return {};
+        if (target.is_relative()) target = std::filesystem::path(current).parent_path() / target;
+        current = target.string();
     }
-    return !injected;
+    return {};
+}
+
+// Makes sure a rename in the folder of path survives a crash.
+void SyncFolderOf(const AnsiString& path) {
+    size_t slash = path.rfind('/');
+    AnsiString folder = slash == AnsiString::npos ? AnsiString(".") : path.substr(0, std::max<size_t>(slash, 1));
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// A copy of the file at `from`, flushed to disk, as a new file at `to`.
+bool CopyToNewFile(const AnsiString& from, const AnsiString& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st;
+    mode_t mode = ::fstat(in, &st) == 0 ? st.st_mode & 07777 : 0600;
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    bool ok = out >= 0;
+    char buf[1 << 16];
+    while (ok) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteFully(out, buf, static_cast<size_t>(n));
+    }
+    ::close(in);
+    if (out >= 0) ok = ::fsync(out) == 0 && ::close(out) == 0 && ok;
+    return ok;
+}
+
+// Keeps the file that is about to be replaced under the backup name: a
+// second name for the same bytes where the file system allows it (no copy,
+// so saving a large catalogue costs no more), else a flushed copy. The
+// backup appears by rename, so it is always a whole file.
+void KeepBackup(const AnsiString& current, const AnsiString& backupPath) {
+    if (!IsPlainFile(current)) return;
+    AnsiString backup = ResolvedTarget(backupPath);
+    if (backup.empty()) return;
+    AnsiString temp = TempTemplate(backup);
+    int fd = ::mkostemps(temp.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
+    if (fd < 0) return;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    bool ok = ::link(current.c_str(), temp.c_str()) == 0 || CopyToNewFile(current, temp);
+    if (!ok || ::rename(temp.c_str(), backup.c_str()) != 0) ::unlink(temp.c_str());
 }
 
 mode_t NewFileMode(const AnsiString& path) {
@@ -59,14 +144,33 @@ bool FileExists(const AnsiString& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+PathKind KindOf(const AnsiString& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::None;
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    return PathKind::Other;
+}
+
+bool IsPlainFile(const AnsiString& path) {
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 AnsiString ReadWholeFile(const AnsiString& path) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
     if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a pipe or device in the file's place cannot
+    // hold the program; only a regular file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fail();
     AnsiString text;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fail();
+    }
+    if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
     char buf[1 << 16];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -86,12 +190,16 @@ namespace {
 
 // The atomic replacement itself; next() gives the pieces in order and an
 // empty optional after the last.
-void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next) {
-    if (path.empty()) CannotCreate(path);
-    AnsiString temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next,
+             const AnsiString& backupPath) {
+    AnsiString target = ResolvedTarget(path);
+    if (path.empty() || target.empty()) CannotCreate(path);
+    AnsiString temp = TempTemplate(target);
+    int fd = ::mkostemps(temp.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
     if (fd < 0) CannotCreate(path);
-    bool ok = ::fchmod(fd, NewFileMode(path)) == 0;
+    // The lock tells RemoveStaleTemporaries that this file is still wanted.
+    ::flock(fd, LOCK_EX);
+    bool ok = ::fchmod(fd, NewFileMode(target)) == 0;
     off_t written = 0;
     try {
         while (ok) {
@@ -104,39 +212,75 @@ void Replace(const AnsiString& path, const std::function<std::optional<std::stri
             written += static_cast<off_t>(piece->size());
         }
     } catch (...) {
-        ::close(fd);
         ::unlink(temp.c_str());
+        ::close(fd);
         throw;
     }
     g_failWriteAfter.reset();
     ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    if (ok && !backupPath.empty()) KeepBackup(target, backupPath);
     // The data is on disk before the rename, so whichever name survives a
     // crash holds a complete file.
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        CannotCreate(path);
-    }
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) CannotCreate(path);
+    SyncFolderOf(target);
+    RemoveStaleTemporaries(target);
+    if (!backupPath.empty()) RemoveStaleTemporaries(backupPath);
 }
 
 }  // namespace
 
 void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
     bool given = false;
-    Replace(path, [&]() -> std::optional<std::string_view> {
-        if (given) return std::nullopt;
-        given = true;
-        return bytes;
-    });
+    Replace(
+        path,
+        [&]() -> std::optional<std::string_view> {
+            if (given) return std::nullopt;
+            given = true;
+            return bytes;
+        },
+        {});
 }
 
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce) {
+void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath) {
     AnsiString piece;
-    Replace(path, [&]() -> std::optional<std::string_view> {
-        piece.clear();
-        if (!produce(piece)) return std::nullopt;
-        return std::string_view(piece);
-    });
+    Replace(
+        path,
+        [&]() -> std::optional<std::string_view> {
+            piece.clear();
+            if (!produce(piece)) return std::nullopt;
+            return std::string_view(piece);
+        },
+        backupPath);
+}
+
+void RemoveStaleTemporaries(const AnsiString& path) {
+    AnsiString target = ResolvedTarget(path);
+    if (target.empty()) return;
+    size_t slash = target.rfind('/');
+    AnsiString folder = slash == AnsiString::npos ? AnsiString(".") : target.substr(0, std::max<size_t>(slash, 1));
+    AnsiString prefix = (slash == AnsiString::npos ? target : target.substr(slash + 1)) + AnsiString(kTempMarker);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + kTempRandom + kTempSuffix.size() || !name.starts_with(prefix) ||
+            !name.ends_with(kTempSuffix))
+            continue;
+        std::string_view random = name.substr(prefix.size(), kTempRandom);
+        if (!std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        AnsiString full = JoinPath(folder, name);
+        if (!IsPlainFile(full)) continue;
+        int fd = ::open(full.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        // A file another program is still writing stays locked.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(full.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 bool DeleteFile(const AnsiString& path) { return FileExists(path) && ::unlink(path.c_str()) == 0; }
@@ -149,7 +293,7 @@ AnsiString JoinPath(const AnsiString& folder, std::string_view name) {
 }
 
 AnsiString ExtractFileName(std::string_view path) {
-    size_t separator = path.find_last_of("/\\:");
+    size_t separator = path.find_last_of(std::string_view("/\\:\0", 4));
     return AnsiString(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 

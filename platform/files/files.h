@@ -13,20 +13,42 @@ namespace files {
 // True when a file (not a folder) exists at the path.
 bool FileExists(const AnsiString& path);
 
-// The whole content of a file. Raises EFOpenError "Cannot open file %s".
+// What lies at a path, symbolic links followed: nothing (also a link that
+// leads nowhere), a file, a folder, or something else (a device, a pipe).
+enum class PathKind { None, File, Folder, Other };
+PathKind KindOf(const AnsiString& path);
+// A regular file that is not itself a symbolic link.
+bool IsPlainFile(const AnsiString& path);
+
+// The whole content of a file. Raises EFOpenError "Cannot open file %s",
+// also when a folder or anything but a regular file stands at the path.
 AnsiString ReadWholeFile(const AnsiString& path);
 
 // Replaces the file's whole content: the bytes go to a temporary file in the
 // same folder, which is flushed to disk and then renamed over the target, so
 // a failure at any point leaves the previous file as it was. An existing
-// file keeps its permission bits. Raises EFCreateError "Cannot create file %s".
+// file keeps its permission bits; a new one gets 0666 less the umask. A path
+// that is a symbolic link is saved through the link: its target is replaced
+// and the link stays. Raises EFCreateError "Cannot create file %s".
+//
+// Temporary files carry the target's name followed by ".flickstow-" six
+// letters or digits and ".tmp", and are locked while they are written; a
+// successful replacement removes stale ones of the same target.
 void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
 // The same for content made piece by piece: each call of the producer puts
 // the next piece into the (emptied) buffer and returns true, or returns false
 // when nothing more follows. A large file is written without ever being
 // whole in memory.
+// With a backup path, the file being replaced is kept there (replacing the
+// previous backup) just before the new content takes its place, as safely as
+// the replacement itself; the save goes on when no backup can be made.
 using Producer = std::function<bool(AnsiString& piece)>;
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce);
+void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath = {});
+
+// Removes the temporary files that an interrupted replacement of path left
+// behind: only names of the form above, only plain files, only those no
+// running program is writing. Anything else is left alone.
+void RemoveStaleTemporaries(const AnsiString& path);
 
 // Deletes a file; false when there was none or it could not be deleted.
 bool DeleteFile(const AnsiString& path);
@@ -35,7 +57,7 @@ bool DeleteFile(const AnsiString& path);
 // does not already end in one.
 AnsiString JoinPath(const AnsiString& folder, std::string_view name);
 
-// The file-name part of a path: what follows the last '/', '\\' or ':'.
+// The file-name part of a path: what follows the last '/', '\\', ':' or NUL.
 AnsiString ExtractFileName(std::string_view path);
 
 namespace test {

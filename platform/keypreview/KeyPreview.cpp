@@ -11,16 +11,38 @@ KeyPreview::KeyPreview(QWidget* window, Handler onKeyUp)
     qApp->installEventFilter(this);
 }
 
-bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyRelease || !watched->isWidgetType()) return false;
+bool KeyPreview::FirstDeliveryHere(QObject* watched) const {
+    if (!watched->isWidgetType()) return false;
     auto* widget = static_cast<QWidget*>(watched);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->isAutoRepeat() || widget->window() != window_) return false;
+    if (widget->window() != window_) return false;
     // The event is first delivered to the focused control (or the window);
     // deliveries to its parents are the same key travelling on.
     QWidget* first = window_->focusWidget() ? window_->focusWidget() : window_;
-    if (widget != first) return false;
-    bool consumed = false;
-    dialogs::Guard([&] { consumed = onKeyUp_(key); });
-    return consumed;
+    return widget == first;
+}
+
+bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (FirstDeliveryHere(watched)) pressed_.insert(key->key());
+        return false;
+    }
+    case QEvent::KeyRelease: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->isAutoRepeat() || !FirstDeliveryHere(watched)) return false;
+        bool pressedHere = pressed_.remove(key->key());
+        bool consumed = false;
+        dialogs::Guard([&] { consumed = onKeyUp_(key, pressedHere); });
+        return consumed;
+    }
+    case QEvent::WindowDeactivate:
+    case QEvent::Hide:
+        // Keys held while the window loses the keyboard are released
+        // elsewhere; a later release here must not count.
+        if (watched == window_) pressed_.clear();
+        return false;
+    default:
+        return false;
+    }
 }

@@ -139,7 +139,7 @@ AnsiString Serialize(const Hive& hive) {
 
 Hive Load() {
     AnsiString path = HiveFilePath();
-    if (!files::FileExists(path)) return {};
+    if (files::KindOf(path) == files::PathKind::None) return {};
     try {
         return Parse(files::ReadWholeFile(path));
     } catch (const Exception&) {

@@ -8,6 +8,7 @@
 #include "genres/TForm4.h"
 #include "mainwindow/TForm1.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -23,18 +24,16 @@ inline AnsiString CatalogueText(const std::vector<MovieRecord>& films) {
 
 struct Windows {
     std::unique_ptr<TForm1> form1;
-    std::unique_ptr<TForm2> form2;
-    std::unique_ptr<TForm4> form4;
+    TForm2* form2 = nullptr;
+    TForm4* form4 = nullptr;
 
-    // Writes the catalogue file (when one is given), then creates the windows
-    // and shows the main window, which loads it.
+    // Writes the catalogue file (when one is given), then creates the main
+    // window, which makes its dialogs, and shows it, which loads the file.
     TForm1* Create(const AnsiString* catalogue) {
         if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
         form1 = std::make_unique<TForm1>();
-        form2 = std::make_unique<TForm2>(form1.get());
-        form4 = std::make_unique<TForm4>(form1.get());
-        form1->Form2 = form2.get();
-        form1->Form4 = form4.get();
+        form2 = form1->EntryEditor();
+        form4 = form1->GenreEditor();
         form1->show();
         return form1.get();
     }
@@ -43,26 +42,67 @@ struct Windows {
         return Create(&text);
     }
     void Destroy() {
-        form4.reset();
-        form2.reset();
+        form2 = nullptr;
+        form4 = nullptr;
         form1.reset();
     }
 };
 
-// A modal dialog is driven from a timer armed before the action that opens
-// it: the steps run once its event loop is up. A dialog the steps leave open
-// is closed afterwards, so that the action always returns.
-inline void WhileOpen(QDialog* dialog, std::function<void()> steps) {
-    QTimer::singleShot(0, dialog, [dialog, steps] {
-        steps();
-        if (dialog->isVisible()) dialog->close();
-    });
-}
+// Steps to run while a modal dialog is open, driven from a timer armed before
+// the action that opens it: they run once the dialog's event loop is up, and
+// a dialog they leave open is closed afterwards, so that the action always
+// returns. Steps whose dialog never opened fail the test when the object
+// ends, unless the test asked NeverOpened().
+class DialogSteps {
+public:
+    DialogSteps(QDialog* dialog, std::function<void()> steps, const char* file, int line) : file_(file), line_(line) {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this, dialog, steps] {
+            fired_ = true;
+            if (!dialog->isVisible()) return;
+            opened_ = true;
+            // The user acts once the dialog has the keyboard. (A dialog opened
+            // from a menu can lose the activation to the menu's window as the
+            // menu closes: the headless platform has no window manager to
+            // give a modal dialog the keyboard, so do what one would.)
+            auto active = [dialog] { return QApplication::activeWindow() == dialog; };
+            if (!QTest::qWaitFor(active, 200)) dialog->activateWindow();
+            if (!QTest::qWaitFor(active))
+                QTest::qFail("the dialog opened but never became the active window", file_, line_);
+            steps();
+            if (dialog->isVisible()) dialog->close();
+        });
+        timer_.start(0);
+    }
+    DialogSteps(const DialogSteps&) = delete;
+    DialogSteps& operator=(const DialogSteps&) = delete;
+    ~DialogSteps() {
+        if (!opened_ && !checked_)
+            QTest::qFail("the dialog never opened, so the steps meant for it never ran", file_, line_);
+    }
+    bool Opened() const { return opened_; }
+    // For an action that must not open the dialog: waits until the steps'
+    // moment has come and says whether the dialog stayed closed.
+    bool NeverOpened() {
+        checked_ = true;
+        return QTest::qWaitFor([this] { return fired_; }) && !opened_;
+    }
 
-// Where a key goes: the window's focused control, or the window itself.
+private:
+    QTimer timer_;
+    bool fired_ = false, opened_ = false, checked_ = false;
+    const char* file_;
+    int line_;
+};
+
+// auto open = WhileOpen(dialog, steps): the steps for the dialog that the
+// next action opens; the object must live until the action has returned.
+#define WhileOpen(dialog, steps) DialogSteps((dialog), (steps), __FILE__, __LINE__)
+
+// Where a key goes in a window that need not be the active one.
 inline QWidget* Focused(QWidget* window) { return window->focusWidget() ? window->focusWidget() : window; }
 
-// A key pressed and released where the focus is.
+// A key pressed and released where the window's focus is.
 inline void Key(QWidget* window, Qt::Key key) { QTest::keyClick(Focused(window), key); }
 
 }  // namespace testsupport

@@ -1,8 +1,9 @@
 #include "TestSupport.h"
+#include "forms/FormKeys.h"
 #include "catalogue/CatalogueFile.h"
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
-#include "mainwindow/TImage.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <memory>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -133,7 +135,7 @@ private slots:
         QCOMPARE(Boxes()[0].caption, AnsiString("Save changes"));
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Question);
         QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::YesNoCancel);
-        QVERIFY(f->SkipNextKeyUp);
+        QVERIFY(f->Keys().SkipNextKeyUp);
         AnsiString file = ReadFile(InProgramDir("data.vrx"));
         // The blank MID got its number on loading; a save writes it.
         AnsiString saved = Block("Solaris", "3") + Block("Stalker", "1") +
@@ -175,16 +177,29 @@ private slots:
     }
 
     // The error escapes the show handler: the default error box reports it
-    // and the window opens with an empty list. The file is never replaced,
-    // and the user can still leave without saving.
+    // and the window opens with an empty list. The file (or the folder in
+    // its place) is never replaced, and the user can still leave without
+    // saving.
+    void unreadableFileIsNeverReplaced_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("file that cannot be read") << false;
+        QTest::newRow("folder in its place") << true;
+    }
     void unreadableFileIsNeverReplaced() {
-        WriteFile(InProgramDir("data.vrx"), kTwoFilms);
-        files::test::FailReadsOf(InProgramDir("data.vrx"));
+        QFETCH(bool, folder);
+        const AnsiString path = InProgramDir("data.vrx");
+        if (folder) {
+            QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        } else {
+            WriteFile(path, kTwoFilms);
+            files::test::FailReadsOf(path);
+        }
+        auto unchanged = [&] { return folder ? files::KindOf(path) == files::PathKind::Folder : ReadFile(path) == kTwoFilms; };
         dialogs::test::QueueAnswer(dialogs::IDOK);
         TForm1* f = Show(nullptr);
         files::test::FailReadsOf("");
         QCOMPARE(Boxes().size(), size_t(1));
-        QCOMPARE(Boxes()[0].text, "Cannot open file " + InProgramDir("data.vrx") + ".");
+        QCOMPARE(Boxes()[0].text, "Cannot open file " + path + ".");
         QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
         QVERIFY(f->isVisible());
         QCOMPARE(f->Catalogue->rowCount(), 0);
@@ -194,30 +209,94 @@ private slots:
         dialogs::test::QueueAnswer(dialogs::IDYES);
         dialogs::test::QueueAnswer(dialogs::IDOK);
         QVERIFY(!f->close());
-        QCOMPARE(Boxes()[2].text, "Cannot create file " + InProgramDir("data.vrx") + ".");
-        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+        QCOMPARE(Boxes()[2].text, "Cannot create file " + path + ".");
+        QVERIFY(unchanged());
         dialogs::test::QueueAnswer(dialogs::IDNO);
         QVERIFY(f->close());
-        QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+        QVERIFY(unchanged());
+        QVERIFY(!files::FileExists(path + ".bak"));
     }
 
+    // Each save keeps the catalogue it replaces as "data.vrx.bak"; a
+    // catalogue that is a link is saved through the link.
+    void saveKeepsPreviousCatalogue_data() {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("plain file") << false;
+        QTest::newRow("link to the file") << true;
+    }
+    void saveKeepsPreviousCatalogue() {
+        QFETCH(bool, link);
+        AnsiString file = InProgramDir(link ? "films/catalogue.vrx" : "data.vrx");
+        if (link) {
+            QVERIFY(QDir().mkpath(QString::fromStdString(InProgramDir("films"))));
+            QCOMPARE(::symlink("films/catalogue.vrx", InProgramDir("data.vrx").c_str()), 0);
+        }
+        WriteFile(file, kTwoFilms);
+        for (const char* title : {"Mirror", "Nostalghia"}) {
+            AnsiString before = ReadFile(file);
+            TForm1* f = Show(nullptr);
+            QCOMPARE(f->Catalogue->rowCount(), before == kTwoFilms ? 2 : 3);
+            f->Catalogue->AppendRecord({title, "9", "", "", "", "1", "", "", "", "", ""});
+            f->DataModified = true;
+            dialogs::test::QueueAnswer(dialogs::IDYES);
+            QVERIFY(f->close());
+            QCOMPARE(ReadFile(InProgramDir("data.vrx.bak")), before);
+            QVERIFY(ReadFile(file).find(AnsiString(title) + "\r\n\r\n\r\n\r\n1\r\n") != AnsiString::npos);
+            QCOMPARE(QFileInfo(QString::fromStdString(InProgramDir("data.vrx"))).isSymLink(), link);
+            form.reset();
+        }
+    }
+
+    // The film list has the keyboard from the start and the toolbar never
+    // takes it (Tab stays in the list). With the keyboard alone a user
+    // selects (Home, arrows), deletes (Delete, Enter answering the box) and
+    // closes (Escape); the release of a key that answered a box (the box
+    // took its press) never acts on the list again.
+    void keyboardAlone() {
+        TForm1* f = Show();
+        Activate(f);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        UserKey(Qt::Key_Tab);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        UserKey(Qt::Key_Home);
+        QCOMPARE(f->ListView1->currentIndex().row(), 0);
+        QCOMPARE(f->StatusPanelText(2), QString("  1 Filmes selected"));
+        UserKey(Qt::Key_Down);
+        QCOMPARE(f->ListView1->currentIndex().row(), 1);
+        QCOMPARE(f->StatusPanelText(2), QString("  1 Filmes selected"));
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        UserKey(Qt::Key_Delete);
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(f->Catalogue->rowCount(), 1);
+        QCOMPARE(f->Catalogue->Record(0).Title, AnsiString("Solaris"));
+        ReleaseOnly(Qt::Key_Return);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        // Escape asks; Escape in the box is Cancel, and its release on the
+        // list does not ask again.
+        dialogs::test::QueueAnswer(dialogs::IDCANCEL);
+        UserKey(Qt::Key_Escape);
+        QCOMPARE(Boxes().size(), size_t(2));
+        QCOMPARE(Boxes()[1].caption, AnsiString("Save changes"));
+        ReleaseOnly(Qt::Key_Escape);
+        QCOMPARE(Boxes().size(), size_t(2));
+        QVERIFY(f->isVisible());
+        dialogs::test::QueueAnswer(dialogs::IDNO);
+        UserKey(Qt::Key_Escape);
+        QVERIFY(!f->isVisible());
+    }
+
+    // Escape closes the window only while the film list has the focus.
     void escapeClosesOnlyFromTheList() {
         TForm1* f = Show();
-        QApplication::setActiveWindow(f);
-        QVERIFY(QTest::qWaitForWindowActive(f));
+        Activate(f);
         QLineEdit elsewhere(f->centralWidget());
         elsewhere.show();
         elsewhere.setFocus();
-        QTest::keyRelease(&elsewhere, Qt::Key_Escape);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(&elsewhere));
+        UserKey(Qt::Key_Escape);
         QVERIFY(f->isVisible());
         f->ListView1->setFocus();
-        QVERIFY(f->ListView1->hasFocus());
-        // The release of the key that answered a box is ignored once.
-        f->SkipNextKeyUp = true;
-        QTest::keyRelease(f->ListView1, Qt::Key_Escape);
-        QVERIFY(f->isVisible());
-        QVERIFY(!f->SkipNextKeyUp);
-        QTest::keyRelease(f->ListView1, Qt::Key_Escape);
+        UserKey(Qt::Key_Escape);
         QVERIFY(!f->isVisible());
     }
 
@@ -225,7 +304,7 @@ private slots:
         TForm1* f = Show();
         TImage target;
         target.resize(130, 35);
-        f->TileImage(f->Image1, &target);
+        TileImage(f->Image1, &target);
         const QImage& tiled = target.Picture();
         QCOMPARE(tiled.size(), QSize(130, 35));
         const QImage& tile = f->Image1->Picture();

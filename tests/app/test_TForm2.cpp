@@ -4,7 +4,8 @@
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
-#include "mainwindow/TImage.h"
+#include "registry/registry.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,10 +13,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <map>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -43,7 +47,7 @@ class TestTForm2 : public QObject {
 
     TForm1* Start(const std::vector<MovieRecord>& films = {kSolaris, kStalker}) {
         TForm1* f = w.Create(films);
-        f2 = w.form2.get();
+        f2 = w.form2;
         return f;
     }
     MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
@@ -54,17 +58,17 @@ class TestTForm2 : public QObject {
     // "&New Entry" and "&Modify" of the main window, with the steps run in the
     // open editor.
     void New(std::function<void()> steps) {
-        WhileOpen(f2, steps);
+        auto open = WhileOpen(f2, steps);
         w.form1->SpeedButton1Click();
     }
     void Modify(int row, std::function<void()> steps) {
         w.form1->ListView1->selectRow(row);
-        WhileOpen(f2, steps);
+        auto open = WhileOpen(f2, steps);
         w.form1->SpeedButton4Click();
     }
     // The editor puts the focus into the title field shortly after it opens.
-    void WaitForTitleFocus() { QTRY_COMPARE(f2->focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
-    void Enter() { Key(f2, Qt::Key_Return); }
+    void WaitForTitleFocus() { QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
+    void Enter() { UserKey(Qt::Key_Return); }
 
 private slots:
     void init() { FreshSandbox(); }
@@ -168,10 +172,10 @@ private slots:
             QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::OK);
             QVERIFY(f2->isVisible());
             QCOMPARE(f2->Edit1->text(), typed);
-            // The release of the Enter that closed the box is ignored; the
-            // next one tries again.
+            // The release of the Enter that closed the box (the box took its
+            // press) is ignored; the next Enter tries again.
             dialogs::test::QueueAnswer(dialogs::IDOK);
-            Enter();
+            ReleaseOnly(Qt::Key_Return);
             QCOMPARE(Boxes().size(), size_t(1));
             Enter();
             QCOMPARE(Boxes().size(), size_t(2));
@@ -182,7 +186,7 @@ private slots:
         QCOMPARE(Rows(), 2);
         QCOMPARE(Row(0), kSolaris);
         QCOMPARE(Row(1), kStalker);
-        QVERIFY(f2->NothingSaved);
+        QVERIFY(f2->NothingSaved());
         QVERIFY(!w.form1->DataModified);
     }
 
@@ -252,8 +256,8 @@ private slots:
         film.Field(field) = value.toStdString();
         Start({film, kStalker});
         Modify(0, [this] {
-            QVERIFY(f2->ModifyMode);
-            QCOMPARE(f2->ModifiedItem, 0);
+            QVERIFY(f2->ModifyMode());
+            QCOMPARE(f2->ModifiedItem(), 0);
             f2->SpeedButton3->click();
         });
         MovieRecord expected = kSolaris;
@@ -299,12 +303,48 @@ private slots:
         Start();
         if (!value.isNull()) SetReg(name.constData(), value.constData());
         New([this] {
-            QVERIFY(!f2->ModifyMode);
+            QVERIFY(!f2->ModifyMode());
             TypeText(f2->Edit1, "Mirror");
             f2->SpeedButton3->click();
         });
         QCOMPARE(Rows(), 3);
         QCOMPARE(QByteArray::fromStdString(Row(2).Field(field)), stored);
+    }
+
+    // A remembered default stored as another type than text (by another
+    // program, an older version, a hand edit) counts as absent: no error,
+    // every other field filled as usual, the next free MID, the focus in the
+    // title field.
+    void wrongTypedDefaultsFallBack_data() {
+        QTest::addColumn<QByteArray>("name");
+        for (const char* name : {"DefGenre", "DefType", "DefDisks", "DefRating", "DefLanguage", "DefStatus", "DefViewed"})
+            QTest::newRow(name) << QByteArray(name);
+    }
+    void wrongTypedDefaultsFallBack() {
+        QFETCH(QByteArray, name);
+        Start();
+        const std::map<QByteArray, QByteArray> others = {
+            {"DefGenre", "5"}, {"DefType", "2"}, {"DefDisks", "3"}, {"DefRating", "7"},
+            {"DefLanguage", "1"}, {"DefStatus", "2"}, {"DefViewed", "1"}};
+        for (const auto& [other, value] : others)
+            if (other != name) SetReg(other.constData(), value.constData());
+        registry::TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\varnholt\\Flickstow", true));
+        reg.WriteInteger(name.toStdString(), 4);
+        New([&] {
+            WaitForTitleFocus();
+            QVERIFY(Boxes().empty());
+            QCOMPARE(f2->CSpinEdit2->value(), 1);
+            TypeText(f2->Edit1, "Mirror");
+            f2->SpeedButton3->click();
+        });
+        QVERIFY(Boxes().empty());
+        QCOMPARE(Rows(), 3);
+        const MovieRecord expected{"Mirror", "1", name == "DefGenre" ? "Adventure" : "Drama",
+                                   name == "DefLanguage" ? "German" : "English", name == "DefType" ? "VCD" : "DVD",
+                                   name == "DefDisks" ? "1" : "3", name == "DefStatus" ? "Owned" : "To Be Bought",
+                                   name == "DefViewed" ? "Yes" : "No", name == "DefRating" ? "" : "7", "", ""};
+        QCOMPARE(Row(2), expected);
     }
 
     void typedStatusBecomesMinusOne() {
@@ -376,7 +416,7 @@ private slots:
             WaitForTitleFocus();
             f2->Edit1->setText("Solaris (1972)");
             f2->SpeedButton2->click();
-            QVERIFY(!f2->ModifyMode);
+            QVERIFY(!f2->ModifyMode());
             QCOMPARE(f2->Edit1->text(), QString());
             QCOMPARE(f2->CSpinEdit2->value(), 1);
             TypeText(f2->Edit1, "Mirror");
@@ -434,10 +474,10 @@ private slots:
             if (ending == "save and close") f2->SpeedButton3->click();
             else if (ending.endsWith("cancel")) f2->SpeedButton1->click();
             else if (ending.endsWith("close")) f2->close();
-            else Key(f2, Qt::Key_Escape);
+            else UserKey(Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
-        QCOMPARE(f2->NothingSaved, !modified);
+        QCOMPARE(f2->NothingSaved(), !modified);
         QCOMPARE(w.form1->DataModified, modified);
         QCOMPARE(w.form1->StatusPanelText(0), modified ? QString("  Modified") : QString());
         QCOMPARE(w.form1->StatusPanelText(1), QString("  %1 Filmes listed").arg(rows));
@@ -449,9 +489,9 @@ private slots:
         New([this] {
             WaitForTitleFocus();
             TypeText(f2->Edit1, "Mirror");
-            QTest::keyPress(Focused(f2), Qt::Key_Escape);
+            QTest::keyPress(FocusedNow(), Qt::Key_Escape);
             QVERIFY(f2->isVisible());
-            QTest::keyRelease(Focused(f2), Qt::Key_Escape);
+            QTest::keyRelease(FocusedNow(), Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
         QCOMPARE(Rows(), 2);
@@ -468,10 +508,10 @@ private slots:
         auto steps = [&] {
             WaitForTitleFocus();
             f2->Edit1->setText("Mirror");
-            QTest::keyPress(Focused(f2), Qt::Key_Enter);
+            QTest::keyPress(FocusedNow(), Qt::Key_Enter);
             QVERIFY(f2->isVisible());
             QCOMPARE(Rows(), 2);
-            QTest::keyRelease(Focused(f2), Qt::Key_Enter);
+            QTest::keyRelease(FocusedNow(), Qt::Key_Enter);
             QCOMPARE(f2->isVisible(), !modify);
         };
         if (modify) Modify(1, steps);
@@ -535,6 +575,67 @@ private slots:
         QCOMPARE(w.form1->DataModified, cleared);
     }
 
+    // A picture field comes from the catalogue file, so it may name
+    // anything. Clearing it, resetting the entry or cancelling a new entry
+    // deletes only a thumbnail of the program's own (a plain "t_" file in
+    // the program folder); any other file, folder or link stays as it was.
+    void pictureFieldNeverDeletesOtherFiles_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QString>("deleted");  // the file that goes, or empty
+        const QByteArray names[] = {"data.vrx", "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
+                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak"};
+        for (const char* way : {"clear", "reset", "cancel new"}) {
+            for (const QByteArray& name : names)
+                QTest::addRow("%s: %s", way, QByteArray(name).replace('\0', "<NUL>").constData())
+                    << way << name << QString();
+            QTest::addRow("%s: own thumbnail", way) << way << QByteArray("t_cover417.jpg") << "t_cover417.jpg";
+        }
+    }
+    void pictureFieldNeverDeletesOtherFiles() {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, picture);
+        QFETCH(QString, deleted);
+        MovieRecord film = kSolaris;
+        film.Picture = picture.toStdString();
+        WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
+        WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
+        WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
+        WriteFile(InProgramDir("t_cover417.jpg"), "jpeg");
+        QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
+        QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
+        Start({film, kStalker});
+        const QDir folder(QString::fromStdString(ProgramDir()));
+        auto contents = [&] {
+            QMap<QString, QByteArray> files;
+            for (const QFileInfo& f : folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+                files[f.fileName()] = f.isSymLink() ? "link to " + f.symLinkTarget().toUtf8()
+                                      : f.isDir()   ? QByteArray("folder")
+                                                    : QByteArray::fromStdString(ReadFile(f.filePath().toStdString()));
+            return files;
+        };
+        QMap<QString, QByteArray> before = contents();
+        bool ran = false;
+        auto steps = [&] {
+            if (way == "cancel new") {
+                f2->Edit4->setText(ansi::ToQString(film.Picture));
+                f2->SpeedButton1->click();
+            } else {
+                dialogs::test::QueueAnswer(dialogs::IDYES);
+                (way == "clear" ? f2->SpeedButton4 : f2->SpeedButton5)->click();
+                QCOMPARE(f2->Edit4->text(), QString());
+                f2->SpeedButton1->click();
+            }
+            ran = true;
+        };
+        if (way == "cancel new") New(steps);
+        else Modify(0, steps);
+        QVERIFY(ran);
+        before.remove(deleted);
+        QCOMPARE(contents(), before);
+        if (way != "cancel new") QCOMPARE(Row(0).Picture, AnsiString());
+    }
+
     void clearWithoutPictureAsksNothing() {
         Start();
         New([this] {
@@ -579,9 +680,10 @@ private slots:
         QVERIFY(!files::FileExists(InProgramDir("t_mirror12.jpg")));
     }
 
-    // F2, F3, Enter and double clicks in the main window open the editor:
-    // new, or the first selected row in display order. Without a selection
-    // the change commands do nothing.
+    // F2, F3, Enter and left double clicks in the main window open the
+    // editor: new, or the first selected row in display order. Without a
+    // selection the change commands do nothing; other buttons' double clicks
+    // never open it. Keys go where the focus really is: the list has it.
     void openFromMainWindow_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("selected");
@@ -595,6 +697,8 @@ private slots:
         QTest::newRow("keypad Enter in the list") << "keypad Enter" << true << "change";
         QTest::newRow("double click on a row") << "double click row" << true << "change";
         QTest::newRow("double click below the rows") << "double click below" << true << "change";
+        QTest::newRow("right double click on a row") << "right double click row" << true << "nothing";
+        QTest::newRow("middle double click on a row") << "middle double click row" << true << "nothing";
         QTest::newRow("F3, nothing selected") << "F3" << false << "nothing";
         QTest::newRow("Enter, nothing selected") << "Enter" << false << "nothing";
         QTest::newRow("double click below, nothing selected") << "double click below" << false << "nothing";
@@ -604,72 +708,110 @@ private slots:
         QFETCH(bool, selected);
         QFETCH(QString, opens);
         TForm1* f = Start();
-        QApplication::setActiveWindow(f);
-        QVERIFY(QTest::qWaitForWindowActive(f));
-        f->ListView1->setFocus();
+        Activate(f);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
         // Both rows selected, the focus on the second: the first opens.
         if (selected) f->ListView1->selectAll();
         f->ListView1->selectionModel()->setCurrentIndex(f->Catalogue->index(1, 0), QItemSelectionModel::NoUpdate);
-        bool fired = false, opened = false;
-        WhileOpen(f2, [&] {
-            fired = true;
-            opened = f2->isVisible();
-            if (!opened) return;
+        auto open = WhileOpen(f2, [&] {
             bool change = opens == "change";
-            QCOMPARE(f2->ModifyMode, change);
+            QCOMPARE(f2->ModifyMode(), change);
             QCOMPARE(f2->Edit1->text(), change ? QString("Solaris") : QString());
-            if (change) QCOMPARE(f2->ModifiedItem, 0);
+            if (change) QCOMPARE(f2->ModifiedItem(), 0);
             f2->SpeedButton1->click();
         });
         QWidget* list = f->ListView1->viewport();
-        if (action == "F2") QTest::keyClick(f->ListView1, Qt::Key_F2);
-        else if (action == "F3") QTest::keyClick(f->ListView1, Qt::Key_F3);
-        else if (action == "Enter") QTest::keyClick(f->ListView1, Qt::Key_Return);
-        else if (action == "keypad Enter") QTest::keyClick(f->ListView1, Qt::Key_Enter, Qt::KeypadModifier);
-        else if (action.startsWith("double click")) {
+        if (action == "F2") UserKey(Qt::Key_F2);
+        else if (action == "F3") UserKey(Qt::Key_F3);
+        else if (action == "Enter") UserKey(Qt::Key_Return);
+        else if (action == "keypad Enter") UserKey(Qt::Key_Enter, Qt::KeypadModifier);
+        else if (action.contains("double click")) {
             QPoint at = action.endsWith("row") ? f->ListView1->visualRect(f->Catalogue->index(0, 0)).center()
                                                : QPoint(20, list->height() - 10);
+            Qt::MouseButton button = action.startsWith("right")    ? Qt::RightButton
+                                     : action.startsWith("middle") ? Qt::MiddleButton
+                                                                   : Qt::LeftButton;
             // The first click of the two arrives on its own.
-            QTest::mouseClick(list, Qt::LeftButton, {}, at);
-            QTest::mouseDClick(list, Qt::LeftButton, {}, at);
+            QTest::mouseClick(list, button, {}, at);
+            QTest::mouseDClick(list, button, {}, at);
         } else {
             f->findChild<QToolButton*>(action)->click();
         }
-        QTRY_VERIFY(fired);
-        QCOMPARE(opened, opens != "nothing");
+        if (opens == "nothing") QVERIFY(open.NeverOpened());
+        else QVERIFY(open.Opened());
         QVERIFY(!f->DataModified);
     }
 
-    // The Enter that answered the delete question is released on the list;
-    // that release must not open the editor for the row now focused.
+    // The Enter that answered the delete question (the box took its press)
+    // is released on the list; that release must not open the editor for
+    // the row now focused. The next Enter does.
     void enterAnsweringDeleteDoesNotOpenEditor() {
         TForm1* f = Start({kSolaris, kStalker, kSolaris});
-        QApplication::setActiveWindow(f);
-        QVERIFY(QTest::qWaitForWindowActive(f));
-        f->ListView1->setFocus();
+        Activate(f);
         f->ListView1->selectRow(0);
         dialogs::test::QueueAnswer(dialogs::IDYES);
-        QTest::keyRelease(f->ListView1, Qt::Key_Delete);
+        UserKey(Qt::Key_Delete);
         QCOMPARE(Rows(), 2);
         f->ListView1->selectRow(0);
-        bool fired = false, opened = false;
-        WhileOpen(f2, [&] {
-            fired = true;
-            opened = f2->isVisible();
-        });
-        QTest::keyRelease(f->ListView1, Qt::Key_Return);
-        QTRY_VERIFY(fired);
-        QVERIFY(!opened);
-        // The next Enter opens it.
-        fired = false;
-        WhileOpen(f2, [&] {
-            fired = true;
-            opened = f2->isVisible();
+        {
+            auto open = WhileOpen(f2, [] {});
+            ReleaseOnly(Qt::Key_Return);
+            QVERIFY(open.NeverOpened());
+        }
+        auto open = WhileOpen(f2, [this] { f2->SpeedButton1->click(); });
+        UserKey(Qt::Key_Return);
+        QVERIFY(open.Opened());
+    }
+
+    // A key pressed in a dialog that closes on that press is released in
+    // the main window: the release must not act there (Enter would open the
+    // editor again for the selected row).
+    void releaseAfterDialogClosedOnThePress() {
+        TForm1* f = Start();
+        Activate(f);
+        f->ListView1->selectRow(0);
+        auto open = WhileOpen(f2, [this] {
+            QTest::keyPress(FocusedNow(), Qt::Key_Return);
             f2->SpeedButton1->click();
         });
-        QTest::keyRelease(f->ListView1, Qt::Key_Return);
-        QTRY_VERIFY(fired);
-        QVERIFY(opened);
+        UserKey(Qt::Key_F2);
+        QVERIFY(open.Opened());
+        // The window manager gives the main window the keyboard back, and
+        // the list has it again.
+        Activate(f);
+        QCOMPARE(FocusedNow(), static_cast<QWidget*>(f->ListView1));
+        auto again = WhileOpen(f2, [] {});
+        ReleaseOnly(Qt::Key_Return);
+        QVERIFY(again.NeverOpened());
+    }
+
+    // File > New Entry chosen with the keyboard: the Enter that chose the
+    // item is pressed in the menu and released in the editor, which must
+    // not take that release for its own Enter (storing an empty entry).
+    void menuEnterDoesNotActInTheEditor() {
+        TForm1* f = Start();
+        Activate(f);
+        bool released = false;
+        auto open = WhileOpen(f2, [&] {
+            ReleaseOnly(Qt::Key_Return);
+            released = true;
+            QVERIFY(f2->isVisible());
+            QVERIFY(Boxes().empty());
+            // The editor's own Enter still works: it refuses the blank title.
+            dialogs::test::QueueAnswer(dialogs::IDOK);
+            UserKey(Qt::Key_Return);
+            QCOMPARE(Boxes().size(), size_t(1));
+            QCOMPARE(Boxes()[0].text, kRefusal);
+            f2->SpeedButton1->click();
+        });
+        UserKey(Qt::Key_F, Qt::AltModifier);
+        QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->activeAction() ? menu->activeAction()->objectName() : QString(), QString("New1"));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QVERIFY(open.Opened());
+        QVERIFY(released);
+        QCOMPARE(Rows(), 2);
     }
 
     // The editor takes only what the code page holds.

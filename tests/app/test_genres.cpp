@@ -3,7 +3,7 @@
 #include "Windows.h"
 #include "edits/edits.h"
 #include "files/files.h"
-#include "mainwindow/TImage.h"
+#include "forms/TImage.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,8 +35,8 @@ class TestGenres : public QObject {
     void Start() {
         AnsiString films = "Solaris\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n3\r\n\r\n\r\n\r\n\r\n***\r\n";
         w.Create(&films);
-        f2 = w.form2.get();
-        f4 = w.form4.get();
+        f2 = w.form2;
+        f4 = w.form4;
     }
     QStringList Genres() {
         QStringList items;
@@ -46,17 +46,17 @@ class TestGenres : public QObject {
     // The genre list the entry editor offers when it opens for a new entry.
     QStringList OfferedGenres() {
         QStringList genres;
-        WhileOpen(f2, [&] { genres = Genres(); });
+        auto open = WhileOpen(f2, [&] { genres = Genres(); });
         w.form1->SpeedButton1Click();
         return genres;
     }
     void EditGenres(std::function<void()> steps) {
-        WhileOpen(f4, steps);
+        auto open = WhileOpen(f4, steps);
         w.form1->EditGenres1->trigger();
     }
     // Stores a new entry with the remembered defaults; returns its genre.
     AnsiString NewEntryGenre() {
-        WhileOpen(f2, [&] {
+        auto open = WhileOpen(f2, [&] {
             f2->Edit1->setText("Mirror");
             f2->SpeedButton3->click();
         });
@@ -158,7 +158,7 @@ private slots:
         WriteFile(Path(), "Crime\r\nDrama\r\nDrama\r\n");
         Start();
         w.form1->ListView1->selectRow(0);
-        WhileOpen(f2, [this] {
+        auto open = WhileOpen(f2, [this] {
             QCOMPARE(Genres(), (QStringList{"Crime", "Drama", "Drama"}));
             QCOMPARE(f2->ListBox1->currentRow(), 1);
         });
@@ -206,15 +206,17 @@ private slots:
         WriteFile(Path(), "Drama\r\n");
         Start();
         EditGenres([&] {
+            // The genre editor opens with the text in front of the user.
+            QCOMPARE(FocusedNow(), static_cast<QWidget*>(f4->Memo1));
             f4->Memo1->moveCursor(QTextCursor::End);
             TypeText(f4->Memo1, "Western");
             // Enter is a new line; a pressed Escape does nothing until released.
-            Key(f4, Qt::Key_Return);
-            QTest::keyPress(Focused(f4), Qt::Key_Escape);
+            UserKey(Qt::Key_Return);
+            QTest::keyPress(FocusedNow(), Qt::Key_Escape);
             QVERIFY(f4->isVisible());
             QCOMPARE(f4->Memo1->Text(), AnsiString("Drama\r\nWestern\r\n"));
             if (how == "cancel") f4->SpeedButton1->click();
-            else if (how == "escape") QTest::keyRelease(Focused(f4), Qt::Key_Escape);
+            else if (how == "escape") QTest::keyRelease(FocusedNow(), Qt::Key_Escape);
             else f4->close();
             QVERIFY(!f4->isVisible());
         });
@@ -239,7 +241,8 @@ private slots:
             QVERIFY(f4->isVisible());
             QCOMPARE(f4->Memo1->Text(), AnsiString("Drama\r\nWestern"));
             QCOMPARE(ReadFile(Path()), AnsiString("Drama\r\n"));
-            Key(f4, Qt::Key_Escape);
+            // The box took the Escape's press; its release lands here.
+            ReleaseOnly(Qt::Key_Escape);
             QVERIFY(f4->isVisible());
             f4->BitBtn1->click();
             QVERIFY(!f4->isVisible());
@@ -249,24 +252,26 @@ private slots:
 
     // Errors on opening are reported and the dialog goes on: with an empty
     // list when the file cannot be read (and that file is never replaced),
-    // with the built-in list when it cannot be created.
+    // with the built-in list when it cannot be created. A folder in the
+    // file's place counts as a file that cannot be read.
     void openingErrors_data() {
         QTest::addColumn<bool>("genreEditor");
-        QTest::addColumn<bool>("unreadable");
-        QTest::newRow("entry editor, unreadable file") << false << true;
-        QTest::newRow("genre editor, unreadable file") << true << true;
-        QTest::newRow("entry editor, file cannot be created") << false << false;
-        QTest::newRow("genre editor, file cannot be created") << true << false;
+        QTest::addColumn<QString>("fault");
+        for (bool genreEditor : {false, true})
+            for (const char* fault : {"unreadable file", "folder in its place", "file cannot be created"})
+                QTest::addRow("%s, %s", genreEditor ? "genre editor" : "entry editor", fault) << genreEditor << fault;
     }
     void openingErrors() {
         QFETCH(bool, genreEditor);
-        QFETCH(bool, unreadable);
-        if (unreadable) {
+        QFETCH(QString, fault);
+        const bool unreadable = fault != "file cannot be created";
+        if (fault == "unreadable file") {
             WriteFile(Path(), "Western\r\n");
             files::test::FailReadsOf(Path());
-        } else {
-            // A folder in place of the file.
+        } else if (fault == "folder in its place") {
             QVERIFY(QDir().mkdir(QString::fromStdString(Path())));
+        } else {
+            files::test::FailNextWriteAfter(0);
         }
         Start();
         AnsiString error = (unreadable ? "Cannot open file " : "Cannot create file ") + Path() + ".";
@@ -274,11 +279,13 @@ private slots:
         if (genreEditor) {
             EditGenres([&] {
                 QCOMPARE(f4->Memo1->Text(), unreadable ? AnsiString() : AnsiString(kBuiltIn));
+                if (!unreadable) return;
                 dialogs::test::QueueAnswer(dialogs::IDOK);
                 f4->BitBtn1->click();
                 QCOMPARE(Boxes().size(), size_t(2));
                 QCOMPARE(Boxes()[1].text, "Cannot create file " + Path() + ".");
                 QVERIFY(f4->isVisible());
+                f4->SpeedButton1->click();
             });
         } else {
             QCOMPARE(OfferedGenres(), unreadable ? QStringList() : kBuiltInList);
@@ -289,7 +296,8 @@ private slots:
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
         QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::OK);
         files::test::FailReadsOf("");
-        if (unreadable) QCOMPARE(ReadFile(Path()), AnsiString("Western\r\n"));
+        if (fault == "unreadable file") QCOMPARE(ReadFile(Path()), AnsiString("Western\r\n"));
+        if (fault == "folder in its place") QCOMPARE(files::KindOf(Path()), files::PathKind::Folder);
     }
 };
 

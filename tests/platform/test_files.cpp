@@ -3,7 +3,10 @@
 #include "files/files.h"
 
 #include <QDir>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -87,6 +90,137 @@ private slots:
             QCOMPARE(e.Message, "Cannot create file " + folder);
         }
         QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(InProgramDir("no/such/dir/x"), "x"));
+    }
+
+    // Files the program makes get the usual permissions: 0666 less the umask.
+    void newFilesFollowTheUmask_data() {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("022") << 022 << 0644;
+        QTest::newRow("027") << 027 << 0640;
+        QTest::newRow("002") << 002 << 0664;
+    }
+    void newFilesFollowTheUmask() {
+        QFETCH(int, umask);
+        QFETCH(int, mode);
+        mode_t old = ::umask(static_cast<mode_t>(umask));
+        AnsiString path = InProgramDir("films.csv");
+        files::ReplaceWholeFile(path, "x");
+        ::umask(old);
+        struct stat st;
+        QCOMPARE(::stat(path.c_str(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
+    }
+
+    // A save killed half-way leaves its temporary file; the next successful
+    // save of the same file (or a clean-up at start) removes it. Files of
+    // similar names, other files' temporaries, folders and a temporary that
+    // another program is still writing stay.
+    void staleTemporariesAreRemoved_data() {
+        QTest::addColumn<bool>("bySave");
+        QTest::newRow("by the next save") << true;
+        QTest::newRow("by the clean-up at start") << false;
+    }
+    void staleTemporariesAreRemoved() {
+        QFETCH(bool, bySave);
+        AnsiString path = InProgramDir("data.vrx");
+        WriteFile(path, "old");
+        const char* stale[] = {"data.vrx.flickstow-AbC123.tmp", "data.vrx.flickstow-000000.tmp"};
+        const char* kept[] = {"data.vrx.flickstow-AbC12.tmp",  "data.vrx.flickstow-AbC1234.tmp",
+                              "data.vrx.flickstow-AbC1_3.tmp", "data.vrx.flickstow-AbC123.tmpx",
+                              "genres.vrx.flickstow-AbC123.tmp", "data.vrx.AbC123",
+                              "xdata.vrx.flickstow-AbC123.tmp", "data.vrx.bak"};
+        for (const char* name : stale) WriteFile(InProgramDir(name), "half a catalogue");
+        for (const char* name : kept) WriteFile(InProgramDir(name), "someone else's");
+        QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("data.vrx.flickstow-Folder.tmp"))));
+        QCOMPARE(::symlink("data.vrx", InProgramDir("data.vrx.flickstow-LinkTo.tmp").c_str()), 0);
+        // A save in progress in another program holds a lock on its file.
+        AnsiString busy = InProgramDir("data.vrx.flickstow-Busy00.tmp");
+        WriteFile(busy, "being written");
+        int fd = ::open(busy.c_str(), O_RDONLY);
+        QCOMPARE(::flock(fd, LOCK_EX), 0);
+        if (bySave) files::ReplaceWholeFile(path, "new");
+        else files::RemoveStaleTemporaries(path);
+        ::close(fd);
+        QStringList left = QDir(QString::fromStdString(ProgramDir())).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        for (const char* name : stale) QVERIFY2(!left.contains(name), name);
+        for (const char* name : kept) QVERIFY2(left.contains(name), name);
+        for (const char* name : {"data.vrx.flickstow-Folder.tmp", "data.vrx.flickstow-LinkTo.tmp", "data.vrx.flickstow-Busy00.tmp"})
+            QVERIFY2(left.contains(name), name);
+        QCOMPARE(ReadFile(path), AnsiString(bySave ? "new" : "old"));
+    }
+
+    // With a backup path, each replacement keeps the file it replaces there;
+    // a failed replacement touches neither the file nor the backup, and a
+    // backup that cannot be made does not stop the save.
+    void backupKeepsThePreviousFile() {
+        AnsiString path = InProgramDir("data.vrx"), bak = InProgramDir("data.vrx.bak");
+        auto save = [&](const char* text) {
+            files::ReplaceWholeFile(path, [text, done = false](AnsiString& piece) mutable {
+                if (done) return false;
+                piece = text;
+                return done = true;
+            }, bak);
+        };
+        save("first");
+        QVERIFY(!files::FileExists(bak));
+        save("second");
+        QCOMPARE(ReadFile(bak), AnsiString("first"));
+        save("third");
+        QCOMPARE(ReadFile(bak), AnsiString("second"));
+        QCOMPARE(ReadFile(path), AnsiString("third"));
+        files::test::FailNextWriteAfter(2);
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, save("fourth"));
+        QCOMPARE(ReadFile(path), AnsiString("third"));
+        QCOMPARE(ReadFile(bak), AnsiString("second"));
+        // The backup is a file of its own: writing it does not change the file.
+        WriteFile(bak, "edited backup");
+        QCOMPARE(ReadFile(path), AnsiString("third"));
+        QVERIFY(QFile::remove(QString::fromStdString(bak)));
+        QVERIFY(QDir().mkdir(QString::fromStdString(bak)));
+        save("fifth");
+        QCOMPARE(ReadFile(path), AnsiString("fifth"));
+        QCOMPARE(files::KindOf(bak), files::PathKind::Folder);
+        QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
+    }
+
+    // A file that is a symbolic link is saved through the link: the target
+    // gets the new content, and the link stays a link.
+    void replaceThroughLink() {
+        QVERIFY(QDir().mkpath(QString::fromStdString(InProgramDir("elsewhere"))));
+        AnsiString target = InProgramDir("elsewhere/films.vrx"), link = InProgramDir("data.vrx");
+        WriteFile(target, "old");
+        QCOMPARE(::symlink("elsewhere/films.vrx", link.c_str()), 0);
+        files::ReplaceWholeFile(link, "new");
+        struct stat st;
+        QCOMPARE(::lstat(link.c_str(), &st), 0);
+        QVERIFY(S_ISLNK(st.st_mode));
+        QCOMPARE(ReadFile(target), AnsiString("new"));
+        QCOMPARE(files::ReadWholeFile(link), AnsiString("new"));
+        // A link to a file not yet there creates it.
+        QCOMPARE(::symlink("elsewhere/genres.vrx", InProgramDir("genres.vrx").c_str()), 0);
+        files::ReplaceWholeFile(InProgramDir("genres.vrx"), "Drama\r\n");
+        QCOMPARE(ReadFile(InProgramDir("elsewhere/genres.vrx")), AnsiString("Drama\r\n"));
+        // Links that go round in a circle are an error, not a hang.
+        QCOMPARE(::symlink("loop2", InProgramDir("loop1").c_str()), 0);
+        QCOMPARE(::symlink("loop1", InProgramDir("loop2").c_str()), 0);
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(InProgramDir("loop1"), "x"));
+    }
+
+    // Only regular files are read: a folder or a pipe in a file's place is
+    // an error, never a hang.
+    void readOnlyRegularFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("pipe") << "pipe";
+    }
+    void readOnlyRegularFiles() {
+        QFETCH(QString, kind);
+        AnsiString path = InProgramDir("data.vrx");
+        if (kind == "folder") QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        else QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        QCOMPARE(files::KindOf(path), kind == "folder" ? files::PathKind::Folder : files::PathKind::Other);
+        QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadWholeFile(path));
     }
 
     void deleteFile() {

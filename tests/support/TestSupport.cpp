@@ -5,6 +5,7 @@
 #include "files/files.h"
 #include "module/module.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -56,6 +57,26 @@ void TypeText(QWidget* widget, const QString& text) {
         Qt::Key key = c.unicode() >= 0x20 && c.unicode() < 0x7F ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
         QTest::sendKeyEvent(QTest::Click, widget, key, QString(c), Qt::NoModifier);
     }
+}
+
+void Activate(QWidget* window) {
+    window->show();
+    QApplication::setActiveWindow(window);
+    if (!QTest::qWaitForWindowActive(window)) QTest::qFail("the window never became active", __FILE__, __LINE__);
+}
+
+QWidget* FocusedNow() {
+    QWidget* w = QApplication::focusWidget();
+    if (!w) QTest::qFail("no control has the keyboard focus", __FILE__, __LINE__);
+    return w;
+}
+
+void UserKey(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    if (QWidget* w = FocusedNow()) QTest::keyClick(w, key, modifiers);
+}
+
+void ReleaseOnly(Qt::Key key) {
+    if (QWidget* w = FocusedNow()) QTest::keyRelease(w, key);
 }
 
 const std::vector<dialogs::test::ShownBox>& Boxes() { return dialogs::test::Log(); }

@@ -26,6 +26,16 @@ AnsiString ReadFile(const AnsiString& path);
 // takes any character, not only ASCII.
 void TypeText(QWidget* widget, const QString& text);
 
+// Keys as a user types them: the window is shown and made active first, and
+// every key goes to the control that really has the keyboard focus.
+void Activate(QWidget* window);
+QWidget* FocusedNow();
+// A key pressed and released where the focus really is.
+void UserKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Only the release of a key whose press went elsewhere: to a message box
+// that closed on it, or to a menu.
+void ReleaseOnly(Qt::Key key);
+
 // The boxes shown since the last FreshSandbox.
 const std::vector<dialogs::test::ShownBox>& Boxes();
 

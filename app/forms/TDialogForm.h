@@ -1,16 +1,17 @@
 #pragma once
-// What the program's dialogs share: a fixed client size, the program's
-// font, a place in the middle of the screen, and keys that act when they are
-// released (the window sees them before its controls). A press of Escape or
-// Enter therefore does nothing of itself; the dialog's FormKeyUp decides.
-// Every way of closing (a button, the close box) asks FormCloseQuery and
-// then runs FormClose.
+// What the program's dialogs share: a fixed client size, the program's font,
+// the main window as parent (the dialog opens over it), keys that act when
+// they are released (FormKeys), and the decorative strip along the bottom
+// edge, tiled with the main window's texture on every showing and emptied on
+// closing. Every way of closing (a button, the close box) asks
+// FormCloseQuery and then runs FormClose.
 
 #include <QDialog>
 
-class KeyPreview;
+class FormKeys;
 class QKeyEvent;
 class QToolButton;
+class TImage;
 
 class TDialogForm : public QDialog {
     Q_OBJECT
@@ -25,8 +26,15 @@ public:
         return false;
     }
 
+    FormKeys& Keys() const { return *keys_; }
+
+    // The decorative strip along the bottom edge.
+    TImage* Image1;
+
 protected:
-    TDialogForm(const char* name, const char* caption, QSize client);
+    // The texture is the main window's picture that the strip is tiled with.
+    TDialogForm(QWidget* parent, const char* name, const char* caption, QSize client, const TImage* texture,
+                int stripHeight);
 
     // A flat button without focus, as the dialogs' bottom strips carry them.
     QToolButton* AddFlatButton(QWidget* parent, const char* name, const char* caption, const QRect& geometry,
@@ -40,5 +48,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    KeyPreview* keyPreview_;
+    const TImage* texture_;
+    FormKeys* keys_;
 };

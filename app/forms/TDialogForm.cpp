@@ -1,16 +1,17 @@
-#include "mainwindow/TDialogForm.h"
+#include "forms/TDialogForm.h"
 
 #include "dialogs/dialogs.h"
-#include "keypreview/KeyPreview.h"
+#include "forms/FormKeys.h"
+#include "forms/TImage.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 
-TDialogForm::TDialogForm(const char* name, const char* caption, QSize client) {
+TDialogForm::TDialogForm(QWidget* parent, const char* name, const char* caption, QSize client,
+                         const TImage* texture, int stripHeight)
+    : QDialog(parent), texture_(texture) {
     setObjectName(name);
     setWindowTitle(caption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -19,9 +20,10 @@ TDialogForm::TDialogForm(const char* name, const char* caption, QSize client) {
     font.setPixelSize(11);
     setFont(font);
     setFixedSize(client);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    keyPreview_ = new KeyPreview(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
+    Image1 = new TImage(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, client.height() - stripHeight, client.width(), stripHeight);
+    keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
 }
 
 QToolButton* TDialogForm::AddFlatButton(QWidget* parent, const char* name, const char* caption,
@@ -53,7 +55,11 @@ QToolButton* TDialogForm::AddStripButton(const char* name, const char* caption, 
 
 void TDialogForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) dialogs::Guard([this] { FormShow(); });
+    if (event->spontaneous()) return;
+    dialogs::Guard([this] {
+        TileImage(texture_, Image1);
+        FormShow();
+    });
 }
 
 void TDialogForm::closeEvent(QCloseEvent* event) {
@@ -63,11 +69,15 @@ void TDialogForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    dialogs::Guard([this] { FormClose(); });
+    dialogs::Guard([this] {
+        FormClose();
+        Image1->ClearPicture();
+    });
     QDialog::closeEvent(event);
 }
 
 void TDialogForm::keyPressEvent(QKeyEvent* event) {
+    // Escape and Enter act on their release (FormKeyUp), never on the press.
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:

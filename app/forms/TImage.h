@@ -29,3 +29,8 @@ private:
     QImage picture_;
     bool stretch_ = false;
 };
+
+// Gives the target a fresh white picture of its own size and tiles the
+// source's picture over it: columns from the left while inside the target,
+// rows from the top while inside the target and the screen's height.
+void TileImage(const TImage* source, TImage* target);

@@ -1,0 +1,27 @@
+#include "forms/FormKeys.h"
+
+#include "keypreview/KeyPreview.h"
+
+#include <QWidget>
+
+FormKeys::FormKeys(QWidget* window, Handler onKeyUp)
+    : QObject(window), onKeyUp_(std::move(onKeyUp)),
+      preview_(new KeyPreview(window, [this](QKeyEvent* key, bool pressedHere) { return KeyUp(key, pressedHere); })) {}
+
+bool FormKeys::KeyUp(QKeyEvent* key, bool pressedHere) {
+    // A release whose press this window saw acts even with SkipNextKeyUp
+    // set: the box was answered some other way, and the user is typing anew.
+    SkipNextKeyUp = false;
+    return pressedHere && onKeyUp_(key);
+}
+
+int FormKeys::MessageBox(const AnsiString& text, const AnsiString& caption, dialogs::Icon icon,
+                         dialogs::Buttons buttons) {
+    SkipNextKeyUp = true;
+    return dialogs::MessageBox(text, caption, icon, buttons);
+}
+
+void FormKeys::ShowError(const AnsiString& message) {
+    SkipNextKeyUp = true;
+    dialogs::ShowErrorBox(message);
+}
