@@ -88,8 +88,8 @@ Scanned ScanNumber(std::string_view s, std::string_view points) {
     }
     r.end = i;
 
-    // The significant digits, without leading zeros, and the power of ten of
-    // the last one.
+    // The first 19 significant digits as an integer, and the power of ten of
+    // the first one.
     uint64_t mantissa = 0;
     int significant = 0;
     long long order = -1;  // power of ten of the first nonzero digit
@@ -140,7 +140,8 @@ struct Digits {
 
 Digits LibraryDigits(long double value) {
     char buf[64];
-    // A double holds 15 digits exactly; its conversion is much faster.
+    // A double holds 15 digits exactly, and its conversion is much faster:
+    // values within its range go through it.
     const bool inDouble = value >= std::numeric_limits<double>::min() && value <= std::numeric_limits<double>::max();
     auto [end, ec] = inDouble ? std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::scientific, 14)
                               : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
@@ -308,8 +309,8 @@ long double TVParser::StrToLongDouble(std::string_view text) const {
 long double TVParser::modl(long double a, long double b) {
     if (b == 0) return 0;
     const long double q = std::trunc(a / b);
-    // Beyond the 64-bit range (1e30 mod 7) the quotient has no integer to
-    // take, and the exact remainder is the only sound answer.
+    // A quotient beyond the 64-bit range (1e30 mod 7) has no integer of that
+    // width; the exact remainder of the division takes its place.
     constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
     if (!(q > -kLimit && q < kLimit)) return std::fmod(a, b);
     return a - b * static_cast<long double>(static_cast<int64_t>(q));
