@@ -61,14 +61,23 @@ int TVGraphics::DrawToCanvas(TCanvas& canvas) {
         return !alive.isNull();
     };
 
-    if (s.clearCanvas) {
+    // Silver over the drawing area, then a border fill with the background
+    // from (10, 10). When the area covers the whole canvas, that fill turns
+    // every pixel into the background: one fill of the canvas does the same.
+    const int canvasWidth = canvas.Width(), canvasHeight = canvas.Height();
+    const bool whole = s.clearCanvas && W >= canvasWidth && H >= canvasHeight && canvasWidth > 10 &&
+                       canvasHeight > 10 && canvas.Pixel(10, 10) != clInvalid;
+    if (s.clearCanvas && !whole) {
         canvas.Brush = {clSilver, bsSolid};
         canvas.FillRect(Rect(0, 0, W, H));
     }
     TVParser evaluator;
     evaluator.SetPrecision(8);
     canvas.Brush = {s.background, bsSolid};
-    canvas.FloodFill(10, 10, s.background, fsBorder);
+    if (whole)
+        canvas.FillRect(Rect(0, 0, canvasWidth, canvasHeight));
+    else
+        canvas.FloodFill(10, 10, s.background, fsBorder);
 
     // A span below 1 has no pixel mapping: then only the expressions are
     // prepared, and nothing is plotted.
@@ -118,7 +127,6 @@ int TVGraphics::DrawToCanvas(TCanvas& canvas) {
 
     int failed = 0;
     long double step = 1;
-    const long long canvasWidth = canvas.Width();
     for (size_t i = 0; i < s.expressions.size(); ++i) {
         if (!goOn()) return -1;
         if (i >= s.steps.size() || i >= s.colors.size())

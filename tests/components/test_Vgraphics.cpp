@@ -100,6 +100,54 @@ private slots:
         QCOMPARE(PixelsOf(b, clWhite).size(), 640 * 480 - dots.size() - axes.size());
     }
 
+    // The drawing area is cleared to silver, then the area round (10, 10)
+    // that is not of the background colour takes it (a border fill).
+    void background_data() {
+        QTest::addColumn<QSize>("canvas");
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<uint>("background");
+        QTest::addColumn<QList<QPoint>>("backgroundAt");
+        QTest::addColumn<QList<QPoint>>("untouched");
+        const QList<QPoint> corners{{0, 0}, {639, 0}, {0, 479}, {639, 479}, {10, 10}};
+        QTest::newRow("the canvas") << QSize(640, 480) << true << uint(clWhite) << corners << QList<QPoint>{};
+        QTest::newRow("coloured") << QSize(640, 480) << true << uint(clYellow) << corners << QList<QPoint>{};
+        QTest::newRow("silver") << QSize(640, 480) << true << uint(clSilver) << corners << QList<QPoint>{};
+        // A larger canvas: the red mark touching the area is filled through,
+        // the blue one apart from it is not.
+        QTest::newRow("larger canvas") << QSize(700, 500) << true << uint(clWhite)
+                                       << (corners + QList<QPoint>{{640, 100}, {641, 101}}) << QList<QPoint>{{680, 300}};
+        QTest::newRow("larger canvas, coloured") << QSize(700, 500) << true << uint(clYellow)
+                                                 << (corners + QList<QPoint>{{690, 490}, {640, 100}}) << QList<QPoint>{};
+        // Not cleared: the yellow ring bounds the fill.
+        QTest::newRow("not cleared") << QSize(640, 480) << false << uint(clYellow) << QList<QPoint>{{10, 10}, {49, 49}}
+                                     << QList<QPoint>{{0, 0}, {51, 51}, {639, 479}, {680, 300}};
+    }
+    void background() {
+        QFETCH(QSize, canvas);
+        QFETCH(bool, clear);
+        QFETCH(uint, background);
+        QFETCH(QList<QPoint>, backgroundAt);
+        QFETCH(QList<QPoint>, untouched);
+        TBitmap b(canvas.width(), canvas.height());
+        TCanvas& c = b.Canvas();
+        c.Brush = {clRed, bsSolid};
+        c.FillRect(Rect(640, 100, 642, 102));
+        c.Brush.Color = clBlue;
+        c.FillRect(Rect(680, 300, 682, 302));
+        c.Brush = {clYellow, bsClear};
+        c.Pen.Color = clYellow;
+        c.Rectangle(5, 5, 51, 51);
+        const QImage before = b.Image();
+        TVGraphics g;
+        g.SetClearCanvas(clear);
+        g.SetBackground(background);
+        g.SetCross(false);
+        QCOMPARE(g.DrawToCanvas(c), 0);
+        for (QPoint p : backgroundAt) QCOMPARE(c.Pixel(p.x(), p.y()), TColor(background));
+        for (QPoint p : untouched)
+            if (p.x() < b.Width()) QCOMPARE(b.Image().pixel(p), before.pixel(p));
+    }
+
     // Colour texts are colour values with red in the low byte.
     void colours_data() {
         QTest::addColumn<QString>("text");
