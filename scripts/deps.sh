@@ -12,6 +12,7 @@ packages=(
   xvfb x11-apps xauth
   ccache
   python3
+  python3-mido
 )
 
 missing=()

@@ -9,8 +9,8 @@ src=$(cd "$(dirname "$0")/.." && pwd)/tests/fuzz/corpus
 status=0
 for exe in "$build"/tests/fuzz/fuzz_*; do
   name=$(basename "$exe")
-  case "$name" in *_replay) continue ;; esac
-  [ -x "$exe" ] || continue
+  case "$name" in *_replay|*_autogen) continue ;; esac
+  [ -f "$exe" ] && [ -x "$exe" ] || continue
   mkdir -p "$build/corpus/$name"
   echo "== $name ($seconds s)"
   QT_QPA_PLATFORM=offscreen "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \

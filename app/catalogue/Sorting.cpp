@@ -11,30 +11,9 @@ unsigned char Folded(char c) {
     return b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 'a' + 'A') : b;
 }
 
-int CompareText(std::string_view a, std::string_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = Folded(a[i]), y = Folded(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 }  // namespace
 
 bool IsNumericColumn(int column) { return column == FieldMID || column == FieldDisks; }
-
-int CompareRows(const RecordStore& rows, size_t row1, size_t row2, int column, bool descending) {
-    std::string_view s1 = rows.Field(row1, column), s2 = rows.Field(row2, column);
-    if (!IsNumericColumn(column)) {
-        int c = CompareText(s1, s2);
-        return descending ? -c : c;
-    }
-    std::optional<int> v1 = ansi::TryStrToInt(s1), v2 = ansi::TryStrToInt(s2);
-    if (!v1 || !v2) return v1 ? -1 : v2 ? 1 : 0;
-    int c = *v1 < *v2 ? -1 : *v1 > *v2 ? 1 : 0;
-    return descending ? -c : c;
-}
 
 std::vector<uint32_t> SortOrder(const RecordStore& rows, int column, bool descending) {
     const size_t n = rows.size();
@@ -58,7 +37,7 @@ std::vector<uint32_t> SortOrder(const RecordStore& rows, int column, bool descen
         return order;
     }
     // Texts: fold each key once into one buffer, then compare the folded
-    // keys byte by byte, which is the comparison above.
+    // keys byte by byte; a key that begins a longer one comes first.
     std::vector<size_t> start(n + 1);
     for (size_t i = 0; i < n; ++i) start[i + 1] = start[i] + rows.Field(i, column).size();
     std::string folded(start[n], '\0');

@@ -12,12 +12,8 @@
 // Whether the column compares as whole numbers.
 bool IsNumericColumn(int column);
 
-// Greater than 0 when row1 belongs after row2 in the given sort, less than 0
-// when before, 0 when the pair is not ordered. In numeric columns a text that
-// is not a whole number belongs after every number, and two such texts are
-// not ordered.
-int CompareRows(const RecordStore& rows, size_t row1, size_t row2, int column, bool descending);
-
 // The rows in sorted order (entry i: the row that goes to place i). Rows
-// that compare equal keep their present order.
+// that compare equal keep their present order. In numeric columns a text
+// that is not a whole number belongs after every number, in both
+// directions.
 std::vector<uint32_t> SortOrder(const RecordStore& rows, int column, bool descending);

@@ -1,6 +1,7 @@
 #include "forms/TDialogForm.h"
 
 #include "dialogs/dialogs.h"
+#include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 
@@ -20,6 +21,7 @@ TDialogForm::TDialogForm(QWidget* parent, const char* name, const char* caption,
     font.setPixelSize(11);
     setFont(font);
     setFixedSize(client);
+    EnhancedForm1 = AttachEnhancedForm(this);
     Image1 = new TImage(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(0, client.height() - stripHeight, client.width(), stripHeight);

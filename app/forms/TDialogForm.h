@@ -9,6 +9,7 @@
 #include <QDialog>
 
 class FormKeys;
+class TEnhancedForm;
 class QKeyEvent;
 class QToolButton;
 class TImage;
@@ -30,6 +31,8 @@ public:
 
     // The decorative strip along the bottom edge.
     TImage* Image1;
+    // The painted caption bar.
+    TEnhancedForm* EnhancedForm1;
 
 protected:
     // The texture is the main window's picture that the strip is tiled with.

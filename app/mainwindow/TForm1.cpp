@@ -11,6 +11,7 @@
 #include "files/files.h"
 #include "genres/GenreFile.h"
 #include "genres/TForm4.h"
+#include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 #include "mainwindow/Export.h"
@@ -68,6 +69,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setObjectName("Form1");
     setWindowTitle("Varnholt Flickstow 1.5");
     setWindowIcon(Art("logo.png"));
+    // The sizes below are the whole window's, frame and caption included.
+    EnhancedForm1 = AttachEnhancedForm(this);
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
     setFont(font);
@@ -396,11 +399,6 @@ void TForm1::ListView1ColumnClick(int column) {
     SortDescending = Catalogue->HeaderImage(column) == 1;
     Catalogue->SetHeaderImage(column, SortDescending ? 2 : 1);
     Catalogue->Reorder(SortOrder(Catalogue->Records(), SortColumn, SortDescending));
-}
-
-int TForm1::ListView1Compare(int row1, int row2) const {
-    return CompareRows(Catalogue->Records(), static_cast<size_t>(row1), static_cast<size_t>(row2), SortColumn,
-                       SortDescending);
 }
 
 void TForm1::ListView1Change() { UpdateStatusBar(); }

@@ -19,6 +19,7 @@ class TForm4;
 class TImage;
 class TSaveDialog;
 class TVHTML;
+class TEnhancedForm;
 class TVReg;
 
 inline constexpr const char* kApplicationTitle = "Varnholt Flickstow";
@@ -46,6 +47,7 @@ public:
     TImage* Image1;  // texture tiled by the dialogs' bottom strips
     TImage* Image3;  // logo drawn on printed pages
     TVReg* VReg1;
+    TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
     TSaveDialog* SaveDialog1;
@@ -76,7 +78,6 @@ public:
     void SpeedButton4Click();
     void SpeedButton3Click();
     void ListView1ColumnClick(int column);
-    int ListView1Compare(int row1, int row2) const;
     void Exort1Click();
 
 protected:

@@ -9,7 +9,7 @@
 #include <string_view>
 
 using AnsiString = std::string;
-// Components publish AnsiString properties; the type is declared once, here.
+// A text can be the value of a component property.
 Q_DECLARE_METATYPE(std::string)
 
 namespace ansi {

@@ -15,6 +15,8 @@ public:
         QFont::insertSubstitutions("Arial", {"Liberation Sans", "Arimo", "DejaVu Sans"});
         QFont::insertSubstitutions("Courier New", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"});
         QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "Tinos", "DejaVu Serif"});
+        // The caption font; DejaVu Sans comes from the same wide, open design.
+        QFont::insertSubstitutions("Tahoma", {"DejaVu Sans", "Liberation Sans"});
     }
     bool notify(QObject* receiver, QEvent* event) override {
         bool result = false;

@@ -1,6 +1,9 @@
 #include "dialogs/FileDialogs.h"
 
 #include "dialogs/dialogs.h"
+#include "files/files.h"
+
+#include <algorithm>
 
 #include <QApplication>
 #include <QFile>
@@ -47,22 +50,60 @@ QString PatternExtension(const QString& pattern) {
     return m.hasMatch() ? m.captured(1) : QString();
 }
 
+// A save dialog that refuses a path whose folder does not exist: it says so
+// and stays open, as the user expects, instead of handing back a path that
+// cannot be written.
+class SaveFileDialog : public QFileDialog {
+public:
+    SaveFileDialog(QWidget* parent, const QString& caption, bool pathMustExist)
+        : QFileDialog(parent, caption), pathMustExist_(pathMustExist) {}
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (pathMustExist_ && !chosen.isEmpty()) {
+            AnsiString message = MissingFolderMessage(QFile::encodeName(chosen.front()).toStdString());
+            if (!message.empty()) {
+                dialogs::MessageBox(message, ansi::FromQString(windowTitle()), dialogs::Icon::Warning,
+                                    dialogs::Buttons::OK);
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool pathMustExist_;
+};
+
 }  // namespace
+
+AnsiString MissingFolderMessage(const AnsiString& path) {
+    size_t slash = path.rfind('/');
+    AnsiString folder = slash == AnsiString::npos ? AnsiString(".") : path.substr(0, std::max<size_t>(slash, 1));
+    if (files::KindOf(folder) == files::PathKind::Folder) return {};
+    return ansi::FromQString(QFile::decodeName(path.c_str())) + "\nThe folder does not exist.\nCheck the path and try again.";
+}
 
 bool TSaveDialog::Execute() {
     if (dialogs::test::Enabled()) {
         dialogs::test::DialogLog().push_back({Title, Filter, DefaultExt, InitialDir, FileName, FilterIndex});
         auto& answers = dialogs::test::Answers();
-        if (answers.empty()) qFatal("Save dialog \"%s\" shown without a queued answer", Title.c_str());
-        dialogs::test::FileDialogAnswer a = answers.front();
-        answers.pop_front();
-        if (a.path.empty()) return false;
-        FileName = a.path;
-        FilterIndex = a.filterIndex;
-        return true;
+        for (;;) {
+            if (answers.empty()) qFatal("Save dialog \"%s\" shown without a queued answer", Title.c_str());
+            dialogs::test::FileDialogAnswer a = answers.front();
+            answers.pop_front();
+            if (a.path.empty()) return false;
+            if (AnsiString message = PathMustExist ? MissingFolderMessage(a.path) : AnsiString(); !message.empty()) {
+                dialogs::MessageBox(message, Title, dialogs::Icon::Warning, dialogs::Buttons::OK);
+                continue;
+            }
+            FileName = a.path;
+            FilterIndex = a.filterIndex;
+            return true;
+        }
     }
 
-    QFileDialog dialog(QApplication::activeWindow(), ansi::ToQString(Title));
+    SaveFileDialog dialog(QApplication::activeWindow(), ansi::ToQString(Title), PathMustExist);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);

@@ -22,12 +22,22 @@ public:
     AnsiString InitialDir;
     AnsiString FileName;  // after Execute, the chosen path
     bool OverwritePrompt = true;
+    // A typed path whose folder does not exist is refused with a message and
+    // the dialog stays open.
+    bool PathMustExist = true;
 
     // Shows the dialog; false when the user cancelled.
     bool Execute();
 };
 
+// The message a dialog shows for a path whose folder does not exist, or
+// empty when the folder exists.
+AnsiString MissingFolderMessage(const AnsiString& path);
+
 namespace dialogs::test {
+// Each answer is what the user chose in the dialog; one the dialog refuses
+// (a folder that does not exist) shows its message, and the dialog takes the
+// next answer, as the user would try again.
 struct FileDialogAnswer {
     AnsiString path;  // empty: the user cancels
     int filterIndex = 1;

@@ -4,8 +4,17 @@
 // ~/.config) as "varnholt/registry.reg". Key paths use "\" between their
 // elements; key and value names compare without regard to ASCII case.
 //
-// Every operation reads the file anew and every change rewrites it whole and
-// atomically, so two programs sharing a key see each other's last write.
+// Reads take the file's content as last read, re-reading it when another
+// program has changed it since. Changes are visible to the next read at
+// once and reach the file shortly after (a quarter of a second without
+// further changes, when the application quits, or on Flush): each write
+// locks the file, merges the changes into its current content and replaces
+// it atomically, so two programs sharing the file never lose each other's
+// values and a keystroke never waits for the disk.
+//
+// A file that cannot be read at all is never replaced; one with damaged
+// lines keeps every line that reads, and before it is first rewritten the
+// original is kept beside it as "registry.reg.damaged".
 
 #include "ansi/ansi.h"
 
@@ -17,6 +26,11 @@ enum class ValueType { String, DWord, Binary };
 
 // Full path of the file that holds the current user's registry.
 AnsiString HiveFilePath();
+
+// Writes the changes not yet in the file. Raises ERegistryException
+// "Failed to set data for '%s'" (the first unwritten value's name) when the
+// file cannot be written; the changes stay pending then.
+void Flush();
 
 class TRegistry {
 public:

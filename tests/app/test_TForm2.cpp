@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "Vreg/Vreg.h"
 #include "Windows.h"
+#include "Enhancedform/Enhancedform.h"
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
 #include "files/files.h"
@@ -81,7 +82,8 @@ private slots:
         Start();
         New([this] {
             QCOMPARE(f2->windowTitle(), QString("New / Modify Entry"));
-            QCOMPARE(f2->size(), QSize(511, 308));
+            // The client area; the painted frame and caption lie around it.
+            QCOMPARE(f2->EnhancedForm1->ClientRect().size(), QSize(511, 308));
             QCOMPARE(f2->minimumSize(), f2->maximumSize());
             QVERIFY(f2->windowFlags() & Qt::WindowStaysOnTopHint);
             QCOMPARE(f2->PageControl1->tabText(0), QString("Movie &Properties"));

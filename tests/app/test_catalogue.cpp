@@ -163,9 +163,13 @@ private slots:
         QCOMPARE(QString::fromStdString(NextFreeMID(rows)), next);
     }
 
+    // 9999 is the last number handed out; with it taken too, "0".
     void allMidsTaken() {
         RecordStore rows;
-        for (int i = 9999; i >= 1; --i) rows.Append(Film("X", ansi::IntToStr(i).c_str()));
+        for (int i = 9998; i >= 1; --i) rows.Append(Film("X", ansi::IntToStr(i).c_str()));
+        QCOMPARE(NextFreeMID(rows), AnsiString("9999"));
+        ParseCatalogue(Block("Last", ""), rows);
+        QCOMPARE(rows.Field(rows.size() - 1, FieldMID), std::string_view("9999"));
         QCOMPARE(NextFreeMID(rows), AnsiString("0"));
         ParseCatalogue(Block("New", ""), rows);
         QCOMPARE(rows.Field(rows.size() - 1, FieldMID), std::string_view("0"));

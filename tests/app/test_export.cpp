@@ -11,6 +11,8 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <memory>
+#include <random>
+#include <sys/stat.h>
 
 using namespace testsupport;
 using dialogs::test::FileDialogLog;
@@ -50,18 +52,61 @@ private slots:
         QCOMPARE(BuildExport(RecordStore(), ExportKind::Text), AnsiString());
     }
 
-    // A comma or a double quote inside a field cannot shift later columns.
+    // A comma or a double quote inside a field cannot shift later columns:
+    // such a field goes in quotes, its quotes doubled; others as they are.
+    void csvQuoting_data() {
+        QTest::addColumn<QByteArray>("title");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("commas") << QByteArray("Good, Bad, Ugly") << QByteArray("\"Good, Bad, Ugly\"");
+        QTest::newRow("quotes, no comma") << QByteArray("The \"Noir\" one") << QByteArray("\"The \"\"Noir\"\" one\"");
+        QTest::newRow("a lone quote") << QByteArray("\"") << QByteArray("\"\"\"\"");
+        QTest::newRow("quote at the end") << QByteArray("12\"") << QByteArray("\"12\"\"\"");
+        QTest::newRow("plain") << QByteArray("Solaris; 1972") << QByteArray("Solaris; 1972");
+        QTest::newRow("empty") << QByteArray("") << QByteArray("");
+    }
     void csvQuoting() {
+        QFETCH(QByteArray, title);
+        QFETCH(QByteArray, written);
         RecordStore rows;
         MovieRecord r = kSolaris;
-        r.Title = "Good, Bad, Ugly";
-        r.Genre = "\"Noir\" drama";
-        r.Status = "Lend To Ann";
+        r.Title = title.toStdString();
         rows.Append(r);
-        QCOMPARE(BuildExport(rows, ExportKind::Csv),
-                 AnsiString("\"Good, Bad, Ugly\",3,\"\"\"Noir\"\" drama\",English,DVD,1,Lend To Ann,Yes,\r\n"));
+        QCOMPARE(QByteArray::fromStdString(BuildExport(rows, ExportKind::Csv)),
+                 written + ",3,Drama,English,DVD,1,Owned,Yes,\r\n");
         // The text form is written as held.
-        QVERIFY(BuildExport(rows, ExportKind::Text).starts_with("Good, Bad, Ugly\r\n3\r\n\"Noir\" drama\r\n"));
+        QVERIFY(BuildExport(rows, ExportKind::Text).starts_with(r.Title + "\r\n3\r\n"));
+    }
+
+    // The export takes a fast path for lines that need no quotes; over many
+    // random fields it writes what the plain rule (quote a field holding a
+    // comma or a quote, double its quotes, a comma after every field) gives.
+    void csvMatchesThePlainRule() {
+        std::mt19937 random(1972);
+        const char alphabet[] = "ab ,\"\xe9\t;'";
+        RecordStore rows;
+        AnsiString expected;
+        for (int i = 0; i < 3000; ++i) {
+            MovieRecord r;
+            for (int f = 0; f < FieldCount; ++f) {
+                AnsiString text;
+                for (size_t n = random() % 9; n > 0; --n) text += alphabet[random() % (sizeof alphabet - 1)];
+                r.Field(f) = text;
+            }
+            rows.Append(r);
+            for (int f = 0; f <= FieldViewed; ++f) {
+                const AnsiString& text = r.Field(f);
+                if (text.find_first_of(",\"") == AnsiString::npos) {
+                    expected += text;
+                } else {
+                    expected += '"';
+                    for (char c : text) expected += c == '"' ? AnsiString("\"\"") : AnsiString(1, c);
+                    expected += '"';
+                }
+                expected += ',';
+            }
+            expected += "\r\n";
+        }
+        QCOMPARE(BuildExport(rows, ExportKind::Csv), expected);
     }
 
     // Plain and quoted lines mixed, over many pieces: the file written piece
@@ -162,6 +207,35 @@ private slots:
         QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
         QCOMPARE(f->VReg1->Pop("LastExportDir"), ExportDir());
+    }
+
+    // The dialog refuses a path whose folder does not exist, says so, and
+    // the user chooses again; nothing is written there.
+    void missingFolderIsRefused() {
+        TForm1* f = Show({kSolaris});
+        const AnsiString missing = ExportDir() + "/no such folder/list.csv";
+        QueueFileDialogAnswer({missing, 1});
+        QueueFileDialogAnswer({ExportDir() + "/list.csv", 1});
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        f->Exort1->trigger();
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(Boxes()[0].text, missing + "\nThe folder does not exist.\nCheck the path and try again.");
+        QCOMPARE(Boxes()[0].caption, AnsiString("Export to CSV File"));
+        QCOMPARE(f->VReg1->Pop("LastExportDir"), ExportDir());
+        QCOMPARE(QDir(QString::fromStdString(ExportDir())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"list.csv"});
+    }
+
+    // An export is a new file like any program's: 0666 less the umask.
+    void exportHasUsualPermissions() {
+        TForm1* f = Show({kSolaris});
+        mode_t old = ::umask(027);
+        QueueFileDialogAnswer({ExportDir() + "/list.csv", 1});
+        f->Exort1Click();
+        ::umask(old);
+        QCOMPARE(QFile(QString::fromStdString(ExportDir() + "/list.csv")).permissions(),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
+                     QFileDevice::ReadGroup);
     }
 
     void folderOf_data() {

@@ -134,23 +134,61 @@ private slots:
         QCOMPARE(Column(FieldTitle), (QStringList{"d", "b", "a", "c", "e"}));
     }
 
-    void compareFoldsOnlyAsciiLetters() {
-        TForm1* f = Show({Film("abc"), Film("ABC"), Film("\xe9t\xe9"), Film("\xc9T\xc9")});
-        f->SortColumn = FieldTitle;
-        f->SortDescending = false;
-        QCOMPARE(f->ListView1Compare(0, 1), 0);
-        QVERIFY(f->ListView1Compare(2, 3) > 0);  // 0xE9 after 0xC9
-        f->SortDescending = true;
-        QVERIFY(f->ListView1Compare(2, 3) < 0);
-        QCOMPARE(f->ListView1Compare(0, 1), 0);
+    // The order a header click really gives. Only a-z fold onto A-Z, so
+    // "z" and "Z" tie and keep their order; accented letters go by their
+    // code (0xC9 before 0xE9, both after every ASCII letter); a text that
+    // begins a longer one comes first; descending reverses all of it except
+    // the order of ties.
+    void textOrder_data() {
+        QTest::addColumn<QStringList>("titles");  // Latin-1, as the code page holds them
+        QTest::addColumn<QStringList>("ascending");
+        QTest::addColumn<QStringList>("descending");
+        QTest::newRow("z and Z tie") << QStringList{"z", "Z", "a", "Zz", "zZ"} << QStringList{"a", "z", "Z", "Zz", "zZ"}
+                                     << QStringList{"Zz", "zZ", "z", "Z", "a"};
+        QTest::newRow("accented by code") << QStringList{"\u00e9t\u00e9", "\u00c9T\u00c9", "zebra", "Ete"}
+                                          << QStringList{"Ete", "zebra", "\u00c9T\u00c9", "\u00e9t\u00e9"}
+                                          << QStringList{"\u00e9t\u00e9", "\u00c9T\u00c9", "zebra", "Ete"};
+        QTest::newRow("prefix first") << QStringList{"Alien 3", "Alien", "alien", "Aliens"}
+                                      << QStringList{"Alien", "alien", "Alien 3", "Aliens"}
+                                      << QStringList{"Aliens", "Alien 3", "Alien", "alien"};
+    }
+    void textOrder() {
+        QFETCH(QStringList, titles);
+        QFETCH(QStringList, ascending);
+        QFETCH(QStringList, descending);
+        std::vector<MovieRecord> films;
+        for (const QString& t : titles) films.push_back(Film(ansi::FromQString(t).c_str()));
+        TForm1* f = Show(films);
+        f->ListView1ColumnClick(FieldTitle);
+        QCOMPARE(Column(FieldTitle), ascending);
+        f->ListView1ColumnClick(FieldTitle);
+        QCOMPARE(Column(FieldTitle), descending);
     }
 
-    void equalKeysKeepTheirOrder() {
-        TForm1* f = Show({Film("b1", "1", "X"), Film("a", "1", "Y"), Film("b2", "1", "X"), Film("b3", "1", "x")});
-        f->ListView1ColumnClick(FieldGenre);
-        QCOMPARE(Column(FieldTitle), (QStringList{"b1", "b2", "b3", "a"}));
-        f->ListView1ColumnClick(FieldGenre);
-        QCOMPARE(Column(FieldTitle), (QStringList{"a", "b1", "b2", "b3"}));
+    // Rows with equal keys keep their order in both directions, also when
+    // there are more of them than a sort handles without merging (16).
+    void manyEqualKeysKeepTheirOrder_data() {
+        QTest::addColumn<int>("column");
+        QTest::newRow("text") << int(FieldGenre);
+        QTest::newRow("number") << int(FieldDisks);
+    }
+    void manyEqualKeysKeepTheirOrder() {
+        QFETCH(int, column);
+        std::vector<MovieRecord> films;
+        QStringList tied, others;
+        for (int i = 0; i < 60; ++i) {
+            MovieRecord r = Film(QByteArray("t").append(QByteArray::number(i)).constData());
+            bool tie = i % 3 != 0;
+            r.Field(column) = column == FieldGenre ? (tie ? (i % 2 ? "drama" : "DRAMA") : "Action")
+                                                   : (tie ? "2" : "1");
+            (tie ? tied : others) << QString::fromStdString(r.Title);
+            films.push_back(r);
+        }
+        TForm1* f = Show(films);
+        f->ListView1ColumnClick(column);
+        QCOMPARE(Column(FieldTitle), others + tied);
+        f->ListView1ColumnClick(column);
+        QCOMPARE(Column(FieldTitle), tied + others);
     }
 
     void sortingMovesSelectionAndIsSaved() {
@@ -202,6 +240,15 @@ private slots:
         QCOMPARE(f->StatusPanelText(0), QString("  Modified"));
         QCOMPARE(f->StatusPanelText(1), QString("  2 Filmes listed"));
         QCOMPARE(f->StatusPanelText(2), QString("  0 Filmes selected"));
+        // The row after the first deleted one is the current row, unselected.
+        QCOMPARE(f->ListView1->currentIndex().row(), 1);
+        QCOMPARE(f->Catalogue->Record(1).Title, AnsiString("c"));
+        QVERIFY(!f->ListView1->selectionModel()->hasSelection());
+        // With the last rows deleted, the new last row is current.
+        Select({1});
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        f->ToolButton2->click();
+        QCOMPARE(f->ListView1->currentIndex().row(), 0);
         // The cover file stays.
         QVERIFY(files::FileExists(InProgramDir("t_b1.jpg")));
     }

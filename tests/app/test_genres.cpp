@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "Vreg/Vreg.h"
 #include "Windows.h"
+#include "Enhancedform/Enhancedform.h"
 #include "edits/edits.h"
 #include "files/files.h"
 #include "forms/TImage.h"
@@ -76,7 +77,8 @@ private slots:
         Start();
         EditGenres([this] {
             QCOMPARE(f4->windowTitle(), QString("Edit Genres"));
-            QCOMPARE(f4->size(), QSize(295, 301));
+            // The client area; the painted frame and caption lie around it.
+            QCOMPARE(f4->EnhancedForm1->ClientRect().size(), QSize(295, 301));
             QCOMPARE(f4->minimumSize(), f4->maximumSize());
             QCOMPARE(f4->Memo1->size(), QSize(281, 249));
             QCOMPARE(f4->Memo1->font().family(), QString("Courier New"));

@@ -104,6 +104,7 @@ private slots:
     void damagedHiveStillReads() {
         TVReg* reg = Store("Flickstow", "varnholt");
         reg->Push("DefType", "2");
+        registry::Flush();
         AnsiString hive = ReadFile(registry::HiveFilePath());
         AnsiString noise;
         for (int i = 0; i < 4000; ++i) noise += static_cast<char>((i * 7919) % 256);
@@ -128,6 +129,9 @@ private slots:
         QTest::addColumn<bool>("result");
         QTest::newRow("7x") << "7x" << true;
         QTest::newRow("0") << "0" << true;
+        QTest::newRow("9") << "9" << true;
+        QTest::newRow("slash, before 0") << "/" << false;
+        QTest::newRow("colon, after 9") << ":" << false;
         QTest::newRow("x7") << "x7" << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("-1") << "-1" << false;

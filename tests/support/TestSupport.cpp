@@ -4,6 +4,8 @@
 #include "dialogs/FileDialogs.h"
 #include "files/files.h"
 #include "module/module.h"
+#include "registry/registry.h"
+#include "errors/Exception.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +22,11 @@ AnsiString g_programDir, g_configHome;
 }  // namespace
 
 void FreshSandbox() {
+    // Settings the last test changed go to its own sandbox, not the next.
+    try {
+        registry::Flush();
+    } catch (const Exception&) {
+    }
     g_root = std::make_unique<QTemporaryDir>();
     QDir(g_root->path()).mkpath("program");
     QDir(g_root->path()).mkpath("config");

@@ -1,0 +1,17 @@
+#pragma once
+// Every window of the program wears the painted caption bar: the form
+// enhancer with the program's three settings (the extra texts stay empty,
+// the gradient takes one band per pixel up to 256). One call in the window's
+// constructor, after a dialog's client size and before a main window's
+// whole-window size is set.
+
+#include "Enhancedform/Enhancedform.h"
+
+inline TEnhancedForm* AttachEnhancedForm(QWidget* window) {
+    auto* enhancer = new TEnhancedForm(window);
+    enhancer->setObjectName("EnhancedForm1");
+    enhancer->TitleBar()->ApplicationInfo()->SetFontStyle(ef::fsBold);
+    enhancer->TitleBar()->CompanyInfo()->SetFontStyle(ef::fsBold | ef::fsItalic);
+    enhancer->TitleBar()->SetNbOfColors(0);
+    return enhancer;
+}
