@@ -130,7 +130,7 @@ int TVGraphics::DrawToCanvas(TCanvas& canvas) {
     for (size_t i = 0; i < s.expressions.size(); ++i) {
         if (!goOn()) return -1;
         if (i >= s.steps.size() || i >= s.colors.size())
-            throw EStringListError(ansi::Format("List index out of bounds (%s)", std::to_string(i)));
+            throw EListError::Index(static_cast<long long>(i));
         const auto color = static_cast<TColor>(ansi::StrToInt(s.colors[i]));
         if (std::optional<long double> v = TVParser::TextToFloat(s.steps[i])) step = *v;
         evaluator.SetExpression(s.expressions[i]);

@@ -85,7 +85,7 @@ public:
     // Draws everything. Returns -1 when cancelled; otherwise 0 when every
     // expression prepared, or the index + 1 of the last one that did not
     // (it is skipped). A sample that cannot be evaluated leaves a gap.
-    // Raises EStringListError when Colors or Steps have fewer entries than
+    // Raises EListError when Colors or Steps have fewer entries than
     // Expressions, EConvertError for a colour text that is not a number.
     // The canvas must outlive the drawing; the component may be changed or
     // deleted by a handler that runs meanwhile (the drawing then stops).

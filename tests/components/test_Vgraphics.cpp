@@ -322,7 +322,7 @@ private slots:
         try {
             g->DrawToCanvas(b.Canvas());
             QFAIL("no error");
-        } catch (const EStringListError& e) {
+        } catch (const EListError& e) {
             QCOMPARE(e.Message, AnsiString("List index out of bounds (1)"));
         }
         // The first curve was drawn before.
