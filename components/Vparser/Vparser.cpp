@@ -475,7 +475,7 @@ bool TVParser::CreateTree() {
     program_.clear();
     built_ = expression_.size() <= MaxLength && MakeTree(0, expression_, 1);
     if (built_) Compile(0);
-    stack_.assign(program_.size(), 0);
+    stack_.assign(program_.size() + 1, 0);
     return built_;
 }
 
@@ -539,8 +539,9 @@ void TVParser::Compile(int index) {
 long double TVParser::Evaluate() {
     if (!built_) Raise(expression_ + kNotANumber);
     InitLandDot();
-    if (convertAllColonsAndDots_ != stampConvertAll_ || landDot_.size() != stampDot_.size() ||
-        !std::equal(landDot_.begin(), landDot_.end(), stampDot_.begin())) {
+    bool sameDot = landDot_.size() == stampDot_.size();
+    for (size_t i = 0; sameDot && i < landDot_.size(); ++i) sameDot = landDot_[i] == stampDot_[i];
+    if (!sameDot || convertAllColonsAndDots_ != stampConvertAll_) {
         ++stamp_;
         stampDot_ = landDot_;
         stampConvertAll_ = convertAllColonsAndDots_;
@@ -564,7 +565,9 @@ AnsiString TVParser::ErgebnisString() const {
 long double TVParser::Eval() {
     // Before any CreateTree the tree is one empty leaf: 0.
     if (program_.empty()) return StrToLongDouble(nodes_[0].text);
-    long double* top = stack_.data();  // one past the last value
+    // The value on top of the stack is kept apart, the others below it.
+    long double* below = stack_.data();
+    long double top = 0;
     for (Step& step : program_) {
         switch (step.kind) {
             case Kind::Constant:
@@ -572,7 +575,8 @@ long double TVParser::Eval() {
                     step.value = StrToLongDouble(nodes_[static_cast<size_t>(step.node)].text);
                     step.stamp = stamp_;
                 }
-                *top++ = step.value;
+                *below++ = top;
+                top = step.value;
                 continue;
             case Kind::Variable: {
                 const auto v = static_cast<size_t>(step.letter);
@@ -580,46 +584,46 @@ long double TVParser::Eval() {
                     variableValue_[v] = StrToLongDouble(variables_[v]);
                     variableStamp_[v] = stamp_;
                 }
-                *top++ = variableValue_[v];
+                *below++ = top;
+                top = variableValue_[v];
                 continue;
             }
-            case Kind::Apply: {
-                long double& r = top[-1];
+            case Kind::Apply:
                 switch (step.letter) {
-                    case 's': r = std::sin(ToDouble(r)); break;
-                    case 'c': r = std::cos(ToDouble(r)); break;
-                    case 't': r = std::tan(ToDouble(r)); break;
+                    case 's': top = std::sin(ToDouble(top)); break;
+                    case 'c': top = std::cos(ToDouble(top)); break;
+                    case 't': top = std::tan(ToDouble(top)); break;
                     case 'n':
                     case 'g':
-                        if (!(r > 0)) Raise(kLogOfNonPositive);
-                        r = step.letter == 'n' ? std::log(r) : std::log(r) / std::log(10.0L);
+                        if (!(top > 0)) Raise(kLogOfNonPositive);
+                        top = step.letter == 'n' ? std::log(top) : std::log(top) / std::log(10.0L);
                         break;
-                    case 'r': r = std::fabs(r); break;
-                    default: r = 0; break;
+                    case 'r': top = std::fabs(top); break;
+                    default: top = 0; break;
                 }
                 continue;
-            }
             default: break;
         }
-        // The right operand was evaluated first: its error was the one raised.
-        const long double l = *--top;
-        long double& r = top[-1];
+        // The left operand is on top, the right one (evaluated first, so its
+        // error was the one raised) below it.
+        const long double l = top, r = *--below;
         switch (step.kind) {
-            case Kind::Add: r = Finite(l + r); break;
-            case Kind::Sub: r = Finite(l - r); break;
-            case Kind::Mul: r = l == 0 || r == 0 ? 0 : Finite(l * r); break;
+            case Kind::Add: top = Finite(l + r); break;
+            case Kind::Sub: top = Finite(l - r); break;
+            case Kind::Mul: top = l == 0 || r == 0 ? 0 : Finite(l * r); break;
             case Kind::Div:
                 if (r == 0) Raise(kDivisionByZero);
-                r = Finite(l / r);
+                top = Finite(l / r);
                 break;
-            case Kind::Mod: r = modl(l, r); break;
+            case Kind::Mod: top = modl(l, r); break;
             default: {
                 const double base = ToDouble(l), exponent = ToDouble(r);
                 if (base < 0 && exponent != std::trunc(exponent)) Raise(kNegativeRoot);
                 if (base == 0 && exponent < 0) Raise(kDivisionByZero);
-                r = Finite(std::pow(base, exponent));
+                // The square as one correctly rounded product.
+                top = Finite(exponent == 2 ? base * base : std::pow(base, exponent));
             }
         }
     }
-    return top[-1];
+    return top;
 }
