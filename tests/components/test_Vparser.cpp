@@ -90,6 +90,8 @@ private slots:
         QTest::newRow("mod before power") << "3 mod 2^2" << "" << "3";
         QTest::newRow("mod far beyond 64 bits") << "1E27 mod 7" << "" << "6";
         QTest::newRow("negative mod beyond 64 bits") << "-1E27 mod 7" << "" << "-6";
+        // The extended value nearest 10^30 is 10^30 + 24696061952.
+        QTest::newRow("1E30 mod 7") << "1E30 mod 7" << "" << "3";
         QTest::newRow("sin") << "sin(0)" << "" << "0";
         QTest::newRow("SIN") << "SIN(0)" << "" << "0";
         QTest::newRow("Sin with space") << "Sin (0)" << "" << "0";
