@@ -19,9 +19,12 @@ build: deps $(BUILD)/build.ninja
 
 # The executable is copied into the program folder and started there, so its
 # data files (catalogue, genres, thumbnails) stay where the user keeps them.
+# The TWAIN source manager library goes beside it, where the program looks
+# for it first.
 run: build
 	mkdir -p "$(APPDIR)"
 	cp -f $(BUILD)/app/flickstow "$(APPDIR)/flickstow"
+	cp -f $(BUILD)/app/libtwain_32.so "$(APPDIR)/libtwain_32.so"
 	cd "$(APPDIR)" && ./flickstow
 
 test: build

@@ -6,8 +6,9 @@ set -eu
 
 packages=(
   cmake ninja-build g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libcups2-dev
   libjpeg-dev
+  libsane-dev libsane1 sane-utils
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth
   ccache

@@ -52,6 +52,9 @@ QToolButton* TDialogForm::AddStripButton(const char* name, const char* caption, 
         "QToolButton:hover { border-color: rgba(255, 255, 255, 150); background: rgba(32, 38, 48, 220); }"
         "QToolButton:pressed { background: rgba(0, 0, 0, 70); }"
         "QToolButton:disabled { color: rgba(255, 255, 255, 110); }");
+    // A styled button polished after it has moved into the caption bar's
+    // client area would take the application's font; it keeps the dialog's.
+    button->setFont(font());
     return button;
 }
 

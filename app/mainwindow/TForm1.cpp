@@ -13,10 +13,16 @@
 #include "genres/TForm4.h"
 #include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
+#include "forms/TFrame5.h"
 #include "forms/TImage.h"
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
+#include "mainwindow/PrintList.h"
+#include "Printdib/Printdib.h"
+#include "dialogs/PrinterSetupDialog.h"
+#include "printer/printer.h"
 #include "registry/registry.h"
+#include "scansource/ScanSource.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -85,11 +91,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     VReg1->SetFirmenname("varnholt");
     VHTML1 = new TVHTML(this);
     VHTML1->setObjectName("VHTML1");
-    // Started once the scanner support is built in.
+    TWAIN = new TScanSource(this);
+    TWAIN->setObjectName("TWAIN");
+    TWAIN->SetProductname("Varnholt Flickstow");
+    // Half a second after creation the scanner support starts.
     TwainInitTimer = new QTimer(this);
     TwainInitTimer->setObjectName("TwainInitTimer");
     TwainInitTimer->setSingleShot(true);
     TwainInitTimer->setInterval(500);
+    connect(TwainInitTimer, &QTimer::timeout, this, dialogs::Guarded([this] { TwainInitTimerTimer(); }));
+    TwainInitTimer->start();
     SaveDialog1 = new TSaveDialog(this);
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->Title = "Export to CSV File";
@@ -123,6 +134,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Image3->setFixedSize(32, 32);
     Image3->SetPicture(QImage(":/logo.png"));
     Image3->hide();
+    BuildPrinting();
 
     keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
     ConnectEntryActions();
@@ -181,9 +193,6 @@ void TForm1::BuildToolBar() {
     ToolButton3 = AddToolButton("ToolButton3", "&Exit", "tb4_exit.png");
     connect(ToolButton3, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
     connect(ToolButton2, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
-
-    // Actions of later parts of the program stay disabled until they exist.
-    ToolButton6->setEnabled(false);
 }
 
 void TForm1::BuildMenu() {
@@ -231,7 +240,9 @@ void TForm1::BuildMenu() {
     AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
     AboutFlickstow1->setShortcut(Qt::Key_F1);
 
-    for (QAction* a : {Print1, PrinterSetup1, TWAINSource1, AboutFlickstow1})
+    connect(TWAINSource1, &QAction::triggered, this, dialogs::Guarded([this] { TWAINSource1Click(); }));
+
+    for (QAction* a : {AboutFlickstow1})
         a->setEnabled(false);
 }
 
@@ -439,6 +450,13 @@ void TForm1::Exort1Click() {
     WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
 }
 
+void TForm1::TwainInitTimerTimer() {
+    TwainInitTimer->stop();
+    TWAIN->InitTWAIN();
+}
+
+void TForm1::TWAINSource1Click() { TWAIN->SelectDataSource(); }
+
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
@@ -520,3 +538,51 @@ void TForm1::SpeedButton4Click() {
 }
 
 void TForm1::EditGenres1Click() { genreEditor_->exec(); }
+
+// ---- Printing
+
+void TForm1::BuildPrinting() {
+    PrintDIB1 = new TPrintDIB(this);
+    PrintDIB1->setObjectName("PrintDIB1");
+    PrinterSetupDialog1 = new TPrinterSetupDialog(this);
+    PrinterSetupDialog1->setObjectName("PrinterSetupDialog1");
+    PrintListView = MakePrintListView(this);
+    // The print page: the picture of a hidden frame's image.
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->hide();
+    Frame51 = new TFrame5(Panel1);
+    Frame51->Image1->setFixedSize(kPageBitmapWidth, kPageBitmapHeight);
+    auto print = dialogs::Guarded([this] { SpeedButton2Click(); });
+    connect(ToolButton6, &QToolButton::clicked, this, print);
+    connect(Print1, &QAction::triggered, this, print);
+    connect(PrinterSetup1, &QAction::triggered, this, dialogs::Guarded([this] { PrinterSetup1Click(); }));
+}
+
+void TForm1::SpeedButton2Click() {
+    // The job always ends with a box; the key that answers it must not act.
+    keys_->SkipNextKeyUp = true;
+    PrintListModel& rows = PrintRows(PrintListView);
+    if (SelectedRowCount() > 0) {
+        const std::vector<bool> flagged = SelectedRows();
+        rows.Fill(Catalogue->Records(), &flagged);
+    } else {
+        if (keys_->MessageBox("You do not have selected any filmes.\nDo you want to print out all filmes?",
+                              "Confirm printing", dialogs::Icon::Question, dialogs::Buttons::YesNo) != dialogs::IDYES)
+            return;
+        rows.Fill(Catalogue->Records());
+    }
+    if (!PrintFilmList({printer::Printer(), *PrintDIB1, Frame51->Image1->Picture(), Image3->Picture(), rows.Rows(), this}))
+        return;
+    keys_->MessageBox("Filmlist successfully printed.", "Varnholt Flickstow", dialogs::Icon::Information,
+                      dialogs::Buttons::OK);
+}
+
+void TForm1::PrinterSetup1Click() {
+    try {
+        PrinterSetupDialog1->Execute();
+    } catch (const EPrinter&) {
+        keys_->MessageBox("There was no default printer found on your system.", "Error", dialogs::Icon::Error,
+                          dialogs::Buttons::OK);
+    }
+}

@@ -16,7 +16,11 @@ class QToolBar;
 class QToolButton;
 class TForm2;
 class TForm4;
+class TFrame5;
 class TImage;
+class TScanSource;
+class TPrintDIB;
+class TPrinterSetupDialog;
 class TSaveDialog;
 class TVHTML;
 class TEnhancedForm;
@@ -46,10 +50,19 @@ public:
     QStatusBar* StatusBar1;
     TImage* Image1;  // texture tiled by the dialogs' bottom strips
     TImage* Image3;  // logo drawn on printed pages
+    // Printing: the bitmap printer, the rows of the last job, the hidden
+    // frame whose picture is the print page, the printer set-up.
+    TPrintDIB* PrintDIB1;
+    QTableView* PrintListView;
+    QWidget* Panel1;
+    TFrame5* Frame51;
+    TPrinterSetupDialog* PrinterSetupDialog1;
     TVReg* VReg1;
     TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
+    // The scanner component; the entry editor's scan reaches it here.
+    TScanSource* TWAIN;
     TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
@@ -77,8 +90,13 @@ public:
     void SpeedButton1Click();
     void SpeedButton4Click();
     void SpeedButton3Click();
+    // Print the selected films, or all after asking; the printer set-up.
+    void SpeedButton2Click();
+    void PrinterSetup1Click();
     void ListView1ColumnClick(int column);
     void Exort1Click();
+    void TwainInitTimerTimer();
+    void TWAINSource1Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -104,6 +122,7 @@ private:
     void BuildMenu();
     void BuildListView();
     void BuildStatusBar();
+    void BuildPrinting();
     QToolButton* AddToolButton(const char* name, const char* caption, const char* image);
     // One flag per row: is it selected?
     std::vector<bool> SelectedRows() const;

@@ -28,3 +28,7 @@ public:
         return EListError("List index out of bounds (" + std::to_string(index) + ")");
     }
 };
+// A precondition of an operation that does not hold ("Assertion failure").
+class EAssertionFailed : public Exception { using Exception::Exception; };
+// Memory for a buffer could not be had.
+class EOutOfMemory : public Exception { using Exception::Exception; };

@@ -186,48 +186,60 @@ AnsiString ReadWholeFile(const AnsiString& path) {
     return text;
 }
 
+Replacement::Replacement(const AnsiString& path, const AnsiString& backupPath) : path_(path), backup_(backupPath) {
+    target_ = ResolvedTarget(path);
+    if (path.empty() || target_.empty()) CannotCreate(path);
+    temp_ = TempTemplate(target_);
+    fd_ = ::mkostemps(temp_.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
+    if (fd_ < 0) CannotCreate(path);
+    // The lock tells RemoveStaleTemporaries that this file is still wanted.
+    ::flock(fd_, LOCK_EX);
+    ok_ = ::fchmod(fd_, NewFileMode(target_)) == 0;
+}
+
+Replacement::~Replacement() {
+    if (fd_ < 0) return;
+    ::unlink(temp_.c_str());
+    ::close(fd_);
+}
+
+bool Replacement::Write(std::string_view bytes) {
+    if (!ok_ || fd_ < 0) return false;
+    ok_ = WriteAll(fd_, bytes);
+    // Start putting these bytes on disk while the next ones are made; the
+    // fsync of Commit then has little left to wait for.
+    ::sync_file_range(fd_, written_, static_cast<off_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
+    written_ += static_cast<long long>(bytes.size());
+    return ok_;
+}
+
+void Replacement::Commit() {
+    if (fd_ < 0) CannotCreate(path_);
+    g_failWriteAfter.reset();
+    bool ok = ok_ && ::fsync(fd_) == 0;
+    if (ok && !backup_.empty()) KeepBackup(target_, backup_);
+    // The data is on disk before the rename, so whichever name survives a
+    // crash holds a complete file.
+    ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!ok) ::unlink(temp_.c_str());
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (!ok) CannotCreate(path_);
+    SyncFolderOf(target_);
+    RemoveStaleTemporaries(target_);
+    if (!backup_.empty()) RemoveStaleTemporaries(backup_);
+}
+
 namespace {
 
 // The atomic replacement itself; next() gives the pieces in order and an
 // empty optional after the last.
 void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next,
              const AnsiString& backupPath) {
-    AnsiString target = ResolvedTarget(path);
-    if (path.empty() || target.empty()) CannotCreate(path);
-    AnsiString temp = TempTemplate(target);
-    int fd = ::mkostemps(temp.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
-    if (fd < 0) CannotCreate(path);
-    // The lock tells RemoveStaleTemporaries that this file is still wanted.
-    ::flock(fd, LOCK_EX);
-    bool ok = ::fchmod(fd, NewFileMode(target)) == 0;
-    off_t written = 0;
-    try {
-        while (ok) {
-            std::optional<std::string_view> piece = next();
-            if (!piece) break;
-            ok = WriteAll(fd, *piece);
-            // Start putting this piece on disk while the next one is made;
-            // the fsync below then has little left to wait for.
-            ::sync_file_range(fd, written, static_cast<off_t>(piece->size()), SYNC_FILE_RANGE_WRITE);
-            written += static_cast<off_t>(piece->size());
-        }
-    } catch (...) {
-        ::unlink(temp.c_str());
-        ::close(fd);
-        throw;
-    }
-    g_failWriteAfter.reset();
-    ok = ok && ::fsync(fd) == 0;
-    if (ok && !backupPath.empty()) KeepBackup(target, backupPath);
-    // The data is on disk before the rename, so whichever name survives a
-    // crash holds a complete file.
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) CannotCreate(path);
-    SyncFolderOf(target);
-    RemoveStaleTemporaries(target);
-    if (!backupPath.empty()) RemoveStaleTemporaries(backupPath);
+    Replacement file(path, backupPath);
+    while (std::optional<std::string_view> piece = next())
+        if (!file.Write(*piece)) break;
+    file.Commit();
 }
 
 }  // namespace

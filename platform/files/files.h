@@ -50,6 +50,31 @@ void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const Ans
 // running program is writing. Anything else is left alone.
 void RemoveStaleTemporaries(const AnsiString& path);
 
+// A file being replaced by bytes written in any number of pieces, for
+// writers that push their output: the same temporary file, backup and
+// rename as the whole-file replacement above, which is made of it. Commit
+// puts the bytes in the file's place; dropped without Commit (an error, an
+// aborted job), the temporary file goes and the file stays as it was.
+// Raises EFCreateError "Cannot create file %s" when the temporary file
+// cannot be made and when Commit fails, also after a failed Write.
+class Replacement {
+public:
+    explicit Replacement(const AnsiString& path, const AnsiString& backupPath = {});
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // False once a write has failed; the bytes are then lost.
+    bool Write(std::string_view bytes);
+    void Commit();
+
+private:
+    AnsiString path_, target_, backup_, temp_;
+    int fd_ = -1;
+    bool ok_ = true;
+    long long written_ = 0;
+};
+
 // Deletes a file; false when there was none or it could not be deleted.
 bool DeleteFile(const AnsiString& path);
 

@@ -4,15 +4,23 @@
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
 #include "forms/TImage.h"
+#include "scansource/ScanSource.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QPushButton>
+#include <QDialog>
 #include <QToolButton>
 #include <QUrl>
 #include <memory>
@@ -326,6 +334,61 @@ private slots:
             distinct.insert(u.toString());
         }
         QCOMPARE(distinct.size(), 5);
+    }
+
+    // Half a second after the window is made, the scanner support starts.
+    void twainStartsOnTheTimer() {
+        TForm1* f = Show();
+        QCOMPARE(f->TwainInitTimer->interval(), 500);
+        QVERIFY(f->TwainInitTimer->isSingleShot());
+        QVERIFY(f->TwainInitTimer->isActive());
+        QCOMPARE(f->TWAIN->Productname(), AnsiString("Varnholt Flickstow"));
+        QVERIFY(!f->TWAIN->IsDataSourceManagerOpen());
+        QTRY_VERIFY(f->TWAIN->IsDataSourceManagerOpen());
+        QVERIFY(!f->TwainInitTimer->isActive());
+        QVERIFY(Boxes().empty());
+    }
+
+    // "TWAIN Source ..." lets the user choose among the scanners found, or
+    // says that there is none.
+    void twainSourceMenu_data() {
+        QTest::addColumn<bool>("scanners");
+        QTest::newRow("test scanners") << true;
+        QTest::newRow("no scanner") << false;
+    }
+    void twainSourceMenu() {
+        QFETCH(bool, scanners);
+        // SANE reads the folder it first saw for the whole run: its
+        // backends list is rewritten for each case.
+        static QTemporaryDir sane;
+        WriteFile((sane.path() + "/dll.conf").toStdString(), scanners ? "test\n" : "\n");
+        setenv("SANE_CONFIG_DIR", QFile::encodeName(sane.path()).constData(), 1);
+        TForm1* f = Show();
+        QTRY_VERIFY(f->TWAIN->IsDataSourceManagerOpen());
+        QVERIFY(f->TWAINSource1->isEnabled());
+        QStringList listed;
+        bool ran = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d || ran) return;
+            ran = true;
+            auto* list = d->findChild<QTreeWidget*>("SourceList");
+            for (int i = 0; list && i < list->topLevelItemCount(); ++i) listed << list->topLevelItem(i)->text(2);
+            d->findChild<QPushButton*>("CancelButton")->click();
+        });
+        poll.start(10);
+        if (!scanners) dialogs::test::QueueAnswer(dialogs::IDOK);
+        f->TWAINSource1->trigger();
+        QCOMPARE(ran, scanners);
+        if (scanners) {
+            QCOMPARE(listed, (QStringList{"test:0", "test:1"}));
+            QVERIFY(Boxes().empty());
+        } else {
+            QCOMPARE(Boxes().size(), size_t(1));
+            QCOMPARE(Boxes()[0].text, AnsiString("Data Source Manager error in module SelectDataSource1:\r\nData "
+                                                 "Source Manager was unable to find the specified Data Source."));
+        }
     }
 
     void exitButtonRunsCloseQuery() {

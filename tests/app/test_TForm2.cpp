@@ -115,6 +115,12 @@ private slots:
             QCOMPARE(f2->Image1->Picture().size(), QSize(511, 35));
             QCOMPARE(f2->Image1->Picture().pixel(56, 0), w.form1->Image1->Picture().pixel(0, 0));
             QCOMPARE(f2->Panel2->size(), QSize(161, 157));
+            // Every button shows its whole caption in the dialog's font.
+            for (QToolButton* b : f2->findChildren<QToolButton*>()) {
+                if (b->text().isEmpty()) continue;  // the page control's own arrows
+                QCOMPARE(b->font().family(), f2->font().family());
+                QVERIFY2(b->sizeHint().width() <= b->width(), qPrintable(b->objectName()));
+            }
         });
     }
 

@@ -61,6 +61,35 @@ private slots:
         QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
     }
 
+    // Bytes pushed in pieces replace the file only on Commit; a replacement
+    // dropped before, or one whose write failed, leaves the old file and no
+    // temporary behind.
+    void replacementPushed_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("committed") << "commit" << "one two";
+        QTest::newRow("dropped") << "drop" << "old";
+        QTest::newRow("failed write") << "fail" << "old";
+    }
+    void replacementPushed() {
+        QFETCH(QString, how);
+        QFETCH(QString, after);
+        AnsiString path = InProgramDir("list.pdf");
+        WriteFile(path, "old");
+        {
+            files::Replacement r(path);
+            if (how == "fail") files::test::FailNextWriteAfter(2);
+            bool written = r.Write("one");
+            QCOMPARE(written, how != "fail");
+            QCOMPARE(r.Write(" two"), how != "fail");
+            QCOMPARE(ReadFile(path), AnsiString("old"));
+            if (how == "commit") r.Commit();
+            if (how == "fail") QVERIFY_THROWS_EXCEPTION(EFCreateError, r.Commit());
+        }
+        QCOMPARE(QString::fromStdString(ReadFile(path)), after);
+        QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"list.pdf"});
+    }
+
     void replaceKeepsPermissions() {
         AnsiString path = InProgramDir("p.txt");
         WriteFile(path, "a");

@@ -2,15 +2,19 @@
 
 #include "dialogs/Application.h"
 #include "dialogs/FileDialogs.h"
+#include "dialogs/PrinterSetupDialog.h"
 #include "files/files.h"
 #include "module/module.h"
+#include "printer/printer.h"
 #include "registry/registry.h"
 #include "errors/Exception.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -38,6 +42,9 @@ void FreshSandbox() {
     module::test::SetExecutablePath(g_programDir + "flickstow");
     dialogs::test::Reset();
     dialogs::test::ResetFileDialogs();
+    dialogs::test::ResetPrinterSetup();
+    // Each test starts with the system printer, as the program does.
+    printer::SetPrinter(nullptr);
 }
 
 AnsiString ProgramDir() { return g_programDir; }
@@ -66,6 +73,18 @@ void TypeText(QWidget* widget, const QString& text) {
     }
 }
 
+int PdfPageCount(const AnsiString& path) {
+    const QString pdf = QString::fromLatin1(QByteArray::fromStdString(ReadFile(path)));
+    static const QRegularExpression tree("/Type\\s*/Pages\\b[^>]*?/Count\\s+(\\d+)");
+    static const QRegularExpression page("/Type\\s*/Page(?![a-zA-Z])");
+    const QRegularExpressionMatch m = tree.match(pdf);
+    if (!m.hasMatch()) return -1;
+    // The tree's count and the page objects agree in a whole file.
+    const int count = m.captured(1).toInt();
+    return count == int(pdf.count(page)) ? count : -1;
+}
+
+void NoCupsServer() { setenv("CUPS_SERVER", (QDir::tempPath() + "/flickstow-no-cups-server.sock").toLocal8Bit().constData(), 1); }
 void Activate(QWidget* window) {
     window->show();
     QApplication::setActiveWindow(window);
@@ -90,6 +109,10 @@ const std::vector<dialogs::test::ShownBox>& Boxes() { return dialogs::test::Log(
 
 int Run(int argc, char** argv, QObject* test) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // SANE's test scanner stays loaded to the end of the run (SANE unloads
+    // its backends at sane_exit), so that the leak checker can name it: the
+    // memory that backend never frees is its own, and tests/lsan.supp says so.
+    dlopen(SANE_BACKEND_DIR "/libsane-test.so.1", RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
     TApplication app(argc, argv);
     dialogs::SetApplicationTitle("Varnholt Flickstow");
     dialogs::test::Enable();

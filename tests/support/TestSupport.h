@@ -26,6 +26,14 @@ AnsiString ReadFile(const AnsiString& path);
 // takes any character, not only ASCII.
 void TypeText(QWidget* widget, const QString& text);
 
+// The number of pages of a PDF file as its page tree counts them; -1 when
+// the file holds no page tree.
+int PdfPageCount(const AnsiString& path);
+
+// Makes the CUPS client library find no server, so that there is no CUPS
+// destination and nothing can reach a real printer. Call it before anything
+// asks CUPS (the library keeps its first answer).
+void NoCupsServer();
 // Keys as a user types them: the window is shown and made active first, and
 // every key goes to the control that really has the keyboard focus.
 void Activate(QWidget* window);
