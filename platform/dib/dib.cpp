@@ -272,7 +272,16 @@ void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std:
         const size_t stored = size_t(h.biHeight > 0 ? height - 1 - y : y);
         std::uint8_t* d = bits.data() + stored * rowBytes;
         std::fill(d, d + rowBytes, std::uint8_t(0));
-        EncodeRow(depth, source.constScanLine(y), d, size_t(h.biWidth));
+        if (source.format() == QImage::Format_RGB888) {
+            const std::uint8_t* rgb = source.constScanLine(y);
+            for (size_t x = 0; x < size_t(h.biWidth); ++x, rgb += 3, d += 3) {
+                d[0] = rgb[2];
+                d[1] = rgb[1];
+                d[2] = rgb[0];
+            }
+        } else {
+            EncodeRow(depth, source.constScanLine(y), d, size_t(h.biWidth));
+        }
     }
 }
 

@@ -200,7 +200,7 @@ private slots:
         int wholeNew = 0;
         for (int round = 0; round < 30; ++round) {
             QProcess saver;
-            saver.start(SAVE_FOREVER, {QString::fromStdString(folder), "20000"});
+            saver.start(SAVE_FOREVER, {QString::fromStdString(folder), "8000"});
             QVERIFY(saver.waitForStarted());
             // Let at least one save finish and the next begin, then kill the
             // saver somewhere inside a save: the moment is random.
