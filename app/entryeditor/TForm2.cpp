@@ -1,18 +1,25 @@
 #include "entryeditor/TForm2.h"
 
 #include "Vreg/Vreg.h"
+#include "Vsnapshot/Vsnapshot.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/CatalogueModel.h"
+#include "dialogs/FileDialogs.h"
 #include "dialogs/dialogs.h"
 #include "edits/edits.h"
 #include "entryeditor/Defaults.h"
 #include "entryeditor/Thumbnails.h"
 #include "errors/Exception.h"
+#include "files/files.h"
 #include "forms/FormKeys.h"
 #include "forms/TImage.h"
 #include "genres/GenreFile.h"
+#include "jpeg/jpeg.h"
+#include "random/Random.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -34,6 +41,10 @@ constexpr int kClientWidth = 511, kClientHeight = 308;
 constexpr int kStripHeight = 35;
 // The grey of the pages' panels: red, green and blue 209 each.
 const QColor kPanelGrey(209, 209, 209);
+
+const char* const kReplacePicture =
+    "Do you want to replace the current picture?\n\nIf you choose YES the current picture will be deleted and you "
+    "may browse for a new one.";
 
 AnsiString Text(const QString& text) { return ansi::FromQString(text); }
 
@@ -89,6 +100,15 @@ TForm2::TForm2(QWidget* parent, TVReg* settings, CatalogueModel* catalogue, cons
     SetFocusTimer->setObjectName("SetFocusTimer");
     SetFocusTimer->setSingleShot(true);
     SetFocusTimer->setInterval(10);
+
+    OpenPictureDialog1 = new TOpenPictureDialog(this);
+    OpenPictureDialog1->setObjectName("OpenPictureDialog1");
+    OpenPictureDialog1->Title = "Open Picture";
+    OpenPictureDialog1->Filter =
+        "All (*.jpg;*.jpeg)|*.jpg;*.jpeg|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg";
+    OpenPictureDialog1->FilterIndex = 1;
+    VSnapShot1 = new TVSnapShot(this);
+    VSnapShot1->setObjectName("VSnapShot1");
     ConnectHandlers();
 }
 
@@ -199,9 +219,8 @@ void TForm2::BuildDetailsPage() {
     SpeedButton6 = AddFlatButton(p, "SpeedButton6", "sc&an", QRect(318, 192, 44, 24));
     Button1 = AddFlatButton(p, "Button1", "&browse ...", QRect(364, 192, 66, 24));
     SpeedButton4 = AddFlatButton(p, "SpeedButton4", "&clear", QRect(432, 192, 47, 24));
-    // Scanning and browsing for pictures are not available yet.
+    // Scanning is not available yet.
     SpeedButton6->setEnabled(false);
-    Button1->setEnabled(false);
     setTabOrder(Memo2, Edit4);
 }
 
@@ -220,6 +239,7 @@ void TForm2::ConnectHandlers() {
     connect(SpeedButton3, &QToolButton::clicked, this, Guarded([this] { SpeedButton3Click(); }));
     connect(SpeedButton4, &QToolButton::clicked, this, Guarded([this] { SpeedButton4Click(); }));
     connect(SpeedButton5, &QToolButton::clicked, this, Guarded([this] { SpeedButton5Click(); }));
+    connect(Button1, &QToolButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(SetFocusTimer, &QTimer::timeout, this, Guarded([this] { SetFocusTimerTimer(); }));
     // The lists report only the user's choices; the spin edit and the rating
     // report every change, also those the dialog makes itself.
@@ -232,6 +252,7 @@ void TForm2::ConnectHandlers() {
     connect(Edit2, &QLineEdit::textChanged, this, Guarded([this] { Edit2Change(); }));
     connect(ListBox1, &QListWidget::itemSelectionChanged, this, Guarded([this] { ListBox1Click(); }));
     ListBox1->installEventFilter(this);
+    Image2->installEventFilter(this);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
@@ -240,6 +261,10 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             dialogs::Guard([this] { ListBox1Exit(); });
+    }
+    if (watched == Image2 && event->type() == QEvent::MouseButtonDblClick) {
+        dialogs::Guard([this] { Button1Click(); });
+        return true;
     }
     return TDialogForm::eventFilter(watched, event);
 }
@@ -310,7 +335,21 @@ void TForm2::FillFromRecord() {
     CSpinEdit2->setValue(mid ? *mid : ansi::StrToIntDef(::NextFreeMID(catalogue_->Records()), 0));
     Edit2->setText(ansi::ToQString(Entry.Rating));
     Edit4->setText(ansi::ToQString(Entry.Picture));
+    // The stored thumbnail, when it is there. One that cannot be shown is
+    // reported once the dialog is filled: the rest of the entry must not be
+    // lost with it.
+    Image2->ClearPicture();
+    AnsiString problem;
+    AnsiString picture = PicturePath(settings_->AppDir(), Entry.Picture);
+    if (files::FileExists(picture)) {
+        try {
+            LadeBild(picture);
+        } catch (const Exception& e) {
+            problem = e.Message;
+        }
+    }
     Memo2->SetText(Entry.Description);
+    if (!problem.empty()) Keys().ShowError(problem);
 }
 
 void TForm2::FillDefaults() {
@@ -466,6 +505,75 @@ void TForm2::RemoveCurrentPicture() {
     // Only a thumbnail of the program's own is deleted; a field naming
     // anything else is emptied and its file left alone.
     DeleteThumbnail(settings_->AppDir(), old);
+}
+
+void TForm2::LadeBild(const AnsiString& fileName) {
+    Image2->ClearPicture();
+    const QSize panel = Panel2->size();
+    jpeg::Picture picture =
+        jpeg::DecodeFile(fileName, [panel](QSize natural) { return PreviewRect(natural, panel).size(); });
+    const QRect place = PreviewRect(picture.natural, panel);
+    if (place.isNull()) return;
+    Image2->setGeometry(place);
+    Image2->SetStretch(true);
+    if (!place.isEmpty())
+        Image2->SetPicture(picture.image.scaled(place.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void TForm2::CaptureThumbnail(const AnsiString& path) {
+    // The panel as it shows on its page, without its bevel.
+    PageControl1->setCurrentWidget(TabSheet2);
+    struct FlatWhileCaptured {
+        QFrame* panel;
+        explicit FlatWhileCaptured(QFrame* p) : panel(p) { panel->setFrameShape(QFrame::NoFrame); }
+        ~FlatWhileCaptured() { panel->setFrameShape(QFrame::Panel); }
+    } flat(Panel2);
+    // The offsets move the panel's place on its page to its place in the dialog.
+    const QPoint offset = Panel2->parentWidget()->mapTo(this, QPoint(0, 0));
+    VSnapShot1->SaveToJPEGFile(80, path, this, Panel2, offset.x(), offset.y());
+}
+
+void TForm2::MakeThumbnail(const AnsiString& source, int number) {
+    const AnsiString dir = settings_->AppDir();
+    // The source's name as the catalogue holds text.
+    const AnsiString sourceName = ansi::FromQString(QFileInfo(QFile::decodeName(source.c_str())).fileName());
+    // A name already in the folder (another entry's thumbnail, or anything
+    // else) is never overwritten.
+    const AnsiString name = FreeThumbnailName(
+        sourceName, number, [&dir](const AnsiString& candidate) { return files::Occupied(files::JoinPath(dir, candidate)); },
+        rng::Random);
+    const AnsiString dest = files::JoinPath(dir, name);
+    try {
+        if (!sourceName.starts_with("t_")) {
+            if (files::FileExists(source)) LadeBild(source);
+            else Image2->ClearPicture();
+            CaptureThumbnail(dest);
+        } else {
+            // Already one of our thumbnails: kept as it is.
+            files::ReplaceWholeFile(dest, files::ReadWholeFile(source));
+        }
+    } catch (...) {
+        Image2->ClearPicture();
+        throw;
+    }
+    Edit4->setText(ansi::ToQString(name));
+}
+
+void TForm2::Button1Click() {
+    rng::Randomize();
+    const int number = rng::Random(1000);
+    if (!Edit4->text().isEmpty()) {
+        if (Keys().MessageBox(kReplacePicture, "Warning", dialogs::Icon::Question, dialogs::Buttons::YesNo) !=
+            dialogs::IDYES)
+            return;
+        RemoveCurrentPicture();
+    }
+    if (!OpenPictureDialog1->Execute()) return;
+    try {
+        MakeThumbnail(OpenPictureDialog1->FileName, number);
+    } catch (const Exception& e) {
+        Keys().ShowError(e.Message);
+    }
 }
 
 void TForm2::SpeedButton4Click() {

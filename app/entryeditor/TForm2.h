@@ -19,7 +19,9 @@ class QTimer;
 class QToolButton;
 class CatalogueModel;
 class TImage;
+class TOpenPictureDialog;
 class TVReg;
+class TVSnapShot;
 namespace edits {
 class TMemo;
 }
@@ -61,6 +63,8 @@ public:
     QToolButton *SpeedButton6, *Button1, *SpeedButton4;
     QToolButton *SpeedButton1, *SpeedButton5, *SpeedButton2, *SpeedButton3;
     QTimer* SetFocusTimer;
+    TOpenPictureDialog* OpenPictureDialog1;
+    TVSnapShot* VSnapShot1;
 
     // Operations.
     void LoadGenreList();
@@ -73,12 +77,27 @@ public:
     static int IndexOfItem(const QListWidget* list, const AnsiString& text, int fallback);
     static int IndexOfItem(const QComboBox* list, const AnsiString& text, int fallback);
 
+    // The cover picture.
+    // Shows a JPEG file in the preview, scaled to fit the panel (PreviewRect).
+    // Raises EJPEG or EFOpenError when the file is no picture that can be
+    // read; the preview is then empty.
+    void LadeBild(const AnsiString& fileName);
+    // Makes the thumbnail of a picture file (a path in the file system's
+    // bytes) under a free name with the number, and names it in Edit4. A
+    // file whose name begins with "t_" is taken to be a thumbnail already and
+    // copied unchanged; any other is shown in the preview, which is then
+    // captured. A source that does not exist gives the empty panel. Raises
+    // the error when the picture cannot be read or the thumbnail not
+    // written; Edit4 and the preview then stay empty and no file is left.
+    void MakeThumbnail(const AnsiString& source, int number);
+
     // Handlers.
     void FormShow() override;
     void FormCloseQuery(bool& canClose) override;
     void FormClose() override;
     bool FormKeyUp(QKeyEvent* key) override;
     void SetFocusTimerTimer();
+    void Button1Click();       // browse for a picture; also a double click on the preview
     void SpeedButton1Click();  // Cancel
     void SpeedButton2Click();  // Save & New
     void SpeedButton3Click();  // Save and Close
@@ -113,6 +132,7 @@ private:
     // is not the selected item's.
     int StatusIndex() const;
     void RemoveCurrentPicture();
+    void CaptureThumbnail(const AnsiString& path);
     void RefuseStore();
     bool ShowFor(bool modify, int row);
 

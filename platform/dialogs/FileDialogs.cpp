@@ -1,14 +1,22 @@
 #include "dialogs/FileDialogs.h"
 
 #include "dialogs/dialogs.h"
+#include "errors/Exception.h"
 #include "files/files.h"
+#include "jpeg/jpeg.h"
 
 #include <algorithm>
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QVBoxLayout>
 #include <deque>
 
 namespace dialogs::test {
@@ -28,6 +36,24 @@ void ResetFileDialogs() {
     Answers().clear();
     DialogLog().clear();
 }
+
+namespace {
+// In tests: logs the dialog and answers true; false when the dialog is
+// really to be shown.
+bool Logged(const ShownFileDialog& shown) {
+    if (!Enabled()) return false;
+    DialogLog().push_back(shown);
+    return true;
+}
+// The next queued answer: what the user chooses in the dialog.
+FileDialogAnswer NextAnswer(const AnsiString& title) {
+    auto& answers = Answers();
+    if (answers.empty()) qFatal("File dialog \"%s\" shown without a queued answer", title.c_str());
+    FileDialogAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+}  // namespace
 }  // namespace dialogs::test
 
 namespace {
@@ -48,6 +74,27 @@ QString PatternExtension(const QString& pattern) {
     static const QRegularExpression simple("^\\*\\.([A-Za-z0-9]+)$");
     QRegularExpressionMatch m = simple.match(pattern);
     return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// The chosen file and type of a dialog answered in a test; false when the
+// answer is to cancel.
+bool TakeAnswer(const dialogs::test::FileDialogAnswer& a, AnsiString& fileName, int& filterIndex) {
+    if (a.path.empty()) return false;
+    fileName = a.path;
+    filterIndex = a.filterIndex;
+    return true;
+}
+
+// The name filters as the dialog lists them: the descriptions.
+QStringList Descriptions(const std::vector<FilterEntry>& entries) {
+    QStringList names;
+    for (const FilterEntry& e : entries) names << e.description;
+    return names;
+}
+
+// The type the user chose in a dialog, 1-based.
+int ChosenType(const QFileDialog& dialog, const QStringList& names) {
+    return std::max(int(names.indexOf(dialog.selectedNameFilter())) + 1, 1);
 }
 
 // A save dialog that refuses a path whose folder does not exist: it says so
@@ -85,21 +132,15 @@ AnsiString MissingFolderMessage(const AnsiString& path) {
 }
 
 bool TSaveDialog::Execute() {
-    if (dialogs::test::Enabled()) {
-        dialogs::test::DialogLog().push_back({Title, Filter, DefaultExt, InitialDir, FileName, FilterIndex});
-        auto& answers = dialogs::test::Answers();
+    if (dialogs::test::Logged({Title, Filter, DefaultExt, InitialDir, FileName, FilterIndex, false})) {
         for (;;) {
-            if (answers.empty()) qFatal("Save dialog \"%s\" shown without a queued answer", Title.c_str());
-            dialogs::test::FileDialogAnswer a = answers.front();
-            answers.pop_front();
+            dialogs::test::FileDialogAnswer a = dialogs::test::NextAnswer(Title);
             if (a.path.empty()) return false;
             if (AnsiString message = PathMustExist ? MissingFolderMessage(a.path) : AnsiString(); !message.empty()) {
                 dialogs::MessageBox(message, Title, dialogs::Icon::Warning, dialogs::Buttons::OK);
                 continue;
             }
-            FileName = a.path;
-            FilterIndex = a.filterIndex;
-            return true;
+            return TakeAnswer(a, FileName, FilterIndex);
         }
     }
 
@@ -108,8 +149,7 @@ bool TSaveDialog::Execute() {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
     std::vector<FilterEntry> entries = ParseFilter(Filter);
-    QStringList names;
-    for (const FilterEntry& e : entries) names << e.description;
+    QStringList names = Descriptions(entries);
     dialog.setNameFilters(names);
     if (!InitialDir.empty()) dialog.setDirectory(QFile::decodeName(InitialDir.c_str()));
     if (!FileName.empty()) dialog.selectFile(QFile::decodeName(FileName.c_str()));
@@ -125,7 +165,106 @@ bool TSaveDialog::Execute() {
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     FileName = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
-    FilterIndex = int(names.indexOf(dialog.selectedNameFilter())) + 1;
-    if (FilterIndex < 1) FilterIndex = 1;
+    FilterIndex = ChosenType(dialog, names);
+    return true;
+}
+
+namespace {
+
+// Beside the file list: the selected picture scaled to fit a square, and its
+// size in pixels above it.
+class PicturePreview : public QWidget {
+public:
+    static constexpr int kBox = 160;
+
+    explicit PicturePreview(QWidget* parent) : QWidget(parent) {
+        setObjectName("PicturePreview");
+        size_ = new QLabel(this);
+        size_->setObjectName("PreviewSize");
+        size_->setAlignment(Qt::AlignCenter);
+        picture_ = new QLabel(this);
+        picture_->setObjectName("PreviewPicture");
+        picture_->setAlignment(Qt::AlignCenter);
+        picture_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        picture_->setFixedSize(kBox + 4, kBox + 4);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(6, 0, 0, 0);
+        layout->addWidget(size_);
+        layout->addWidget(picture_);
+        layout->addStretch();
+    }
+
+    // Shows the picture at path; a folder, a missing file or one that is no
+    // picture shows nothing.
+    void Show(const QString& path) {
+        picture_->clear();
+        size_->clear();
+        if (!QFileInfo(path).isFile()) return;
+        auto fitted = [](QSize natural) {
+            return natural.width() <= kBox && natural.height() <= kBox ? natural
+                                                                        : natural.scaled(kBox, kBox, Qt::KeepAspectRatio);
+        };
+        try {
+            jpeg::Picture p = jpeg::DecodeFile(QFile::encodeName(path).toStdString(), fitted);
+            QSize shown = fitted(p.natural).expandedTo(QSize(1, 1));
+            picture_->setPixmap(QPixmap::fromImage(p.image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+            size_->setText(QString("(%1 x %2)").arg(p.natural.width()).arg(p.natural.height()));
+        } catch (const Exception&) {
+            size_->setText("(no preview)");
+        }
+    }
+
+private:
+    QLabel *size_, *picture_;
+};
+
+}  // namespace
+
+namespace dialogs {
+
+std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& settings, QWidget* parent) {
+    auto dialog = std::make_unique<QFileDialog>(parent, ansi::ToQString(settings.Title));
+    // Qt's own dialog, which can hold the preview.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setSizeGripEnabled(true);
+    std::vector<FilterEntry> entries = ParseFilter(settings.Filter);
+    QStringList names = Descriptions(entries);
+    dialog->setNameFilters(names);
+    if (!settings.InitialDir.empty()) dialog->setDirectory(QFile::decodeName(settings.InitialDir.c_str()));
+    if (!settings.FileName.empty()) dialog->selectFile(QFile::decodeName(settings.FileName.c_str()));
+
+    // Qt reads a filter's patterns from its description, separated by
+    // blanks; ours are separated by ";". The dialog's file model gets the
+    // patterns of the chosen type after Qt has set its own.
+    QFileSystemModel* model = dialog->findChild<QFileSystemModel*>();
+    auto usePatterns = [model, entries](int index) {
+        if (!model || index < 1 || index > int(entries.size())) return;
+        model->setNameFilters(entries[size_t(index - 1)].pattern.split(';', Qt::SkipEmptyParts));
+    };
+    int first = std::clamp(settings.FilterIndex, 1, std::max(int(entries.size()), 1));
+    if (!names.isEmpty()) dialog->selectNameFilter(names[first - 1]);
+    usePatterns(first);
+    QObject::connect(dialog.get(), &QFileDialog::filterSelected, dialog.get(),
+                     [usePatterns, names](const QString& name) { usePatterns(int(names.indexOf(name)) + 1); });
+
+    auto* preview = new PicturePreview(dialog.get());
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(dialog.get(), &QFileDialog::currentChanged, preview,
+                     [preview](const QString& path) { preview->Show(path); });
+    return dialog;
+}
+
+}  // namespace dialogs
+
+bool TOpenPictureDialog::Execute() {
+    if (dialogs::test::Logged({Title, Filter, {}, InitialDir, FileName, FilterIndex, true}))
+        return TakeAnswer(dialogs::test::NextAnswer(Title), FileName, FilterIndex);
+    std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(*this, QApplication::activeWindow());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
+    FileName = QFile::encodeName(dialog->selectedFiles().front()).toStdString();
+    FilterIndex = ChosenType(*dialog, Descriptions(ParseFilter(Filter)));
     return true;
 }

@@ -1,12 +1,17 @@
 #pragma once
-// The common file-save dialog. In tests it is not shown: each Execute is
-// logged with the dialog's settings and answered from a queue.
+// The common file dialogs: saving a file, and opening a picture with a
+// preview of the selected picture. In tests they are not shown: each Execute
+// is logged with the dialog's settings and answered from a queue.
 
 #include "ansi/ansi.h"
 
 #include <QObject>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QFileDialog;
+class QWidget;
 
 class TSaveDialog : public QObject {
     Q_OBJECT
@@ -34,6 +39,29 @@ public:
 // empty when the folder exists.
 AnsiString MissingFolderMessage(const AnsiString& path);
 
+// The common open dialog for pictures: only existing files can be chosen,
+// and the selected picture shows beside the list.
+class TOpenPictureDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit TOpenPictureDialog(QObject* owner = nullptr) : QObject(owner) {}
+
+    AnsiString Title;
+    AnsiString Filter;    // as for TSaveDialog; patterns are separated by ";"
+    int FilterIndex = 1;  // 1-based; after Execute, the type the user chose
+    AnsiString InitialDir;
+    AnsiString FileName;  // after Execute, the chosen path (file-system bytes)
+
+    // Shows the dialog; false when the user cancelled.
+    bool Execute();
+};
+
+namespace dialogs {
+// The window TOpenPictureDialog::Execute shows, made on its own so that its
+// filters and its preview can be tried without showing it modally.
+std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& settings, QWidget* parent);
+}  // namespace dialogs
+
 namespace dialogs::test {
 // Each answer is what the user chose in the dialog; one the dialog refuses
 // (a folder that does not exist) shows its message, and the dialog takes the
@@ -45,6 +73,7 @@ struct FileDialogAnswer {
 struct ShownFileDialog {
     AnsiString title, filter, defaultExt, initialDir, fileName;
     int filterIndex;
+    bool open;  // an open dialog (else a save dialog)
 };
 void QueueFileDialogAnswer(const FileDialogAnswer& answer);
 const std::vector<ShownFileDialog>& FileDialogLog();

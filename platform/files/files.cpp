@@ -157,6 +157,11 @@ bool IsPlainFile(const AnsiString& path) {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool Occupied(const AnsiString& path) {
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
 AnsiString ReadWholeFile(const AnsiString& path) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
     if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();

@@ -19,6 +19,9 @@ enum class PathKind { None, File, Folder, Other };
 PathKind KindOf(const AnsiString& path);
 // A regular file that is not itself a symbolic link.
 bool IsPlainFile(const AnsiString& path);
+// Anything at all stands at the path: a file, a folder, a link (also one
+// that leads nowhere), a device. A name that is not occupied is free to take.
+bool Occupied(const AnsiString& path);
 
 // The whole content of a file. Raises EFOpenError "Cannot open file %s",
 // also when a folder or anything but a regular file stands at the path.

@@ -4,11 +4,13 @@
 
 #include "TestSupport.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueModel.h"
 #include "entryeditor/TForm2.h"
 #include "genres/TForm4.h"
 #include "mainwindow/TForm1.h"
 
 #include <QApplication>
+#include <QTableView>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -46,6 +48,13 @@ struct Windows {
         form4 = nullptr;
         form1.reset();
     }
+
+    // "&New Entry" and "&Modify" of the main window (for the given row of
+    // the film list), with the steps run in the open entry editor.
+    void NewEntry(std::function<void()> steps);
+    void ModifyEntry(int row, std::function<void()> steps);
+    // A row of the catalogue as it stands.
+    MovieRecord Row(int row) const { return form1->Catalogue->Record(row); }
 };
 
 // Steps to run while a modal dialog is open, driven from a timer armed before
@@ -98,6 +107,17 @@ private:
 // auto open = WhileOpen(dialog, steps): the steps for the dialog that the
 // next action opens; the object must live until the action has returned.
 #define WhileOpen(dialog, steps) DialogSteps((dialog), (steps), __FILE__, __LINE__)
+
+inline void Windows::NewEntry(std::function<void()> steps) {
+    auto open = WhileOpen(form2, std::move(steps));
+    form1->SpeedButton1Click();
+}
+
+inline void Windows::ModifyEntry(int row, std::function<void()> steps) {
+    form1->ListView1->selectRow(row);
+    auto open = WhileOpen(form2, std::move(steps));
+    form1->SpeedButton4Click();
+}
 
 // Where a key goes in a window that need not be the active one.
 inline QWidget* Focused(QWidget* window) { return window->focusWidget() ? window->focusWidget() : window; }

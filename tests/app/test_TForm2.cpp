@@ -1,9 +1,11 @@
+#include "JpegSamples.h"
 #include "TestSupport.h"
 #include "Vreg/Vreg.h"
 #include "Windows.h"
 #include "Enhancedform/Enhancedform.h"
 #include "catalogue/CatalogueFile.h"
 #include "edits/edits.h"
+#include "entryeditor/Thumbnails.h"
 #include "files/files.h"
 #include "registry/registry.h"
 #include "forms/TImage.h"
@@ -51,22 +53,15 @@ class TestTForm2 : public QObject {
         f2 = w.form2;
         return f;
     }
-    MovieRecord Row(int i) { return w.form1->Catalogue->Record(i); }
+    MovieRecord Row(int i) { return w.Row(i); }
     int Rows() { return w.form1->Catalogue->rowCount(); }
     AnsiString Reg(const char* name) { return w.form1->VReg1->Pop(name); }
     void SetReg(const char* name, const char* value) { w.form1->VReg1->Push(name, value); }
 
     // "&New Entry" and "&Modify" of the main window, with the steps run in the
     // open editor.
-    void New(std::function<void()> steps) {
-        auto open = WhileOpen(f2, steps);
-        w.form1->SpeedButton1Click();
-    }
-    void Modify(int row, std::function<void()> steps) {
-        w.form1->ListView1->selectRow(row);
-        auto open = WhileOpen(f2, steps);
-        w.form1->SpeedButton4Click();
-    }
+    void New(std::function<void()> steps) { w.NewEntry(std::move(steps)); }
+    void Modify(int row, std::function<void()> steps) { w.ModifyEntry(row, std::move(steps)); }
     // The editor puts the focus into the title field shortly after it opens.
     void WaitForTitleFocus() { QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f2->Edit1)); }
     void Enter() { UserKey(Qt::Key_Return); }
@@ -110,7 +105,7 @@ private slots:
             QCOMPARE(f2->ComboBox4->currentText().size(), 30);
             QCOMPARE(f2->Memo2->MaxLength(), 255);
             QVERIFY(f2->Edit4->isReadOnly());
-            QVERIFY(!f2->SpeedButton6->isEnabled() && !f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
+            QVERIFY(!f2->SpeedButton6->isEnabled() && f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
             QCOMPARE(f2->Image1->geometry(), QRect(0, 273, 511, 35));
             QCOMPARE(f2->Image1->Picture().size(), QSize(511, 35));
             QCOMPARE(f2->Image1->Picture().pixel(56, 0), w.form1->Image1->Picture().pixel(0, 0));
@@ -553,8 +548,9 @@ private slots:
         QFETCH(bool, inFolderDeleted);
         AnsiString inFolder = InProgramDir("t_mirror12.jpg");
         AnsiString outside = ProgramDir() + "../t_mirror12.jpg";
-        WriteFile(inFolder, "jpeg");
-        WriteFile(outside, "jpeg");
+        const AnsiString thumbnail = MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue);
+        WriteFile(inFolder, thumbnail);
+        WriteFile(outside, thumbnail);
         MovieRecord film = kSolaris;
         film.Picture = picture.toStdString();
         Start({film, kStalker});
@@ -609,10 +605,15 @@ private slots:
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
         WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
         WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
-        WriteFile(InProgramDir("t_cover417.jpg"), "jpeg");
+        WriteFile(InProgramDir("t_cover417.jpg"), MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue));
         QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
         QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
         Start({film, kStalker});
+        // Opening the entry shows the file the field names as its picture;
+        // a file that is no picture is reported.
+        const bool reported = way != "cancel new" && picture != "t_cover417.jpg" &&
+                              files::FileExists(PicturePath(ProgramDir(), film.Picture));
+        if (reported) dialogs::test::QueueAnswer(dialogs::IDOK);
         const QDir folder(QString::fromStdString(ProgramDir()));
         auto contents = [&] {
             QMap<QString, QByteArray> files;
@@ -639,6 +640,7 @@ private slots:
         if (way == "cancel new") New(steps);
         else Modify(0, steps);
         QVERIFY(ran);
+        if (reported) QVERIFY(Boxes().front().text.starts_with("Not a JPEG file"));
         before.remove(deleted);
         QCOMPARE(contents(), before);
         if (way != "cancel new") QCOMPARE(Row(0).Picture, AnsiString());

@@ -1,10 +1,61 @@
+#include "JpegSamples.h"
 #include "TestSupport.h"
+#include "dialogs/FileDialogs.h"
 #include "errors/Exception.h"
 
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
 
 using namespace testsupport;
+
+namespace {
+
+const char* const kPictureFilter =
+    "All (*.jpg;*.jpeg)|*.jpg;*.jpeg|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg";
+
+// A folder of pictures and other files beside the program folder.
+AnsiString PictureFolder() {
+    const AnsiString dir = ProgramDir() + "../pictures";
+    QDir().mkpath(QString::fromStdString(dir + "/sub"));
+    for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "D.JPEG", "e.png", "f.Jpg", "g.jpg.txt"})
+        WriteFile(dir + "/" + name, "x");
+    return dir;
+}
+
+// The files (not folders) the dialog lists, sorted.
+QStringList Listed(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QListView*>("listView");
+    QStringList names;
+    if (!view || !view->model()) return names;
+    const QModelIndex root = view->rootIndex();
+    for (int i = 0; i < view->model()->rowCount(root); ++i) {
+        const QString name = view->model()->index(i, 0, root).data().toString();
+        if (name != "sub") names << name;
+    }
+    names.sort();
+    return names;
+}
+
+// Clicks a listed file, as the user picks it.
+bool ClickListed(QFileDialog& dialog, const QString& name) {
+    auto* view = dialog.findChild<QListView*>("listView");
+    const QModelIndex root = view->rootIndex();
+    for (int i = 0; i < view->model()->rowCount(root); ++i) {
+        const QModelIndex index = view->model()->index(i, 0, root);
+        if (index.data().toString() != name) continue;
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 class TestDialogs : public QObject {
     Q_OBJECT
@@ -45,6 +96,108 @@ private slots:
         QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
         QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::OK);
+    }
+
+    // In tests the picture dialog is logged with its settings and answered
+    // from the queue.
+    void openPictureDialogAnsweredInTests() {
+        TOpenPictureDialog dialog;
+        dialog.Title = "Open Picture";
+        dialog.Filter = kPictureFilter;
+        dialog.InitialDir = "/pictures";
+        dialogs::test::QueueFileDialogAnswer({"/pictures/cover.jpg", 3});
+        dialogs::test::QueueFileDialogAnswer({});
+        QVERIFY(dialog.Execute());
+        QCOMPARE(dialog.FileName, AnsiString("/pictures/cover.jpg"));
+        QCOMPARE(dialog.FilterIndex, 3);
+        QVERIFY(!dialog.Execute());
+        QCOMPARE(dialog.FileName, AnsiString("/pictures/cover.jpg"));
+        const auto& log = dialogs::test::FileDialogLog();
+        QCOMPARE(log.size(), size_t(2));
+        QCOMPARE(log[0].title, AnsiString("Open Picture"));
+        QCOMPARE(log[0].filter, AnsiString(kPictureFilter));
+        QCOMPARE(log[0].filterIndex, 1);
+        QCOMPARE(log[0].initialDir, AnsiString("/pictures"));
+        QVERIFY(log[0].open);
+        QCOMPARE(log[1].filterIndex, 3);
+    }
+
+    // The real dialog lists the files of the chosen type, whatever the case
+    // of their endings, as the filter's ";"-separated patterns say; choosing
+    // another type from the list changes what it lists.
+    void openPictureDialogLists_data() {
+        QTest::addColumn<int>("filterIndex");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("afterNextType");  // empty: no next type
+        const QStringList jpg{"B.JPG", "a.jpg", "f.Jpg"}, jpeg{"D.JPEG", "c.jpeg"};
+        QTest::newRow("All") << 1 << QStringList{"B.JPG", "D.JPEG", "a.jpg", "c.jpeg", "f.Jpg"} << jpg;
+        QTest::newRow("*.jpg") << 2 << jpg << jpeg;
+        QTest::newRow("*.jpeg") << 3 << jpeg << QStringList();
+    }
+    void openPictureDialogLists() {
+        QFETCH(int, filterIndex);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, afterNextType);
+        TOpenPictureDialog settings;
+        settings.Title = "Open Picture";
+        settings.Filter = kPictureFilter;
+        settings.FilterIndex = filterIndex;
+        settings.InitialDir = PictureFolder();
+        std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(settings, nullptr);
+        QCOMPARE(dialog->windowTitle(), QString("Open Picture"));
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+        QCOMPARE(dialog->nameFilters(),
+                 QStringList({"All (*.jpg;*.jpeg)", "JPEG Image File (*.jpg)", "JPEG Image File (*.jpeg)"}));
+        dialog->show();
+        QTRY_COMPARE(Listed(*dialog), listed);
+        if (!afterNextType.isEmpty()) {
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            QVERIFY(types);
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_Down);
+            QTRY_COMPARE(Listed(*dialog), afterNextType);
+        }
+    }
+
+    // Beside the list the dialog shows the selected picture, fitted into
+    // its box, with its size; a file that is no picture shows no picture.
+    void openPictureDialogPreview_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QSize>("shown");  // empty: no picture
+        QTest::newRow("wide") << QByteArray::fromStdString(MakeJpeg(JpegKind::Baseline, 600, 200, Qt::red, Qt::blue))
+                              << "(600 x 200)" << QSize(160, 53);
+        QTest::newRow("tall cmyk") << QByteArray::fromStdString(
+                                          MakeJpeg(JpegKind::AdobeCmyk, 100, 400, Qt::red, Qt::blue))
+                                   << "(100 x 400)" << QSize(40, 160);
+        QTest::newRow("small, not enlarged") << QByteArray::fromStdString(
+                                                    MakeJpeg(JpegKind::Greyscale, 30, 20, Qt::red, Qt::blue))
+                                             << "(30 x 20)" << QSize(30, 20);
+        QTest::newRow("no picture") << QByteArray("x") << "(no preview)" << QSize();
+    }
+    void openPictureDialogPreview() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, size);
+        QFETCH(QSize, shown);
+        const AnsiString dir = PictureFolder();
+        WriteFile(dir + "/cover.jpg", bytes.toStdString());
+        TOpenPictureDialog settings;
+        settings.Filter = kPictureFilter;
+        settings.InitialDir = dir;
+        std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(settings, nullptr);
+        dialog->show();
+        QTRY_VERIFY(Listed(*dialog).contains("cover.jpg"));
+        auto* sizeLabel = dialog->findChild<QLabel*>("PreviewSize");
+        auto* picture = dialog->findChild<QLabel*>("PreviewPicture");
+        QVERIFY(sizeLabel && picture);
+        QVERIFY(picture->isVisible());
+        QVERIFY(ClickListed(*dialog, "cover.jpg"));
+        QTRY_COMPARE(sizeLabel->text(), size);
+        QCOMPARE(picture->pixmap().size(), shown.isEmpty() ? QSize(0, 0) : shown);
+        // Another selection replaces it.
+        QVERIFY(ClickListed(*dialog, "a.jpg"));
+        QTRY_COMPARE(sizeLabel->text(), QString("(no preview)"));
+        QVERIFY(picture->pixmap().isNull());
     }
 
     void answersComeInOrder() {

@@ -252,6 +252,32 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadWholeFile(path));
     }
 
+    // A name is occupied by anything standing there, also a link that
+    // leads nowhere (writing through it would make a file elsewhere).
+    void occupied_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("occupied");
+        QTest::newRow("nothing") << "nothing" << false;
+        QTest::newRow("file") << "file" << true;
+        QTest::newRow("folder") << "folder" << true;
+        QTest::newRow("pipe") << "pipe" << true;
+        QTest::newRow("link to a file") << "link" << true;
+        QTest::newRow("link leading nowhere") << "dangling" << true;
+    }
+    void occupied() {
+        QFETCH(QString, what);
+        QFETCH(bool, occupied);
+        const AnsiString path = InProgramDir("t_cover1.jpg");
+        WriteFile(InProgramDir("other"), "x");
+        if (what == "file") WriteFile(path, "x");
+        if (what == "folder") QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        if (what == "pipe") QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        if (what == "link") QCOMPARE(::symlink("other", path.c_str()), 0);
+        if (what == "dangling") QCOMPARE(::symlink("../elsewhere/t_cover1.jpg", path.c_str()), 0);
+        QCOMPARE(files::Occupied(path), occupied);
+        QVERIFY(!files::Occupied(""));
+    }
+
     void deleteFile() {
         AnsiString path = InProgramDir("t.jpg");
         WriteFile(path, "x");
