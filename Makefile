@@ -6,7 +6,7 @@ ASANBUILD ?= build-asan
 APPDIR    ?= $(HOME)/Flickstow
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps build run test test-asan bench clean fuzz
+.PHONY: deps build run install uninstall test test-asan bench clean fuzz
 
 deps:
 	@bash scripts/deps.sh
@@ -17,15 +17,21 @@ $(BUILD)/build.ninja: CMakeLists.txt | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The executable is copied into the program folder and started there, so its
-# data files (catalogue, genres, thumbnails) stay where the user keeps them.
-# The TWAIN source manager library goes beside it, where the program looks
-# for it first.
+# The executable (and what it loads beside it) is copied into the program
+# folder and started there, so its data files (catalogue, genres, thumbnails)
+# stay where the user keeps them. scripts/install.sh never replaces a file it
+# did not put there itself.
 run: build
-	mkdir -p "$(APPDIR)"
-	cp -f $(BUILD)/app/flickstow "$(APPDIR)/flickstow"
-	cp -f $(BUILD)/app/libtwain_32.so "$(APPDIR)/libtwain_32.so"
+	bash scripts/install.sh program "$(BUILD)" "$(APPDIR)"
 	cd "$(APPDIR)" && ./flickstow
+
+# The program files into the program folder, plus an entry in the desktop's
+# applications menu with its icon; uninstall removes exactly those again.
+install: build
+	bash scripts/install.sh install "$(BUILD)" "$(APPDIR)"
+
+uninstall:
+	bash scripts/install.sh uninstall "$(APPDIR)"
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -8,12 +8,14 @@ packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libcups2-dev
   libjpeg-dev
+  libgumbo-dev
   libsane-dev libsane1 sane-utils
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth
   ccache
   python3
   python3-mido
+  desktop-file-utils libglib2.0-bin
 )
 
 missing=()

@@ -16,8 +16,10 @@
 #include "genres/GenreFile.h"
 #include "jpeg/jpeg.h"
 #include "random/Random.h"
+#include "scansource/ScanSource.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -109,6 +111,13 @@ TForm2::TForm2(QWidget* parent, TVReg* settings, CatalogueModel* catalogue, cons
     OpenPictureDialog1->FilterIndex = 1;
     VSnapShot1 = new TVSnapShot(this);
     VSnapShot1->setObjectName("VSnapShot1");
+    Image3 = new TImage(this);
+    Image3->setObjectName("Image3");
+    Image3->hide();
+    TWAIN = new TScanSource(this);
+    TWAIN->setObjectName("TWAIN");
+    TWAIN->SetProductname("Varnholt Flickstow");
+    TWAIN->OnScanReady = [this](TScanSource*) { TWAINScanReady(); };
     ConnectHandlers();
 }
 
@@ -219,8 +228,6 @@ void TForm2::BuildDetailsPage() {
     SpeedButton6 = AddFlatButton(p, "SpeedButton6", "sc&an", QRect(318, 192, 44, 24));
     Button1 = AddFlatButton(p, "Button1", "&browse ...", QRect(364, 192, 66, 24));
     SpeedButton4 = AddFlatButton(p, "SpeedButton4", "&clear", QRect(432, 192, 47, 24));
-    // Scanning is not available yet.
-    SpeedButton6->setEnabled(false);
     setTabOrder(Memo2, Edit4);
 }
 
@@ -240,6 +247,7 @@ void TForm2::ConnectHandlers() {
     connect(SpeedButton4, &QToolButton::clicked, this, Guarded([this] { SpeedButton4Click(); }));
     connect(SpeedButton5, &QToolButton::clicked, this, Guarded([this] { SpeedButton5Click(); }));
     connect(Button1, &QToolButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(SpeedButton6, &QToolButton::clicked, this, Guarded([this] { SpeedButton6Click(); }));
     connect(SetFocusTimer, &QTimer::timeout, this, Guarded([this] { SetFocusTimerTimer(); }));
     // The lists report only the user's choices; the spin edit and the rating
     // report every change, also those the dialog makes itself.
@@ -533,7 +541,7 @@ void TForm2::CaptureThumbnail(const AnsiString& path) {
     VSnapShot1->SaveToJPEGFile(80, path, this, Panel2, offset.x(), offset.y());
 }
 
-void TForm2::MakeThumbnail(const AnsiString& source, int number) {
+void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
     const AnsiString dir = settings_->AppDir();
     // The source's name as the catalogue holds text.
     const AnsiString sourceName = ansi::FromQString(QFileInfo(QFile::decodeName(source.c_str())).fileName());
@@ -545,7 +553,7 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number) {
     const AnsiString dest = files::JoinPath(dir, name);
     try {
         if (!sourceName.starts_with("t_")) {
-            if (files::FileExists(source)) LadeBild(source);
+            if (shown && files::FileExists(source)) LadeBild(source);
             else Image2->ClearPicture();
             CaptureThumbnail(dest);
         } else {
@@ -582,6 +590,61 @@ void TForm2::SpeedButton4Click() {
                             dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
     RemoveCurrentPicture();
+}
+
+void TForm2::SpeedButton6Click() {
+    rng::Randomize();
+    const int first = rng::Random(1000);
+    const int second = rng::Random(1000);
+    Image3->ClearPicture();
+    const AnsiString dir = settings_->AppDir();
+    // A file of that name (a page declined earlier, or anything else) is
+    // never overwritten.
+    ScanFileName = files::JoinPath(dir, FreeScanName(first, [&dir](const AnsiString& candidate) {
+        return files::Occupied(files::JoinPath(dir, candidate));
+    }, rng::Random));
+    ScanDone = false;
+    setEnabled(false);
+    try {
+        TWAIN->Acquire(Image3->Bitmap());
+    } catch (const Exception& e) {
+        // Nothing was scanned: the dialog is usable again and no file is made.
+        setEnabled(true);
+        Keys().ShowError(e.Message);
+        return;
+    }
+    // The scanner's window is the only thing the user can use meanwhile; its
+    // page (or its closing) arrives through the application's events.
+    while (!ScanDone) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    setEnabled(true);
+    const bool pageArrived = !Image3->Picture().isNull();
+    try {
+        WriteScanFile();
+    } catch (const Exception& e) {
+        // Without the file there is nothing to make a thumbnail of: the
+        // current picture stays.
+        Keys().ShowError(e.Message);
+        return;
+    }
+    if (Keys().MessageBox(kReplacePicture, "Warning", dialogs::Icon::Question, dialogs::Buttons::YesNo) !=
+        dialogs::IDYES)
+        return;  // the page stays in its file
+    RemoveCurrentPicture();
+    // Without a page the file is empty, and the thumbnail the empty panel.
+    MakeThumbnail(ScanFileName, second, pageArrived);
+    // The page is in its thumbnail now; the file was made by this scan.
+    files::DeleteFile(ScanFileName);
+}
+
+void TForm2::TWAINScanReady() { ScanDone = true; }
+
+void TForm2::WriteScanFile() {
+    struct EmptiedAfterwards {
+        TImage* image;
+        ~EmptiedAfterwards() { image->ClearPicture(); }
+    } emptied{Image3};
+    const QImage& page = Image3->Picture();
+    files::ReplaceWholeFile(ScanFileName, page.isNull() ? AnsiString() : jpeg::Encode(page, 90, false));
 }
 
 // ---- Remembered defaults: each change is written at once

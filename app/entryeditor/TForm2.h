@@ -20,6 +20,7 @@ class QToolButton;
 class CatalogueModel;
 class TImage;
 class TOpenPictureDialog;
+class TScanSource;
 class TVReg;
 class TVSnapShot;
 namespace edits {
@@ -65,6 +66,15 @@ public:
     QTimer* SetFocusTimer;
     TOpenPictureDialog* OpenPictureDialog1;
     TVSnapShot* VSnapShot1;
+    // Hidden: receives the scanned page.
+    TImage* Image3;
+    // The scanner; the main window starts it and lets the user choose the
+    // source.
+    TScanSource* TWAIN;
+    // While a scan runs: set once the scanner is done, with or without a
+    // page; and the file the page is kept in until it is a thumbnail.
+    bool ScanDone = false;
+    AnsiString ScanFileName;
 
     // Operations.
     void LoadGenreList();
@@ -86,10 +96,11 @@ public:
     // bytes) under a free name with the number, and names it in Edit4. A
     // file whose name begins with "t_" is taken to be a thumbnail already and
     // copied unchanged; any other is shown in the preview, which is then
-    // captured. A source that does not exist gives the empty panel. Raises
-    // the error when the picture cannot be read or the thumbnail not
-    // written; Edit4 and the preview then stay empty and no file is left.
-    void MakeThumbnail(const AnsiString& source, int number);
+    // captured. A source that does not exist, or one not to be shown (an
+    // empty scan file), gives the empty panel. Raises the error when the
+    // picture cannot be read or the thumbnail not written; Edit4 and the
+    // preview then stay empty and no file is left.
+    void MakeThumbnail(const AnsiString& source, int number, bool shown = true);
 
     // Handlers.
     void FormShow() override;
@@ -102,6 +113,8 @@ public:
     void SpeedButton2Click();  // Save & New
     void SpeedButton3Click();  // Save and Close
     void SpeedButton4Click();  // clear the picture
+    void SpeedButton6Click();  // scan a picture
+    void TWAINScanReady();
     void SpeedButton5Click();  // Reset Entries
     void ComboBox2Change();
     void ComboBox3Change();
@@ -133,6 +146,9 @@ private:
     int StatusIndex() const;
     void RemoveCurrentPicture();
     void CaptureThumbnail(const AnsiString& path);
+    // Writes the scanned page into ScanFileName (an empty file when no page
+    // came) and empties Image3.
+    void WriteScanFile();
     void RefuseStore();
     bool ShowFor(bool modify, int row);
 

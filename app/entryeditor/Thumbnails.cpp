@@ -51,12 +51,12 @@ AnsiString ThumbnailName(std::string_view sourceName, int number) {
     return parts.numbered ? Numbered(parts, number) : parts.head + parts.tail;
 }
 
-AnsiString FreeThumbnailName(std::string_view sourceName, int number,
-                             const std::function<bool(const AnsiString& name)>& taken,
-                             const std::function<int(int n)>& draw) {
-    AnsiString first = ThumbnailName(sourceName, number);
+namespace {
+
+// The first name when it is free, else a free one with another number.
+AnsiString FreeName(const NameParts& parts, const AnsiString& first,
+                    const std::function<bool(const AnsiString& name)>& taken, const std::function<int(int n)>& draw) {
     if (!taken(first)) return first;
-    NameParts parts = Parts(sourceName);
     // Drawing until a free number comes up is drawing among the free ones.
     for (long long low = 0, high = 1000; high <= 1000000; low = high, high *= 10) {
         std::vector<long long> free;
@@ -67,6 +67,20 @@ AnsiString FreeThumbnailName(std::string_view sourceName, int number,
         return Numbered(parts, free[static_cast<size_t>(std::clamp(draw(last + 1), 0, last))]);
     }
     throw EFCreateError(ansi::Format("Cannot create file %s", first));
+}
+
+}  // namespace
+
+AnsiString FreeThumbnailName(std::string_view sourceName, int number,
+                             const std::function<bool(const AnsiString& name)>& taken,
+                             const std::function<int(int n)>& draw) {
+    return FreeName(Parts(sourceName), ThumbnailName(sourceName, number), taken, draw);
+}
+
+AnsiString FreeScanName(int number, const std::function<bool(const AnsiString& name)>& taken,
+                        const std::function<int(int n)>& draw) {
+    const NameParts parts{"scan", ".jpg", true};
+    return FreeName(parts, Numbered(parts, number), taken, draw);
 }
 
 QRect PreviewRect(QSize natural, QSize panel) {

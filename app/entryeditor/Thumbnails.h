@@ -44,6 +44,12 @@ AnsiString FreeThumbnailName(std::string_view sourceName, int number,
                              const std::function<bool(const AnsiString& name)>& taken,
                              const std::function<int(int n)>& draw);
 
+// The name of the file a scanned page is kept in while it becomes a
+// thumbnail: "scan", the number and ".jpg"; when that name is taken, another
+// number is drawn as for a thumbnail.
+AnsiString FreeScanName(int number, const std::function<bool(const AnsiString& name)>& taken,
+                        const std::function<int(int n)>& draw);
+
 // Where the preview panel shows a picture of the natural size: scaled to the
 // panel's width less 6 and centred from top to bottom when it is wider than
 // high, otherwise scaled to the panel's height less 6 and centred from left

@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QShowEvent>
 #include <QToolButton>
 
@@ -43,11 +44,17 @@ QToolButton* TDialogForm::AddFlatButton(QWidget* parent, const char* name, const
     return button;
 }
 
+namespace {
+// What the strip's buttons and notices stand on, to stand out from the texture.
+const QString kStripVeil = "rgba(32, 38, 48, 170)";
+}  // namespace
+
 QToolButton* TDialogForm::AddStripButton(const char* name, const char* caption, const QRect& geometry,
                                          const char* image) {
     QToolButton* button = AddFlatButton(this, name, caption, geometry, image);
     button->setStyleSheet(
-        "QToolButton { color: white; background: rgba(32, 38, 48, 170); border: 1px solid transparent;"
+        "QToolButton { color: white; background: " + kStripVeil +
+        "; border: 1px solid transparent;"
         " border-radius: 3px; padding: 1px 3px; }"
         "QToolButton:hover { border-color: rgba(255, 255, 255, 150); background: rgba(32, 38, 48, 220); }"
         "QToolButton:pressed { background: rgba(0, 0, 0, 70); }"
@@ -56,6 +63,18 @@ QToolButton* TDialogForm::AddStripButton(const char* name, const char* caption, 
     // client area would take the application's font; it keeps the dialog's.
     button->setFont(font());
     return button;
+}
+
+QLabel* TDialogForm::AddStripLabel(const char* name, const QString& text, const QRect& geometry) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setStyleSheet("QLabel { color: white; background: " + kStripVeil +
+                         "; border-radius: 3px; padding: 0px 4px; }");
+    QFont bold = font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
 }
 
 void TDialogForm::showEvent(QShowEvent* event) {

@@ -11,6 +11,7 @@
 class FormKeys;
 class TEnhancedForm;
 class QKeyEvent;
+class QLabel;
 class QToolButton;
 class TImage;
 
@@ -45,6 +46,9 @@ protected:
     // The same on the dark tiled strip along the bottom edge: light text.
     QToolButton* AddStripButton(const char* name, const char* caption, const QRect& geometry,
                                 const char* image = nullptr);
+    // A bold notice on the strip: light text on the same dark veil as the
+    // strip's buttons.
+    QLabel* AddStripLabel(const char* name, const QString& text, const QRect& geometry);
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

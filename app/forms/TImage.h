@@ -11,6 +11,9 @@ public:
     explicit TImage(QWidget* parent = nullptr) : QWidget(parent) {}
 
     const QImage& Picture() const { return picture_; }
+    // The picture itself, for whoever fills it in place (a hidden image that
+    // receives a scanned page); the control shows it at its next paint.
+    QImage& Bitmap() { return picture_; }
     void SetPicture(const QImage& picture) {
         picture_ = picture;
         update();

@@ -1,6 +1,8 @@
 #pragma once
 // The web addresses of the Help menu, all in one place.
 
+#include <iterator>
+
 struct WebLink {
     const char* caption;
     const char* address;
@@ -14,3 +16,7 @@ inline constexpr WebLink kFurtherLinks[] = {
     {"Varnholt &Notepad", "https://www.example.com/varnholt/notepad/"},
     {"Film &Collectors Forum", "https://forum.example.org/film-collectors/"},
 };
+
+// The community site: the last of the further links, which the About box
+// offers too.
+inline constexpr const WebLink& kCommunitySite = kFurtherLinks[std::size(kFurtherLinks) - 1];

@@ -2,6 +2,7 @@
 
 #include "Vhtml/Vhtml.h"
 #include "Vreg/Vreg.h"
+#include "about/TForm3.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/Sorting.h"
 #include "dialogs/FileDialogs.h"
@@ -91,9 +92,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     VReg1->SetFirmenname("varnholt");
     VHTML1 = new TVHTML(this);
     VHTML1->setObjectName("VHTML1");
-    TWAIN = new TScanSource(this);
-    TWAIN->setObjectName("TWAIN");
-    TWAIN->SetProductname("Varnholt Flickstow");
     // Half a second after creation the scanner support starts.
     TwainInitTimer = new QTimer(this);
     TwainInitTimer->setObjectName("TwainInitTimer");
@@ -147,6 +145,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     // The dialogs, in their order of creation; they live as long as the window.
     entryEditor_ = new TForm2(this, VReg1, Catalogue, Image1);
+    aboutBox_ = new TForm3(this, Image1, VHTML1, kMakerPage.address, kCommunitySite.address);
     genreEditor_ = new TForm4(this, VReg1, Image1);
 }
 
@@ -239,11 +238,9 @@ void TForm1::BuildMenu() {
     help->addSeparator();
     AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
     AboutFlickstow1->setShortcut(Qt::Key_F1);
+    connect(AboutFlickstow1, &QAction::triggered, this, dialogs::Guarded([this] { AboutFlickstow1Click(); }));
 
     connect(TWAINSource1, &QAction::triggered, this, dialogs::Guarded([this] { TWAINSource1Click(); }));
-
-    for (QAction* a : {AboutFlickstow1})
-        a->setEnabled(false);
 }
 
 void TForm1::BuildListView() {
@@ -403,6 +400,8 @@ void TForm1::SpeedButton5Click() { close(); }
 
 void TForm1::Image1Click() { VHTML1->CallExternUrl(kMakerPage.address); }
 
+void TForm1::AboutFlickstow1Click() { aboutBox_->exec(); }
+
 void TForm1::ListView1ColumnClick(int column) {
     SortColumn = column;
     for (int c = 0; c < FieldCount; ++c)
@@ -452,10 +451,10 @@ void TForm1::Exort1Click() {
 
 void TForm1::TwainInitTimerTimer() {
     TwainInitTimer->stop();
-    TWAIN->InitTWAIN();
+    entryEditor_->TWAIN->InitTWAIN();
 }
 
-void TForm1::TWAINSource1Click() { TWAIN->SelectDataSource(); }
+void TForm1::TWAINSource1Click() { entryEditor_->TWAIN->SelectDataSource(); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);

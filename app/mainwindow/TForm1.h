@@ -15,10 +15,10 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TForm2;
+class TForm3;
 class TForm4;
 class TFrame5;
 class TImage;
-class TScanSource;
 class TPrintDIB;
 class TPrinterSetupDialog;
 class TSaveDialog;
@@ -38,6 +38,7 @@ public:
 
     // The dialogs, made with the window and shown modally from here.
     TForm2* EntryEditor() const { return entryEditor_; }
+    TForm3* AboutBox() const { return aboutBox_; }
     TForm4* GenreEditor() const { return genreEditor_; }
     // Key preview and the release rule (SkipNextKeyUp).
     FormKeys& Keys() const { return *keys_; }
@@ -61,8 +62,6 @@ public:
     TEnhancedForm* EnhancedForm1;  // the painted caption bar
     TVHTML* VHTML1;
     QTimer* TwainInitTimer;
-    // The scanner component; the entry editor's scan reaches it here.
-    TScanSource* TWAIN;
     TSaveDialog* SaveDialog1;
     CatalogueModel* Catalogue;
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
@@ -109,6 +108,7 @@ private:
     bool FormKeyUp(QKeyEvent* key);
     void SpeedButton5Click();
     void Image1Click();
+    void AboutFlickstow1Click();
     void ListView1Change();
 
     // The catalogue file in the program folder.
@@ -130,6 +130,7 @@ private:
     QLabel* panels_[3];
     FormKeys* keys_;
     TForm2* entryEditor_;
+    TForm3* aboutBox_;
     TForm4* genreEditor_;
     bool shown_ = false;
     // The catalogue file existed but could not be read: it is never replaced.

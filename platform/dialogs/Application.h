@@ -13,6 +13,9 @@ public:
     TApplication(int& argc, char** argv) : QApplication(argc, argv) {
         QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "DejaVu Sans"});
         QFont::insertSubstitutions("Arial", {"Liberation Sans", "Arimo", "DejaVu Sans"});
+        // No metric twin of the heavy, wide "Arial Black" is packaged; the
+        // bold face of DejaVu Sans is as wide and nearly as heavy.
+        QFont::insertSubstitutions("Arial Black", {"DejaVu Sans", "Liberation Sans"});
         QFont::insertSubstitutions("Courier New", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"});
         QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "Tinos", "DejaVu Serif"});
         // The caption font; DejaVu Sans comes from the same wide, open design.

@@ -73,6 +73,10 @@ SourceDialog::SourceDialog(QWidget* parent, const DeviceInfo& info, const SaneDe
                            const ScanSettings& start)
     : QDialog(parent) {
     setObjectName("SourceDialog");
+    // The window that asked for the scan may itself stay above other
+    // windows; the scanner's window, the only one the user can use while it
+    // is up, must never open hidden beneath it.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     QString title = QString::fromStdString(info.vendor + " " + info.model).trimmed();
     setWindowTitle(title.isEmpty() ? QString::fromStdString(info.name) : title);
     auto* layout = new QVBoxLayout(this);

@@ -1,8 +1,10 @@
 #pragma once
 // The program's windows as start-up creates them, for the tests that drive
-// the dialogs: the main window, the entry editor and the genre editor.
+// the dialogs: the main window, the entry editor, the About box and the
+// genre editor.
 
 #include "TestSupport.h"
+#include "about/TForm3.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/CatalogueModel.h"
 #include "entryeditor/TForm2.h"
@@ -27,6 +29,7 @@ inline AnsiString CatalogueText(const std::vector<MovieRecord>& films) {
 struct Windows {
     std::unique_ptr<TForm1> form1;
     TForm2* form2 = nullptr;
+    TForm3* form3 = nullptr;
     TForm4* form4 = nullptr;
 
     // Writes the catalogue file (when one is given), then creates the main
@@ -35,6 +38,7 @@ struct Windows {
         if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
         form1 = std::make_unique<TForm1>();
         form2 = form1->EntryEditor();
+        form3 = form1->AboutBox();
         form4 = form1->GenreEditor();
         form1->show();
         return form1.get();
@@ -45,6 +49,7 @@ struct Windows {
     }
     void Destroy() {
         form2 = nullptr;
+        form3 = nullptr;
         form4 = nullptr;
         form1.reset();
     }

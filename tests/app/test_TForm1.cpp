@@ -1,14 +1,15 @@
 #include "TestSupport.h"
+#include "UrlSink.h"
 #include "forms/FormKeys.h"
 #include "catalogue/CatalogueFile.h"
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
 #include "forms/TImage.h"
+#include "entryeditor/TForm2.h"
 #include "scansource/ScanSource.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -37,15 +38,6 @@ AnsiString Block(const char* title, const char* mid) {
 const AnsiString kTwoFilms = Block("Solaris", "3") + Block("Stalker", "4");
 
 }  // namespace
-
-// Receives the addresses the program hands to the desktop.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
 
 class TestTForm1 : public QObject {
     Q_OBJECT
@@ -322,11 +314,9 @@ private slots:
 
     void helpLinks() {
         UrlSink sink;
-        QDesktopServices::setUrlHandler("https", &sink, "open");
         TForm1* f = Show();
         f->VarnholtWebpage1->trigger();
         for (QAction* a : f->FurtherLinks) a->trigger();
-        QDesktopServices::unsetUrlHandler("https");
         QCOMPARE(sink.opened.size(), 5);
         QSet<QString> distinct;
         for (const QUrl& u : sink.opened) {
@@ -342,9 +332,9 @@ private slots:
         QCOMPARE(f->TwainInitTimer->interval(), 500);
         QVERIFY(f->TwainInitTimer->isSingleShot());
         QVERIFY(f->TwainInitTimer->isActive());
-        QCOMPARE(f->TWAIN->Productname(), AnsiString("Varnholt Flickstow"));
-        QVERIFY(!f->TWAIN->IsDataSourceManagerOpen());
-        QTRY_VERIFY(f->TWAIN->IsDataSourceManagerOpen());
+        QCOMPARE(f->EntryEditor()->TWAIN->Productname(), AnsiString("Varnholt Flickstow"));
+        QVERIFY(!f->EntryEditor()->TWAIN->IsDataSourceManagerOpen());
+        QTRY_VERIFY(f->EntryEditor()->TWAIN->IsDataSourceManagerOpen());
         QVERIFY(!f->TwainInitTimer->isActive());
         QVERIFY(Boxes().empty());
     }
@@ -358,13 +348,9 @@ private slots:
     }
     void twainSourceMenu() {
         QFETCH(bool, scanners);
-        // SANE reads the folder it first saw for the whole run: its
-        // backends list is rewritten for each case.
-        static QTemporaryDir sane;
-        WriteFile((sane.path() + "/dll.conf").toStdString(), scanners ? "test\n" : "\n");
-        setenv("SANE_CONFIG_DIR", QFile::encodeName(sane.path()).constData(), 1);
+        ConfigureSane({}, scanners ? "test" : "");
         TForm1* f = Show();
-        QTRY_VERIFY(f->TWAIN->IsDataSourceManagerOpen());
+        QTRY_VERIFY(f->EntryEditor()->TWAIN->IsDataSourceManagerOpen());
         QVERIFY(f->TWAINSource1->isEnabled());
         QStringList listed;
         bool ran = false;

@@ -105,7 +105,7 @@ private slots:
             QCOMPARE(f2->ComboBox4->currentText().size(), 30);
             QCOMPARE(f2->Memo2->MaxLength(), 255);
             QVERIFY(f2->Edit4->isReadOnly());
-            QVERIFY(!f2->SpeedButton6->isEnabled() && f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
+            QVERIFY(f2->SpeedButton6->isEnabled() && f2->Button1->isEnabled() && f2->SpeedButton4->isEnabled());
             QCOMPARE(f2->Image1->geometry(), QRect(0, 273, 511, 35));
             QCOMPARE(f2->Image1->Picture().size(), QSize(511, 35));
             QCOMPARE(f2->Image1->Picture().pixel(56, 0), w.form1->Image1->Picture().pixel(0, 0));

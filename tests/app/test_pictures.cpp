@@ -139,8 +139,8 @@ private slots:
         Start();
         bool ran = false;
         New([&] {
-            QVERIFY(!f2->SpeedButton6->isEnabled());
-            QVERIFY(f2->Button1->isEnabled());
+            for (QToolButton* button : {f2->SpeedButton6, f2->Button1, f2->SpeedButton4})
+                QVERIFY(button->isEnabled());
             TypeText(f2->Edit1, "Mirror");
             Browse(source);
             QCOMPARE(FileDialogLog().size(), size_t(1));

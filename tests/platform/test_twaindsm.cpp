@@ -87,25 +87,6 @@ private:
     TW_IDENTITY app_{};
 };
 
-// SANE's configuration for this test: the "test" backend (or the given
-// backends) with these settings. SANE keeps the folder it read first for
-// the whole process, so every test rewrites the files of one folder.
-// Every setting a test changes is written each time, at the backend's own
-// default unless the test says otherwise: a backend kept loaded keeps what
-// the previous file said.
-void ConfigureSane(const QStringList& testConf, const QString& backends = "test") {
-    static QTemporaryDir folder;
-    static const QStringList defaults{"number_of_devices 2",   "mode Gray",           "depth 8",
-                                      "three-pass false",      "hand-scanner false",  "test-picture \"Solid black\"",
-                                      "read-delay false",      "read-delay-duration 1000",
-                                      "read-status-code \"Default\"", "geometry_max 200.0", "br_x 80.0",
-                                      "br_y 100.0"};
-    AnsiString dir = folder.path().toStdString();
-    WriteFile(files::JoinPath(dir, "dll.conf"), backends.toStdString() + "\n");
-    WriteFile(files::JoinPath(dir, "test.conf"), (defaults + testConf).join('\n').toStdString() + "\n");
-    setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
-}
-
 // What scanimage makes of the same page, as an image.
 QImage ScanImage(const QStringList& options) {
     QProcess p;

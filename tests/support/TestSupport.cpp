@@ -47,6 +47,19 @@ void FreshSandbox() {
     printer::SetPrinter(nullptr);
 }
 
+void ConfigureSane(const QStringList& testConf, const QString& backends) {
+    static QTemporaryDir folder;
+    static const QStringList defaults{"number_of_devices 2",   "mode Gray",           "depth 8",
+                                      "three-pass false",      "hand-scanner false",  "test-picture \"Solid black\"",
+                                      "read-delay false",      "read-delay-duration 1000",
+                                      "read-status-code \"Default\"", "geometry_max 200.0", "br_x 80.0",
+                                      "br_y 100.0"};
+    AnsiString dir = folder.path().toStdString();
+    WriteFile(files::JoinPath(dir, "dll.conf"), backends.toStdString() + "\n");
+    WriteFile(files::JoinPath(dir, "test.conf"), (defaults + testConf).join('\n').toStdString() + "\n");
+    setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
+}
+
 AnsiString ProgramDir() { return g_programDir; }
 AnsiString ConfigHome() { return g_configHome; }
 AnsiString InProgramDir(std::string_view name) { return g_programDir + AnsiString(name); }

@@ -8,6 +8,7 @@
 
 #include <QTest>
 #include <QString>
+#include <QStringList>
 
 namespace testsupport {
 
@@ -43,6 +44,14 @@ void UserKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Only the release of a key whose press went elsewhere: to a message box
 // that closed on it, or to a menu.
 void ReleaseOnly(Qt::Key key);
+
+// SANE's configuration for the rest of the run: the "test" backend (or the
+// given backends) with these settings. SANE keeps the folder it read first
+// for the whole process, so every call rewrites the files of one folder.
+// Every setting a test may change is written each time, at the backend's
+// own default unless the test says otherwise: a backend kept loaded keeps
+// what the previous file said.
+void ConfigureSane(const QStringList& testConf, const QString& backends = "test");
 
 // The boxes shown since the last FreshSandbox.
 const std::vector<dialogs::test::ShownBox>& Boxes();

@@ -1,5 +1,6 @@
 // Draws Flickstow's toolbar images, small images, backgrounds and logo
-// as PNG files, and writes resources.qrc listing them.
+// as PNG files, and writes resources.qrc listing them; also the logo at the
+// icon theme's sizes (icons/flickstow-N.png) for the desktop menu.
 // Usage: drawart <output-directory>
 
 #include <QDir>
@@ -418,19 +419,85 @@ void texture()
     });
 }
 
+// The program's orange badge with a white "F" filling the square b; the
+// letter's bars are laid out in proportion to the square.
+void badge(QPainter &p, const QRectF &b, qreal penWidth, qreal radius)
+{
+    p.setPen(QPen(QColor(0x70, 0x10, 0x08), penWidth));
+    p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
+    p.drawRoundedRect(b, radius, radius);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    const auto bar = [&](qreal x, qreal y, qreal w, qreal h) {
+        p.drawRect(QRectF(b.x() + x * b.width(), b.y() + y * b.height(), w * b.width(), h * b.height()));
+    };
+    bar(0.28, 0.2, 0.176, 0.64);   // stem
+    bar(0.28, 0.2, 0.52, 0.16);    // top bar
+    bar(0.28, 0.48, 0.4, 0.144);   // middle bar
+}
+
+// The program's logo on a 32 x 32 grid: a film reel with an "F" badge.
+void drawLogo(QPainter &p)
+{
+    reel(p, QPointF(13.5, 13.5), 12.5);
+    badge(p, QRectF(18.5, 18.5, 12.5, 12.5), 1, 2.5);
+}
+
 void logo()
 {
-    render("logo.png", 32, 32, [](QPainter &p) {
-        reel(p, QPointF(13.5, 13.5), 12.5);
-        const QRectF b(18.5, 18.5, 12.5, 12.5);
-        p.setPen(QPen(QColor(0x70, 0x10, 0x08), 1));
-        p.setBrush(dgrad(b, QColor(0xff, 0x8a, 0x50), QColor(0xc0, 0x20, 0x10)));
-        p.drawRoundedRect(b, 2.5, 2.5);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(22, 21, 2.2, 8));     // F: stem
-        p.drawRect(QRectF(22, 21, 6.5, 2));     // F: top bar
-        p.drawRect(QRectF(22, 24.5, 5, 1.8));   // F: middle bar
+    render("logo.png", 32, 32, drawLogo);
+}
+
+// The desktop menu's icon: the logo drawn again at each size of the icon
+// theme, not scaled from the 32 px picture, so large sizes stay sharp. These
+// are installed into the user's icon theme, not built into the program, so
+// they stay out of resources.qrc.
+const int kIconSizes[] = { 16, 32, 48, 64, 128, 256 };
+
+bool icons()
+{
+    bool ok = QDir(g_outDir).mkpath("icons");
+    for (const int size : kIconSizes) {
+        const QString name = QString("icons/flickstow-%1.png").arg(size);
+        ok = render(name, size, size, [size](QPainter &p) {
+            p.scale(size / 32.0, size / 32.0);
+            drawLogo(p);
+        }) && ok;
+        g_written.removeOne(name);
+    }
+    return ok;
+}
+
+// The About box's logo, 73 x 81, shown on a black panel: a large reel with
+// a strip of film running off it, and the program's orange "F" badge.
+void aboutLogo()
+{
+    render("about_logo.png", 73, 81, [](QPainter &p) {
+        // film running from the reel down to the right edge
+        p.save();
+        p.translate(44, 58);
+        p.rotate(-28);
+        film(p, QRectF(-22, -8, 44, 16), 2);
+        p.restore();
+        reel(p, QPointF(32, 30), 27);
+        badge(p, QRectF(5.5, 50.5, 27, 27), 1.2, 5);
+    });
+}
+
+// The picture beside the About box's note on how the program was made, 41 x 33:
+// a page of notes on a clipboard with a pencil across it.
+void aboutNote()
+{
+    render("about_note.png", 41, 33, [](QPainter &p) {
+        const QRectF board(6.5, 1.5, 24, 30);
+        p.setPen(QPen(QColor(0x5a, 0x3a, 0x18), 1));
+        p.setBrush(vgrad(board, QColor(0xc8, 0x90, 0x50), QColor(0x8a, 0x58, 0x28)));
+        p.drawRoundedRect(board, 2, 2);
+        sheet(p, QRectF(9.5, 5.5, 18, 24), false);
+        p.setPen(QPen(QColor(0x50, 0x50, 0x58), 1));
+        p.setBrush(vgrad(QRectF(13, 0.5, 11, 5), QColor(0xf0, 0xf0, 0xf0), QColor(0x80, 0x80, 0x88)));
+        p.drawRoundedRect(QRectF(13.5, 0.5, 10, 5), 1.5, 1.5);
+        pencil(p, QPointF(22, 27), QPointF(40, 9), 5);
     });
 }
 
@@ -465,7 +532,10 @@ int main(int argc, char **argv)
     coolbar();
     texture();
     logo();
-    if (g_written.size() != 18 || !writeQrc()) {
+    aboutLogo();
+    aboutNote();
+    const bool iconsWritten = icons();
+    if (g_written.size() != 20 || !iconsWritten || !writeQrc()) {
         std::fprintf(stderr, "some files could not be written\n");
         return 1;
     }
