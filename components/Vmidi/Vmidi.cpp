@@ -213,7 +213,7 @@ void TVMidi::AddNote(const AnsiString& notes, const AnsiString& length, const An
 void TVMidi::DeleteNote(int index) {
     NoteList& list = Notes();
     if (index < 0 || index >= NoteCount())
-        throw EListError(ansi::Format("List index out of bounds (%s)", ansi::IntToStr(index)));
+        throw EListError::Index(index);
     const auto at = static_cast<std::ptrdiff_t>(index);
     list.notes.erase(list.notes.begin() + at);
     list.lengths.erase(list.lengths.begin() + at);

@@ -19,9 +19,6 @@
 
 // A note number, velocity or note event that MIDI cannot carry.
 class EMidiError : public Exception { using Exception::Exception; };
-// An index outside a list.
-class EListError : public Exception { using Exception::Exception; };
-
 class TVMidi : public QObject {
     Q_OBJECT
 public:

@@ -20,6 +20,14 @@ class ERegistryException : public Exception { using Exception::Exception; };
 class EFOpenError : public Exception { using Exception::Exception; };
 // A file that could not be created or written.
 class EFCreateError : public Exception { using Exception::Exception; };
+// An index outside a list.
+class EListError : public Exception {
+public:
+    using Exception::Exception;
+    static EListError Index(long long index) {
+        return EListError("List index out of bounds (" + std::to_string(index) + ")");
+    }
+};
 // A precondition of an operation that does not hold ("Assertion failure").
 class EAssertionFailed : public Exception { using Exception::Exception; };
 // Memory for a buffer could not be had.

@@ -263,8 +263,13 @@ bool TCanvas::FloodFill(int x, int y, TColor color, TFillStyle style) {
     QImage& img = *pixels_;
     const int w = img.width(), h = img.height();
     const QRgb key = ToQRgb(color) & RGB_MASK;
+    // The rows are read through their addresses: asking the image for each
+    // pixel's row costs more than the whole fill.
+    const uchar* bits = img.constBits();
+    const auto stride = static_cast<size_t>(img.bytesPerLine());
     auto fillable = [&](int px, int py) {
-        const bool same = (reinterpret_cast<const QRgb*>(img.constScanLine(py))[px] & RGB_MASK) == key;
+        const QRgb pixel = reinterpret_cast<const QRgb*>(bits + static_cast<size_t>(py) * stride)[px];
+        const bool same = (pixel & RGB_MASK) == key;
         return style == fsBorder ? !same : same;
     };
     if (!fillable(x, y)) return false;
@@ -298,11 +303,14 @@ bool TCanvas::FloodFill(int x, int y, TColor color, TFillStyle style) {
         p.fillRect(tile.rect(), ToQBrush(Brush));
     }
     const QRgb ink = ToQRgb(Brush.Color);
+    const bool solid = Brush.Style == bsSolid;
+    uchar* out = img.bits();
     for (int py = 0; py < h; ++py) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(py));
+        QRgb* line = reinterpret_cast<QRgb*>(out + static_cast<size_t>(py) * stride);
+        const std::uint8_t* mark = &at(0, py);
         const QRgb* pattern = reinterpret_cast<const QRgb*>(tile.constScanLine(py % 8));
         for (int px = 0; px < w; ++px)
-            if (at(px, py) && qAlpha(pattern[px % 8]) != 0) line[px] = ink;
+            if (mark[px] && (solid || qAlpha(pattern[px % 8]) != 0)) line[px] = ink;
     }
     return true;
 }
