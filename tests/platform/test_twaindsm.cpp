@@ -157,6 +157,19 @@ class TestTwainDsm : public QObject {
         return img;
     }
 
+    // The scanner component with this manager beside the program, acquiring
+    // one page into the target without the source's window; `ready` counts
+    // its ready events.
+    TScanSource* AcquiringComponent(QImage& target, int& ready) {
+        if (!QFile::copy(TWAIN_DSM_PATH, QString::fromStdString(InProgramDir(kTwainLibraryName)))) return nullptr;
+        auto* twain = new TScanSource(window_.get());
+        twain->OnScanReady = [&ready](TScanSource*) { ++ready; };
+        twain->SetShowUI(false);
+        twain->InitTWAIN();
+        twain->Acquire(target);
+        return twain;
+    }
+
     void CloseAll() {
         dsm_->Disable();
         dsm_->Identity(MSG_CLOSEDS, dsm_->source);
@@ -561,14 +574,10 @@ private slots:
     // manager closes, and nothing arrives afterwards.
     void componentDestroyedWhileScanning() {
         ConfigureSane({"read-delay true", "read-delay-duration 20000"});
-        QVERIFY(QFile::copy(TWAIN_DSM_PATH, QString::fromStdString(InProgramDir(kTwainLibraryName))));
-        auto* twain = new TScanSource(window_.get());
         int ready = 0;
-        twain->OnScanReady = [&](TScanSource*) { ++ready; };
-        twain->SetShowUI(false);
-        twain->InitTWAIN();
         QImage target;
-        twain->Acquire(target);
+        TScanSource* twain = AcquiringComponent(target, ready);
+        QVERIFY(twain);
         QVERIFY(twain->IsDataSourceEnabled());
         QTest::qWait(100);
         QElapsedTimer t;
@@ -584,14 +593,10 @@ private slots:
     // The scanner component through this manager: without the source's
     // window the page arrives as scanimage sees it.
     void componentAcquires() {
-        QVERIFY(QFile::copy(TWAIN_DSM_PATH, QString::fromStdString(InProgramDir(kTwainLibraryName))));
-        auto* twain = new TScanSource(window_.get());
         int ready = 0;
-        twain->OnScanReady = [&](TScanSource*) { ++ready; };
-        twain->SetShowUI(false);
-        twain->InitTWAIN();
         QImage target;
-        twain->Acquire(target);
+        TScanSource* twain = AcquiringComponent(target, ready);
+        QVERIFY(twain);
         QTRY_COMPARE_WITH_TIMEOUT(ready, 1, 60000);
         QVERIFY(!twain->IsDataSourceOpen());
         QImage theirs = ScanImage({"--mode", "Color", "--resolution", "150"}).convertToFormat(QImage::Format_RGB32);
