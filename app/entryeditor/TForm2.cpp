@@ -35,6 +35,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -49,6 +50,11 @@ const char* const kReplacePicture =
     "may browse for a new one.";
 
 AnsiString Text(const QString& text) { return ansi::FromQString(text); }
+
+// Whether a name is taken in the folder, by anything at all.
+std::function<bool(const AnsiString&)> TakenIn(const AnsiString& dir) {
+    return [dir](const AnsiString& name) { return files::Occupied(files::JoinPath(dir, name)); };
+}
 
 QLabel* AddLabel(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
     auto* label = new QLabel(text, parent);
@@ -547,9 +553,7 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
     const AnsiString sourceName = ansi::FromQString(QFileInfo(QFile::decodeName(source.c_str())).fileName());
     // A name already in the folder (another entry's thumbnail, or anything
     // else) is never overwritten.
-    const AnsiString name = FreeThumbnailName(
-        sourceName, number, [&dir](const AnsiString& candidate) { return files::Occupied(files::JoinPath(dir, candidate)); },
-        rng::Random);
+    const AnsiString name = FreeThumbnailName(sourceName, number, TakenIn(dir), rng::Random);
     const AnsiString dest = files::JoinPath(dir, name);
     try {
         if (!sourceName.starts_with("t_")) {
@@ -600,9 +604,7 @@ void TForm2::SpeedButton6Click() {
     const AnsiString dir = settings_->AppDir();
     // A file of that name (a page declined earlier, or anything else) is
     // never overwritten.
-    ScanFileName = files::JoinPath(dir, FreeScanName(first, [&dir](const AnsiString& candidate) {
-        return files::Occupied(files::JoinPath(dir, candidate));
-    }, rng::Random));
+    ScanFileName = files::JoinPath(dir, FreeScanName(first, TakenIn(dir), rng::Random));
     ScanDone = false;
     setEnabled(false);
     try {
