@@ -280,15 +280,6 @@ QImage TEFTitleBar::ComposeBar(bool active) {
         p.drawImage(QRect(r1.Left + 1, r1.Top + 1, size, GetSystemMetrics(SM_CYSMICON)), image);
         r1.Left += size;
     }
-    // The buttons take more room than the gradient leaves them: a text
-    // stops at the leftmost button rather than run over it.
-    const TCaptionButton pushed = owner_->PushedButton();
-    int textRight = r1.Right;
-    for (const ButtonPlace& b : ButtonPlaces(frame)) {
-        DrawCaptionButton(p, b.rect.ToQRect(), b.glyph, b.button == pushed, b.inactive);
-        textRight = std::min(textRight, b.rect.Left);
-    }
-
     // The texts: company, application, the window's caption.
     struct Text {
         QString text;
@@ -311,14 +302,19 @@ QImage TEFTitleBar::ComposeBar(bool active) {
     p.setPen(QColor(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT)));
     for (size_t i = 0; i < texts.size(); ++i) {
         const int left = places.left[i];
-        if (left < 0 || texts[i].text.isEmpty() || left >= textRight) continue;
-        const QRect box(left, r1.Top, textRight - left, r1.Height());
+        if (left == TextPlaces::kNotDrawn || texts[i].text.isEmpty() || left >= r1.Right) continue;
+        const QRect box(left, r1.Top, r1.Right - left, r1.Height());
         p.setFont(texts[i].font);
         p.setClipRect(box);
         p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    Elided(QFontMetrics(texts[i].font), texts[i].text, box.width()));
         p.setClipping(false);
     }
+    // The buttons reach a little left of the text rectangle: drawn last,
+    // they stay whole over the end of a long text.
+    const TCaptionButton pushed = owner_->PushedButton();
+    for (const ButtonPlace& b : ButtonPlaces(frame))
+        DrawCaptionButton(p, b.rect.ToQRect(), b.glyph, b.button == pushed, b.inactive);
     return bar;
 }
 
