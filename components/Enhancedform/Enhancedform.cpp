@@ -453,6 +453,10 @@ void TEFTrayIcon::SetIconInterval(unsigned value) {
     if (value == iconInterval_) return;
     iconInterval_ = value;
     timer_->setInterval(static_cast<int>(std::min<unsigned>(value, std::numeric_limits<int>::max())));
+    // An interval of 0 stops the animation (a timer of 0 would tick without
+    // a pause); another one lets it run again, from where it stood.
+    if (!Animates()) timer_->stop();
+    else if (!timer_->isActive()) timer_->start();
 }
 
 void TEFTrayIcon::SetIconType(TTrayIconIconType value) {
@@ -506,16 +510,14 @@ void TEFTrayIcon::Update() {
 }
 
 void TEFTrayIcon::SyncTimer() {
-    bool run = false;
-    if (iconList_) {
-        if (iconListIndex_ >= iconList_->Count()) iconListIndex_ = -1;
-        run = iconType_ == itList && iconListIndex_ == -1;
-    } else {
-        iconListIndex_ = -1;
-    }
-    if (run) timer_->start();
+    if (!iconList_ || iconListIndex_ >= iconList_->Count()) iconListIndex_ = -1;
+    if (Animates()) timer_->start();
     else timer_->stop();
     position_ = iconListIndex_;
+}
+
+bool TEFTrayIcon::Animates() const {
+    return iconList_ && iconType_ == itList && iconListIndex_ == -1 && iconInterval_ > 0;
 }
 
 void TEFTrayIcon::Tick() {
