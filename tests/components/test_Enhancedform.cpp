@@ -346,6 +346,22 @@ private slots:
         QTest::newRow("bottom right corner") << QPoint(600, 477) << int(Hit::BottomRight);
         QTest::newRow("top left corner, on the side") << QPoint(1, 10) << int(Hit::TopLeft);
         QTest::newRow("line under the caption") << QPoint(300, 22) << int(Hit::Border);
+        // The corners reach `corner` pixels along each edge, and no further.
+        FrameState frame;
+        frame.windowSize = QSize(606, 479);
+        const int corner = GetSystemMetrics(SM_CXSIZE) + FrameSize(frame).width();
+        const int right = 606 - 1, bottom = 479 - 1;
+        QTest::newRow("top edge at the corner size") << QPoint(corner, 1) << int(Hit::Top);
+        QTest::newRow("top left corner's last column") << QPoint(corner - 1, 1) << int(Hit::TopLeft);
+        QTest::newRow("bottom edge at the corner size") << QPoint(corner, bottom - 1) << int(Hit::Bottom);
+        QTest::newRow("bottom left corner's last column") << QPoint(corner - 1, bottom - 1) << int(Hit::BottomLeft);
+        QTest::newRow("top edge before the right corner") << QPoint(right - corner, 1) << int(Hit::Top);
+        QTest::newRow("top right corner's first column") << QPoint(right - corner + 1, 1) << int(Hit::TopRight);
+        QTest::newRow("bottom edge before the right corner") << QPoint(right - corner, bottom) << int(Hit::Bottom);
+        QTest::newRow("bottom right corner's first column") << QPoint(right - corner + 1, bottom)
+                                                            << int(Hit::BottomRight);
+        QTest::newRow("left edge at the corner size") << QPoint(0, corner) << int(Hit::Left);
+        QTest::newRow("right edge at the corner size") << QPoint(right, bottom - corner) << int(Hit::Right);
     }
     void hitTest() {
         QFETCH(QPoint, at);
