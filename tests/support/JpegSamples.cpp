@@ -37,6 +37,21 @@ struct Writer {
     }
 };
 
+// A decompressor that has read the file's header.
+struct Reader {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    explicit Reader(const AnsiString& bytes) {
+        info.err = jpeg_std_error(&errors);
+        errors.error_exit = Abort;
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
+                     static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&info, TRUE);
+    }
+    ~Reader() { jpeg_destroy_decompress(&info); }
+};
+
 // The scans of a progressive picture taken as far apart as the format
 // allows: every coefficient of every component on its own, refined one bit
 // at a time.
@@ -129,13 +144,8 @@ AnsiString MakeJpeg(JpegKind kind, int width, int height, const std::function<QC
 }
 
 JpegFacts ReadJpegFacts(const AnsiString& bytes) {
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = Abort;
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
+    Reader r(bytes);
+    const jpeg_decompress_struct& info = r.info;
     JpegFacts facts;
     facts.width = static_cast<int>(info.image_width);
     facts.height = static_cast<int>(info.image_height);
@@ -149,18 +159,12 @@ JpegFacts ReadJpegFacts(const AnsiString& bytes) {
         std::copy(std::begin(table->quantval), std::end(table->quantval), values.begin());
         facts.tables.push_back(values);
     }
-    jpeg_destroy_decompress(&info);
     return facts;
 }
 
 std::vector<uint8_t> StoredInks(const AnsiString& bytes) {
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = Abort;
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
+    Reader r(bytes);
+    jpeg_decompress_struct& info = r.info;
     info.out_color_space = JCS_CMYK;
     jpeg_start_decompress(&info);
     std::vector<uint8_t> inks(size_t{info.output_width} * info.output_height * 4);
@@ -169,7 +173,6 @@ std::vector<uint8_t> StoredInks(const AnsiString& bytes) {
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
     return inks;
 }
 
