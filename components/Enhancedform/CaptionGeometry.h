@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QRgb>
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace ef {
@@ -77,9 +78,13 @@ std::vector<Band> GradientBands(TGradientType type, int nbOfColors, const TRect&
 // The texts of a caption bar from left to right: company, application, the
 // window's caption. A text's width is its measured width + 2, its advance
 // that width + 3 when it counts and 0 when it does not. The result gives the
-// left edge of each text that is drawn, or -1 for one that is not.
+// left edge of each text that is drawn, or kNotDrawn for one that is not.
+// Each text is drawn from its left edge, which may lie left of the caption
+// (even left of the window) when the texts are wider than the room, to the
+// text rectangle's right edge, cut there with an ellipsis.
 struct TextPlaces {
-    std::array<int, 3> left{-1, -1, -1};
+    static constexpr int kNotDrawn = std::numeric_limits<int>::min();
+    std::array<int, 3> left{kNotDrawn, kNotDrawn, kNotDrawn};
 };
 enum TextIndex { txCompany = 0, txApplication = 1, txCaption = 2 };
 TextPlaces LayOutTexts(const std::array<int, 3>& advance, const std::array<bool, 3>& counts, int r1Left, int r1Right,

@@ -280,15 +280,6 @@ QImage TEFTitleBar::ComposeBar(bool active) {
         p.drawImage(QRect(r1.Left + 1, r1.Top + 1, size, GetSystemMetrics(SM_CYSMICON)), image);
         r1.Left += size;
     }
-    // The buttons take more room than the gradient leaves them: a text
-    // stops at the leftmost button rather than run over it.
-    const TCaptionButton pushed = owner_->PushedButton();
-    int textRight = r1.Right;
-    for (const ButtonPlace& b : ButtonPlaces(frame)) {
-        DrawCaptionButton(p, b.rect.ToQRect(), b.glyph, b.button == pushed, b.inactive);
-        textRight = std::min(textRight, b.rect.Left);
-    }
-
     // The texts: company, application, the window's caption.
     struct Text {
         QString text;
@@ -311,14 +302,19 @@ QImage TEFTitleBar::ComposeBar(bool active) {
     p.setPen(QColor(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT)));
     for (size_t i = 0; i < texts.size(); ++i) {
         const int left = places.left[i];
-        if (left < 0 || texts[i].text.isEmpty() || left >= textRight) continue;
-        const QRect box(left, r1.Top, textRight - left, r1.Height());
+        if (left == TextPlaces::kNotDrawn || texts[i].text.isEmpty() || left >= r1.Right) continue;
+        const QRect box(left, r1.Top, r1.Right - left, r1.Height());
         p.setFont(texts[i].font);
         p.setClipRect(box);
         p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    Elided(QFontMetrics(texts[i].font), texts[i].text, box.width()));
         p.setClipping(false);
     }
+    // The buttons reach a little left of the text rectangle: drawn last,
+    // they stay whole over the end of a long text.
+    const TCaptionButton pushed = owner_->PushedButton();
+    for (const ButtonPlace& b : ButtonPlaces(frame))
+        DrawCaptionButton(p, b.rect.ToQRect(), b.glyph, b.button == pushed, b.inactive);
     return bar;
 }
 
@@ -457,6 +453,10 @@ void TEFTrayIcon::SetIconInterval(unsigned value) {
     if (value == iconInterval_) return;
     iconInterval_ = value;
     timer_->setInterval(static_cast<int>(std::min<unsigned>(value, std::numeric_limits<int>::max())));
+    // An interval of 0 stops the animation (a timer of 0 would tick without
+    // a pause); another one lets it run again, from where it stood.
+    if (!Animates()) timer_->stop();
+    else if (!timer_->isActive()) timer_->start();
 }
 
 void TEFTrayIcon::SetIconType(TTrayIconIconType value) {
@@ -510,16 +510,14 @@ void TEFTrayIcon::Update() {
 }
 
 void TEFTrayIcon::SyncTimer() {
-    bool run = false;
-    if (iconList_) {
-        if (iconListIndex_ >= iconList_->Count()) iconListIndex_ = -1;
-        run = iconType_ == itList && iconListIndex_ == -1;
-    } else {
-        iconListIndex_ = -1;
-    }
-    if (run) timer_->start();
+    if (!iconList_ || iconListIndex_ >= iconList_->Count()) iconListIndex_ = -1;
+    if (Animates()) timer_->start();
     else timer_->stop();
     position_ = iconListIndex_;
+}
+
+bool TEFTrayIcon::Animates() const {
+    return iconList_ && iconType_ == itList && iconListIndex_ == -1 && iconInterval_ > 0;
 }
 
 void TEFTrayIcon::Tick() {

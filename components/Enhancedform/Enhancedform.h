@@ -261,6 +261,9 @@ private:
     TNotifyIconData Fill();
     TTrayIconBackend& Backend();
     void SyncTimer();
+    // Whether the animation timer runs: a list to step through, no fixed
+    // image of it, and an interval above 0.
+    bool Animates() const;
     void Tick();
     // Called once the form is complete.
     void StartUp();

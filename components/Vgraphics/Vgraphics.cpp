@@ -29,9 +29,15 @@ long long FloorDiv(long long a, long long b) {
 }
 long long CeilDiv(long long a, long long b) { return -FloorDiv(-a, b); }
 
+// A span that can be mapped onto pixels: neither 0 nor endless.
+bool Mapped(long double span) { return span != 0 && std::isfinite(span); }
+
 int Umrechnen(long double offset, int size, long double from, long double to) {
-    const long double span = std::trunc(to - from);
-    if (span == 0 || !std::isfinite(span)) return 0;
+    // The span in whole units, as documented; one below 1 would be 0, so it
+    // stays as it is and a narrow range still spreads over the pixels.
+    long double span = to - from;
+    if (!Mapped(span)) return 0;
+    if (std::trunc(span) != 0) span = std::trunc(span);
     return static_cast<int>(Truncated(offset * size / span, TVGraphics::kFar));
 }
 
@@ -79,10 +85,10 @@ int TVGraphics::DrawToCanvas(TCanvas& canvas) {
     else
         canvas.FloodFill(10, 10, s.background, fsBorder);
 
-    // A span below 1 has no pixel mapping: then only the expressions are
-    // prepared, and nothing is plotted.
+    // An empty or endless span has no pixel mapping: then only the
+    // expressions are prepared, and nothing is plotted.
     const long double spanX = s.xTo - s.xFrom, spanY = s.yTo - s.yFrom;
-    const bool mapped = std::isfinite(spanX) && std::isfinite(spanY) && std::trunc(spanX) != 0 && std::trunc(spanY) != 0;
+    const bool mapped = Mapped(spanX) && Mapped(spanY);
     const int x0 = UmrechnenX(0, W, s.xFrom, s.xTo), y0 = UmrechnenY(0, H, s.yFrom, s.yTo);
 
     if (s.grid && mapped) {

@@ -95,8 +95,9 @@ public:
 
     // The pixel column of x: trunc((x - from) * size / trunc(to - from)),
     // and the pixel row of y: trunc((to - y) * size / trunc(to - from)), so
-    // that larger values lie higher. A span that truncates to 0 maps every
-    // value to 0; results are kept within +-kFar.
+    // that larger values lie higher. A span below 1 (which would truncate to
+    // 0) divides untruncated; an empty or endless span maps every value to
+    // 0. Results are kept within +-kFar.
     static int UmrechnenX(long double x, int size, long double from, long double to);
     static int UmrechnenY(long double y, int size, long double from, long double to);
     static constexpr int kFar = 1'000'000'000;

@@ -131,10 +131,11 @@ AnsiString Thousandths(long double value, char separator) {
     const long double scaled = std::trunc(value * 1000);
     if (std::isnan(scaled)) return "NAN";
     if (std::isinf(scaled)) return scaled < 0 ? "-INF" : "INF";
-    char digits[64];
-    std::snprintf(digits, sizeof digits, "%04.0Lf", std::fabs(scaled));
+    // Every digit of the whole number, up to the 4933 of the largest value.
+    const long double magnitude = std::fabs(scaled);
+    std::string all(static_cast<size_t>(std::snprintf(nullptr, 0, "%04.0Lf", magnitude)), '0');
+    std::snprintf(all.data(), all.size() + 1, "%04.0Lf", magnitude);
     AnsiString text = scaled < 0 ? "-" : "";
-    std::string_view all = digits;
     text.append(all.substr(0, all.size() - 3));
     text += separator;
     text.append(all.substr(all.size() - 3));

@@ -3,6 +3,7 @@
 #include "errors/Exception.h"
 #include "numformat/numformat.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -326,42 +327,52 @@ void TVParser::EntferneNullenUndPunkte(AnsiString& text, size_t symbolAt, size_t
 
 AnsiString TVParser::LongDoubleToStr(double d, int precision, std::string_view symbol) {
     if (d == 0) return "0";
-    // The double's value to 15 significant digits (what it holds), rounded
-    // half away from zero to Precision places. Place 0 takes a carry.
-    const Digits sig = SignificantDigits(d);
-    char digits[16];
-    digits[0] = '0';
-    std::memcpy(digits + 1, sig.digit, 15);
-    const long long point = sig.exponent + 2;  // places before the decimal point
-    const long long keep = point + std::max(precision, 0);
-    if (keep <= 0) return "0";
-    size_t count = 16;
-    if (keep < 16) {
-        count = static_cast<size_t>(keep);
-        if (digits[count] >= '5') {
-            size_t k = count;
-            while (digits[k - 1] == '9') digits[--k] = '0';
-            ++digits[k - 1];
-        }
+    // The double's exact decimal digits, rounded once, half away from zero,
+    // to Precision places. A double's exact expansion ends at most 1074
+    // places after the point (2^-1074), so more places only add zeros.
+    constexpr int kExactPlaces = 1074;
+    int binary = 0;
+    const double mantissa = std::frexp(std::fabs(d), &binary);  // |d| = mantissa x 2^binary
+    // Places the value needs to be written exactly: one per binary place of
+    // its lowest set bit below the point.
+    auto bits = static_cast<uint64_t>(std::ldexp(mantissa, 53));
+    int lowest = binary - 53;
+    while ((bits & 1) == 0) {
+        bits >>= 1;
+        ++lowest;
     }
-    size_t first = 0;
-    while (first < count && digits[first] == '0') ++first;
-    if (first == count) return "0";  // never "-0"
+    const int exact = std::min(std::max(-lowest, 0), kExactPlaces);
+    const int places = std::clamp(precision, 0, exact);
+    // "0" for a carry into a new first digit, the 309 digits of the largest
+    // double, the point and the exact places.
+    char buffer[1 + 309 + 1 + kExactPlaces];
+    buffer[0] = '0';
+    char* const end = std::to_chars(buffer + 1, buffer + sizeof buffer, std::fabs(d), std::chars_format::fixed, exact).ptr;
+    char* const point = exact > 0 ? end - exact - 1 : end;
+    // Keep the places asked for; the first one dropped decides the rounding.
+    char* const last = point + places;
+    if (places < exact && point[places + 1] >= '5') {
+        char* k = last;
+        for (;; --k) {
+            if (k == point) continue;
+            if (*k != '9') break;
+            *k = '0';
+        }
+        ++*k;
+    }
+    char* first = buffer;
+    while (first < point && *first == '0') ++first;
+    bool zero = first == point;
+    for (char* k = point + 1; zero && k <= last; ++k) zero = *k == '0';
+    if (zero) return "0";  // never "-0"
 
     AnsiString text;
     if (d < 0) text += '-';
-    if (point > static_cast<long long>(first)) {
-        const size_t p = static_cast<size_t>(point);
-        text.append(digits + first, std::min(count, p) - first);
-        if (count < p) text.append(p - count, '0');
-    } else {
-        text += '0';
-    }
+    if (first < point) text.append(first, point);
+    else text += '0';
     const size_t symbolAt = text.size();
     text += symbol;
-    if (point < 0) text.append(static_cast<size_t>(-point), '0');
-    const size_t fraction = static_cast<size_t>(std::max(point, 0LL));
-    if (fraction < count) text.append(digits + fraction, count - fraction);
+    if (last > point) text.append(point + 1, last + 1);
     EntferneNullenUndPunkte(text, symbolAt, symbol.size());
     return text;
 }
@@ -453,7 +464,7 @@ TVParser::Split TVParser::SplitLowest(std::string_view text) {
         }
     }
     if (at == std::string_view::npos) return {};
-    return {EntferneKlammern(text.substr(0, at)), text[at], EntferneKlammern(text.substr(at + 1))};
+    return {EntferneKlammern(text.substr(0, at)), text[at], EntferneKlammern(text.substr(at + 1)), at};
 }
 
 bool TVParser::IsZahl(std::string_view text) {
@@ -473,65 +484,97 @@ bool TVParser::CreateTree() {
     expression_ = WandleSinCosTanUm(text);
     nodes_.assign(1, Node{});
     program_.clear();
-    built_ = expression_.size() <= MaxLength && MakeTree(0, expression_, 1);
-    if (built_) Compile(0);
+    built_ = expression_.size() <= MaxLength && MakeTree(expression_);
+    if (built_) Compile();
     stack_.assign(program_.size() + 1, 0);
     return built_;
 }
 
-bool TVParser::MakeTree(int node, std::string_view text, int depth) {
-    if (depth > MaxDepth) return false;
-    Split s = SplitLowest(text);
-    if (s.op == '-' && s.left.empty()) s.left = "0";
-    if (s.op == 0) {
-        if (!IsZahl(text)) return false;
-        nodes_[static_cast<size_t>(node)].text = text;
-        return true;
-    }
-    if (s.left.empty() || s.right.empty()) return false;
-    const int right = static_cast<int>(nodes_.size());
-    const int left = right + 1;
-    nodes_.resize(nodes_.size() + 2);
-    nodes_[static_cast<size_t>(node)] = {AnsiString(1, s.op), right, left};
-    for (auto [child, part] : {std::pair{left, s.left}, std::pair{right, s.right}}) {
-        nodes_[static_cast<size_t>(child)].text = part;
-        if (!IsZahl(part) && !MakeTree(child, part, depth + 1)) return false;
+bool TVParser::MakeTree(std::string_view text) {
+    // The parts still to split, each with its node and how deep it lies
+    // inside parentheses and function arguments. A list, not recursion: a
+    // long chain of operators makes a deep tree, and no text may exhaust
+    // the stack.
+    struct Part {
+        int node;
+        std::string_view text;
+        int depth;
+    };
+    std::vector<Part> parts{{0, text, 0}};
+    while (!parts.empty()) {
+        const Part part = parts.back();
+        parts.pop_back();
+        Split s = SplitLowest(part.text);
+        if (s.op == 0) {
+            if (!IsZahl(part.text)) return false;
+            nodes_[static_cast<size_t>(part.node)].text = part.text;
+            continue;
+        }
+        // An operand one level deeper: the argument of a function, or one
+        // whose enclosing parentheses SplitLowest removed.
+        const int leftDepth = part.depth + (s.left.size() < s.at ? 1 : 0);
+        const int rightDepth =
+            part.depth + (s.op == '#' ? 1 : 0) + (s.right.size() < part.text.size() - s.at - 1 ? 1 : 0);
+        if (s.op == '-' && s.left.empty()) s.left = "0";
+        if (s.left.empty() || s.right.empty()) return false;
+        const int right = static_cast<int>(nodes_.size());
+        const int left = right + 1;
+        nodes_.resize(nodes_.size() + 2);
+        nodes_[static_cast<size_t>(part.node)] = {AnsiString(1, s.op), right, left};
+        for (auto [child, piece, depth] : {Part{left, s.left, leftDepth}, Part{right, s.right, rightDepth}}) {
+            if (depth > MaxDepth) return false;
+            nodes_[static_cast<size_t>(child)].text = piece;
+            if (!IsZahl(piece)) parts.push_back({child, piece, depth});
+        }
     }
     return true;
 }
 
-// The program of a built tree: right operand, left operand, operator; a
-// function takes its letter from the left operand and only the right one
-// is evaluated.
-void TVParser::Compile(int index) {
-    const Node& n = nodes_[static_cast<size_t>(index)];
-    if (n.right < 0) {
-        Step leaf{Kind::Constant};
-        leaf.node = index;
-        if (n.text.size() == 1) {
-            const size_t v = std::string_view("xabcd").find(Lower(n.text[0]));
-            if (v != std::string_view::npos) leaf = {Kind::Variable, static_cast<char>(v)};
+// The program of a built tree, in the order of evaluation: right operand,
+// left operand, operator; a function takes its letter from the left operand
+// and only the right one is evaluated.
+void TVParser::Compile() {
+    struct Visit {
+        int node;
+        bool operandsDone;
+    };
+    std::vector<Visit> visits{{0, false}};
+    while (!visits.empty()) {
+        const Visit visit = visits.back();
+        visits.pop_back();
+        const Node& n = nodes_[static_cast<size_t>(visit.node)];
+        if (n.right < 0) {
+            Step leaf{Kind::Constant};
+            leaf.node = visit.node;
+            if (n.text.size() == 1) {
+                const size_t v = std::string_view("xabcd").find(Lower(n.text[0]));
+                if (v != std::string_view::npos) leaf = {Kind::Variable, static_cast<char>(v)};
+            }
+            program_.push_back(leaf);
+            continue;
         }
-        program_.push_back(leaf);
-        return;
-    }
-    Compile(n.right);
-    Kind kind;
-    switch (n.text[0]) {
-        case '+': kind = Kind::Add; break;
-        case '-': kind = Kind::Sub; break;
-        case '*': kind = Kind::Mul; break;
-        case '/': kind = Kind::Div; break;
-        case 'm': kind = Kind::Mod; break;
-        case '^': kind = Kind::Pow; break;
-        default: {
-            const AnsiString& f = nodes_[static_cast<size_t>(n.left)].text;
-            program_.push_back({Kind::Apply, f.size() == 1 ? f[0] : '\0'});
-            return;
+        if (!visit.operandsDone) {
+            visits.push_back({visit.node, true});
+            if (n.text[0] != '#') visits.push_back({n.left, false});
+            visits.push_back({n.right, false});  // taken first
+            continue;
         }
+        Kind kind;
+        switch (n.text[0]) {
+            case '+': kind = Kind::Add; break;
+            case '-': kind = Kind::Sub; break;
+            case '*': kind = Kind::Mul; break;
+            case '/': kind = Kind::Div; break;
+            case 'm': kind = Kind::Mod; break;
+            case '^': kind = Kind::Pow; break;
+            default: {
+                const AnsiString& f = nodes_[static_cast<size_t>(n.left)].text;
+                program_.push_back({Kind::Apply, f.size() == 1 ? f[0] : '\0'});
+                continue;
+            }
+        }
+        program_.push_back({kind});
     }
-    Compile(n.left);
-    program_.push_back({kind});
 }
 
 // ---------------------------------------------------------------- evaluating

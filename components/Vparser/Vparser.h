@@ -42,9 +42,10 @@ public:
     // A result beyond the range of the number types.
     static constexpr const char* kOverflow = "Floating point overflow";
 
-    // Bounds that keep preparing and evaluating cheap and the stack small: a
-    // longer expression (spaces removed), or one with more operators inside
-    // each other, does not prepare.
+    // Bounds that keep preparing and evaluating cheap: a longer expression
+    // (spaces removed), or one with more parentheses or function arguments
+    // inside each other, does not prepare. A chain of operators on one level
+    // is limited by the length alone; no expression exhausts the stack.
     static constexpr size_t MaxLength = 16384;
     static constexpr int MaxDepth = 1000;
 
@@ -100,6 +101,7 @@ public:
         std::string_view left;
         char op = 0;  // 0: the text holds no operator
         std::string_view right;
+        size_t at = 0;  // the operator's position in the text
     };
     static Split SplitLowest(std::string_view text);
     static bool IsZahl(std::string_view text);
@@ -133,10 +135,10 @@ private:
         variableStamp_[index] = 0;
     }
     void InitLandDot();
-    void Compile(int node);
+    void Compile();
     long double Eval();
     AnsiString WandleSinCosTanUm(std::string_view text) const;
-    bool MakeTree(int node, std::string_view text, int depth);
+    bool MakeTree(std::string_view text);
     long double StrToLongDouble(std::string_view text) const;
     // The result text of a value (within the range of double).
     static AnsiString LongDoubleToStr(double value, int precision, std::string_view symbol);

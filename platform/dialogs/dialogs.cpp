@@ -12,6 +12,7 @@ namespace dialogs {
 namespace {
 
 AnsiString g_title;
+BoxDresser g_dresser;
 
 struct TestMode {
     bool enabled = false;
@@ -61,6 +62,7 @@ int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Butt
     box.setDefaultButton(choices.front().button);
     // Escape and the close box give Cancel where there is one, else No or OK.
     box.setEscapeButton(choices.back().button);
+    if (g_dresser) g_dresser(&box);
     box.exec();
     for (const Choice& c : choices)
         if (box.clickedButton() == box.button(c.button)) return c.answer;
@@ -80,6 +82,8 @@ int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, But
     t.answers.pop_front();
     return answer;
 }
+
+void SetBoxDresser(BoxDresser dresser) { g_dresser = std::move(dresser); }
 
 void SetApplicationTitle(const AnsiString& title) { g_title = title; }
 const AnsiString& ApplicationTitle() { return g_title; }
@@ -107,6 +111,7 @@ void ShowErrorBox(const AnsiString& message) { MessageBox(ErrorBoxText(message),
 
 namespace test {
 void Enable() { Test().enabled = true; }
+void Disable() { Test().enabled = false; }
 bool Enabled() { return Test().enabled; }
 void QueueAnswer(int answer) { Test().answers.push_back(answer); }
 int PendingAnswers() { return static_cast<int>(Test().answers.size()); }

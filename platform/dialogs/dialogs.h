@@ -5,9 +5,12 @@
 #include "ansi/ansi.h"
 
 #include <exception>
+#include <functional>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+class QWidget;
 
 namespace dialogs {
 
@@ -17,6 +20,13 @@ enum Answer { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
 // Shows a modal message box and returns the button the user chose.
 int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons);
+
+// What dresses each message box before it shows: the program gives its boxes
+// the caption bar its windows wear, which offers a box (a fixed-size dialog)
+// the close button only. Without one the window manager dresses the box, and
+// may offer to minimize and maximize it.
+using BoxDresser = std::function<void(QWidget* box)>;
+void SetBoxDresser(BoxDresser dresser);
 
 // The application title: caption of the default error box.
 void SetApplicationTitle(const AnsiString& title);
@@ -67,6 +77,9 @@ struct ShownBox {
 // From now on boxes are not shown: each is logged and answered with the next
 // queued answer. A box with no answer queued ends the test run at once.
 void Enable();
+// Boxes show for real again (for a test that drives a box itself) until the
+// next Enable.
+void Disable();
 bool Enabled();
 void QueueAnswer(int answer);
 int PendingAnswers();

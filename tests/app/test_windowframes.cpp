@@ -1,6 +1,10 @@
 #include "Enhancedform/Enhancedform.h"
 #include "TestSupport.h"
 #include "Windows.h"
+#include "dialogs/dialogs.h"
+
+#include <QMessageBox>
+#include <QScopeGuard>
 
 using namespace ef;
 using namespace testsupport;
@@ -55,6 +59,41 @@ private slots:
         QCOMPARE(int(VisibleButtons(e->FrameState())), buttons);
         QCOMPARE(e->ClientRect().size(), client);
         QCOMPARE(form->size(), whole);
+    }
+
+    // A message box wears the program's caption bar: close button only, a
+    // double click on the caption leaves it as it is, and the close button
+    // answers as Escape does.
+    void messageBoxCaption() {
+        w.Create(nullptr);
+        bool checked = false;
+        QTimer::singleShot(0, [&] {
+            QMessageBox* box = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* b = qobject_cast<QMessageBox*>(top); b && b->isVisible()) box = b;
+            QVERIFY(box);
+            // A check that fails still lets the box, and the test, end.
+            auto closed = qScopeGuard([box] {
+                if (box->isVisible()) box->reject();
+            });
+            auto* e = box->findChild<TEnhancedForm*>(QString(), Qt::FindDirectChildrenOnly);
+            QVERIFY(e && e->DrawsFrame());
+            QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
+            QCOMPARE(int(e->BorderStyle()), int(bsDialog));
+            QCOMPARE(int(VisibleButtons(e->FrameState())), int(cbClose));
+            const QSize size = box->size();
+            QTest::mouseDClick(box, Qt::LeftButton, {}, QPoint(40, 12));
+            QVERIFY(!box->isMaximized());
+            QCOMPARE(box->size(), size);
+            checked = true;
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(size.width() - 3 - 2 - 8, 12));
+        });
+        dialogs::test::Disable();
+        const int answer = dialogs::MessageBox("Do you really want to delete the selected entries?",
+                                               "Confirm deletion", dialogs::Icon::Question, dialogs::Buttons::YesNo);
+        dialogs::test::Enable();
+        QVERIFY(checked);
+        QCOMPARE(answer, int(dialogs::IDNO));
     }
 };
 

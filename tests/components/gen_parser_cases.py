@@ -254,12 +254,11 @@ def evaluate(node, variables):
 # ------------------------------------------------------------------ text of a result
 
 def result_text(v, precision=8):
-    """The result as the parser writes it: the double to 15 significant
-    digits, then rounded half away from zero to `precision` places."""
+    """The result as the parser writes it: the double's exact value rounded
+    once, half away from zero, to `precision` places."""
     if v == 0:
         return "0"
     d = Decimal(v)
-    d = d.quantize(Decimal(1).scaleb(d.adjusted() - 14))  # 15 significant digits
     d = d.quantize(Decimal(1).scaleb(-precision), rounding=ROUND_HALF_UP)
     if d == 0:
         return "0"

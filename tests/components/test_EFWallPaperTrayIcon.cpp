@@ -325,6 +325,34 @@ private slots:
         QCOMPARE(shown, (QList<QRgb>{kRed, kGreen, kBlue, kRed}));
     }
 
+    // An interval of 0 means no animation steps, whether it is set before or
+    // while the animation runs; another interval starts it again.
+    void intervalZero_data() {
+        QTest::addColumn<bool>("setFirst");
+        QTest::newRow("set before the list") << true;
+        QTest::newRow("set while animating") << false;
+    }
+    void intervalZero() {
+        QFETCH(bool, setFirst);
+        Form form(QSize(200, 100));
+        TEFTrayIcon* tray = form.enhancer->TrayIcon();
+        if (setFirst) tray->SetIconInterval(0);
+        tray->SetIconList(ThreeColours(&form.widget));
+        tray->SetIconType(itList);
+        QCOMPARE(tray->Timer()->isActive(), !setFirst);
+        tray->SetIconInterval(0);
+        QVERIFY(!tray->Timer()->isActive());
+        QCoreApplication::processEvents();  // the form's start-up shows the icon once more
+        const size_t calls = log_.calls.size();
+        // A timer of interval 0 would step on every pass of the event loop.
+        for (int pass = 0; pass < 20; ++pass) QCoreApplication::processEvents();
+        QCOMPARE(log_.calls.size(), calls);
+        QCOMPARE(tray->ListPosition(), -1);
+        tray->SetIconInterval(1);
+        QVERIFY(tray->Timer()->isActive());
+        QTRY_VERIFY(tray->ListPosition() >= 0);
+    }
+
     // A list that shrank under the icon: the position is checked each time.
     void listShrinks() {
         Form form(QSize(200, 100));

@@ -298,22 +298,24 @@ private slots:
         QTest::addColumn<bool>("titleBarOn");
         QTest::addColumn<QList<int>>("lefts");
         const QList<bool> all{true, true, true};
+        const int no = TextPlaces::kNotDrawn;
         QTest::newRow("all fit") << 200 << int(taLeftJustify) << all << true << QList<int>{3, 33, 73};
         QTest::newRow("exactly full drops the company") << 120 << int(taLeftJustify) << all << true
-                                                        << QList<int>{-1, 3, 43};
-        QTest::newRow("application dropped") << 90 << int(taLeftJustify) << all << true << QList<int>{-1, -1, 3};
+                                                        << QList<int>{no, 3, 43};
+        QTest::newRow("application dropped") << 90 << int(taLeftJustify) << all << true << QList<int>{no, no, 3};
         QTest::newRow("caption stays when too long") << 20 << int(taLeftJustify) << all << true
-                                                     << QList<int>{-1, -1, 3};
+                                                     << QList<int>{no, no, 3};
         QTest::newRow("right") << 200 << int(taRightJustify) << all << true << QList<int>{83, 113, 153};
         QTest::newRow("centre, odd remainder") << 181 << int(taCenter) << all << true << QList<int>{33, 63, 103};
         QTest::newRow("centre, too long, rounds toward zero")
-            << 29 << int(taCenter) << QList<bool>{false, false, true} << true << QList<int>{-1, -1, -7};
+            << 29 << int(taCenter) << QList<bool>{false, false, true} << true << QList<int>{no, no, -7};
+        QTest::newRow("right, too long") << 20 << int(taRightJustify) << all << true << QList<int>{no, no, -27};
         QTest::newRow("right, application dropped") << 90 << int(taRightJustify) << all << true
-                                                    << QList<int>{-1, -1, 43};
+                                                    << QList<int>{no, no, 43};
         QTest::newRow("title bar off keeps left") << 200 << int(taRightJustify) << all << false
                                                   << QList<int>{3, 33, 73};
         QTest::newRow("empty company") << 200 << int(taLeftJustify) << QList<bool>{false, true, true} << true
-                                       << QList<int>{-1, 3, 43};
+                                       << QList<int>{no, 3, 43};
     }
     void texts() {
         QFETCH(int, right);
@@ -344,6 +346,22 @@ private slots:
         QTest::newRow("bottom right corner") << QPoint(600, 477) << int(Hit::BottomRight);
         QTest::newRow("top left corner, on the side") << QPoint(1, 10) << int(Hit::TopLeft);
         QTest::newRow("line under the caption") << QPoint(300, 22) << int(Hit::Border);
+        // The corners reach `corner` pixels along each edge, and no further.
+        FrameState frame;
+        frame.windowSize = QSize(606, 479);
+        const int corner = GetSystemMetrics(SM_CXSIZE) + FrameSize(frame).width();
+        const int right = 606 - 1, bottom = 479 - 1;
+        QTest::newRow("top edge at the corner size") << QPoint(corner, 1) << int(Hit::Top);
+        QTest::newRow("top left corner's last column") << QPoint(corner - 1, 1) << int(Hit::TopLeft);
+        QTest::newRow("bottom edge at the corner size") << QPoint(corner, bottom - 1) << int(Hit::Bottom);
+        QTest::newRow("bottom left corner's last column") << QPoint(corner - 1, bottom - 1) << int(Hit::BottomLeft);
+        QTest::newRow("top edge before the right corner") << QPoint(right - corner, 1) << int(Hit::Top);
+        QTest::newRow("top right corner's first column") << QPoint(right - corner + 1, 1) << int(Hit::TopRight);
+        QTest::newRow("bottom edge before the right corner") << QPoint(right - corner, bottom) << int(Hit::Bottom);
+        QTest::newRow("bottom right corner's first column") << QPoint(right - corner + 1, bottom)
+                                                            << int(Hit::BottomRight);
+        QTest::newRow("left edge at the corner size") << QPoint(0, corner) << int(Hit::Left);
+        QTest::newRow("right edge at the corner size") << QPoint(right, bottom - corner) << int(Hit::Right);
     }
     void hitTest() {
         QFETCH(QPoint, at);
@@ -578,8 +596,8 @@ private slots:
         QCOMPARE(Shot(&form).pixel(left + 3 + 2, 6 + 1), qRgb(0, 0, 0));
     }
 
-    // A new caption shows at once; a long one is cut with "..." before the
-    // buttons.
+    // A new caption shows at once; a long one runs on to the end of the text
+    // rectangle, where it is cut with "..."; the buttons stay whole over it.
     void titleChange() {
         MainForm form;
         ShowActive(&form);
@@ -595,14 +613,52 @@ private slots:
         const int minLeft = 390 - 4 - 2 - 16 - 18 - 16;
         for (int x = minLeft + 2; x < minLeft + 14; ++x)
             for (int y = 8; y < 13; ++y) QCOMPARE(shot.pixel(x, y), kFace);
-        // The text ends in dots just before the button: no strokes high up.
+        // The text fills the room up to the buttons.
         int last = 0;
         for (int x = 20; x < minLeft; ++x)
             for (int y = 5; y < 21; ++y)
                 if (shot.pixel(x, y) == kWhite) last = x;
         QVERIFY2(last > minLeft - 16, qPrintable(QString::number(last)));
-        for (int x = last - 8; x <= last; ++x)
-            for (int y = 5; y < 13; ++y) QVERIFY(shot.pixel(x, y) != kWhite);
+    }
+
+    // However the texts are aligned, a caption that fits shows whole and one
+    // wider than the room still shows, cut with "..." at the end of the text
+    // rectangle under the buttons.
+    void captionAlignment_data() {
+        QTest::addColumn<int>("alignment");
+        QTest::newRow("left") << int(taLeftJustify);
+        QTest::newRow("centre") << int(taCenter);
+        QTest::newRow("right") << int(taRightJustify);
+    }
+    void captionAlignment() {
+        QFETCH(int, alignment);
+        DialogForm form;
+        ShowActive(&form);
+        const int buttonLeft = form.width() - 3 - 2 - 16;
+        // The caption's strokes (text-coloured pixels) between the frame and
+        // the close button, cut to the columns they take.
+        auto strokes = [&] {
+            const QImage shot = Shot(&form);
+            QRect box;
+            for (int y = 4; y < 21; ++y)
+                for (int x = 3; x < buttonLeft; ++x)
+                    if (shot.pixel(x, y) == kWhite) box |= QRect(x, y, 1, 1);
+            QImage mask(box.width(), 17, QImage::Format_Mono);
+            mask.fill(0);
+            for (int y = 0; y < 17; ++y)
+                for (int x = 0; x < box.width(); ++x) mask.setPixel(x, y, shot.pixel(box.left() + x, 4 + y) == kWhite);
+            return mask;
+        };
+        const QImage whole = strokes();
+        const int wholePixels = TextPixels(Shot(&form), 3, 0, buttonLeft, kWhite);
+        form.enhancer->TitleBar()->SetAlignment(TAlignment(alignment));
+        // The same strokes wherever the caption stands, the whole caption:
+        // right-aligned, its last few columns may lie under the button.
+        const QImage aligned = strokes();
+        QVERIFY2(aligned.width() >= whole.width() - 4, qPrintable(QString::number(aligned.width())));
+        QCOMPARE(aligned, whole.copy(0, 0, aligned.width(), 17));
+        form.setWindowTitle(QString(200, 'W'));
+        QVERIFY(TextPixels(Shot(&form), 3, 0, buttonLeft, kWhite) > 4 * wholePixels);
     }
 
     // The active caption colour while active, the inactive one once another

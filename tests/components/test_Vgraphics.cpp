@@ -280,6 +280,36 @@ private slots:
         QCOMPARE(PixelsOf(b, clRed), Points());
     }
 
+    // A range narrower than one unit still fills the drawing area: the curve
+    // is sampled at every pixel and the axes cross where 0 lies.
+    void narrowRanges_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<QString>("fromProperty");
+        QTest::addColumn<QString>("toProperty");
+        QTest::newRow("x from -0.4 to 0.4") << "x*10" << -0.4 << 0.4 << "X_From" << "X_To";
+        QTest::newRow("y from -0.4 to 0.4") << "x/50" << -0.4 << 0.4 << "Y_From" << "Y_To";
+    }
+    void narrowRanges() {
+        QFETCH(QString, expression);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(QString, fromProperty);
+        QFETCH(QString, toProperty);
+        auto g = Plotter(expression, "0.0001");
+        QVERIFY(g->setProperty(fromProperty.toLatin1(), QVariant::fromValue<long double>(from)));
+        QVERIFY(g->setProperty(toProperty.toLatin1(), QVariant::fromValue<long double>(to)));
+        TBitmap b(640, 480);
+        QCOMPARE(g->DrawToCanvas(b.Canvas()), 0);
+        // A dot in (nearly) every column, rising from the lower left to the
+        // upper right through the middle, where the axes cross.
+        const Points dots = Sorted(PixelsOf(b, clRed));
+        QVERIFY2(dots.size() >= 630, qPrintable(QString::number(dots.size())));
+        QVERIFY(dots.first().y() > 300 && dots.last().y() < 180);
+        QVERIFY(b.Canvas().Pixel(320, 100) == clBlack && b.Canvas().Pixel(100, 240) == clBlack);
+    }
+
     // Degenerate settings draw nothing wrong and finish.
     void degenerate_data() {
         QTest::addColumn<QString>("expression");
@@ -288,7 +318,6 @@ private slots:
         QTest::addColumn<bool>("axes");
         auto ld = [](long double v) { return QVariant::fromValue(v); };
         QTest::newRow("empty x span") << "x" << "X_To" << ld(-10) << false;
-        QTest::newRow("x span below 1") << "x" << "X_To" << ld(-9.5L) << false;
         QTest::newRow("empty y span") << "x" << "Y_To" << ld(-10) << false;
         QTest::newRow("endless span") << "x" << "X_To" << ld(std::numeric_limits<long double>::infinity()) << false;
         QTest::newRow("grid space 0") << "x" << "GridSpace" << ld(0) << true;
@@ -415,7 +444,8 @@ private slots:
         QTest::newRow("truncated") << 0.01 << 640 << -10.0 << 10.0 << 320 << 319;
         QTest::newRow("toward zero") << -10.01 << 640 << -10.0 << 10.0 << 0 << 640;
         QTest::newRow("span truncated first") << 1.0 << 100 << 0.0 << 2.75 << 50 << 87;
-        QTest::newRow("span below 1") << 0.25 << 100 << 0.0 << 0.5 << 0 << 0;
+        QTest::newRow("span below 1") << 0.125 << 100 << 0.0 << 0.5 << 25 << 75;
+        QTest::newRow("reversed span below 1") << 0.125 << 100 << 0.5 << 0.0 << 75 << 25;
         QTest::newRow("far") << 1e300 << 640 << -10.0 << 10.0 << TVGraphics::kFar << -TVGraphics::kFar;
     }
     void umrechnen() {

@@ -162,6 +162,13 @@ private slots:
         QTest::newRow("empty end marker gives empty values")
             << QByteArray("[[a=1  [[b=2   ") << "[[" << "=" << "" << Values{"", ""} << true;
         QTest::newRow("empty begin marker") << QByteArray("[[abc]]   ") << "[[" << "" << "]]" << Values{""} << true;
+        // An end marker that holds the start marker ends the value and is
+        // passed whole: its ">" starts nothing.
+        QTest::newRow("table cells: the end holds the start")
+            << QByteArray("<tr><td>x=a</td><td>y=bb</td></tr>   ") << ">" << "=" << "</td>" << Values{"a", "bb"}
+            << true;
+        QTest::newRow("the start within the end starts nothing")
+            << QByteArray("<b>x=1</td>=2</td>   ") << ">" << "=" << "</td>" << Values{"1"} << true;
     }
     void values() {
         QFETCH(QByteArray, html);
@@ -228,6 +235,10 @@ private slots:
         QTest::newRow("values, long start") << int(Kind::Var) << "<A href=\"" << "x" << "\"";
         // Markers that start inside the start marker, before its rarest byte.
         QTest::newRow("values, markers within the start") << int(Kind::Var) << "x=\"" << "=" << "\"";
+        // An end marker of several bytes that holds the start marker.
+        QTest::newRow("values, end holds the start") << int(Kind::Var) << ">" << "" << "</td>";
+        QTest::newRow("values, end holds the start, with a begin") << int(Kind::Var) << ">" << "=" << "</td>";
+        QTest::newRow("values, end begins with the start") << int(Kind::Var) << "<" << "t" << "<td>";
     }
     void scansMatchTheirDescription() {
         QFETCH(int, kind);

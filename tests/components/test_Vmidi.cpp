@@ -317,6 +317,26 @@ private slots:
         QCOMPARE(QString::fromStdString(TVMidi::LongToStr(value)), text);
     }
 
+    // A value of any size is written whole: every digit of its integer part
+    // (powers of two, exact in every floating type, against their decimal
+    // digits worked out by doubling).
+    void longToStrHuge() {
+        for (int power : {200, 233, 1000, 13000}) {
+            std::string digits = "1";
+            for (int i = 0; i < power; ++i) {
+                int carry = 0;
+                for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
+                    const int twice = (*d - '0') * 2 + carry;
+                    *d = static_cast<char>('0' + twice % 10);
+                    carry = twice / 10;
+                }
+                if (carry) digits.insert(digits.begin(), '1');
+            }
+            const long double value = std::ldexp(power % 2 ? -1.0L : 1.0L, power);
+            QCOMPARE(TVMidi::LongToStr(value), (power % 2 ? "-" : "") + digits + ".000");
+        }
+    }
+
     void seconds() {
         QCOMPARE(TVMidi::LongToStr(TVMidi::GetSekundenOfLength("P4", 2)), AnsiString("0.750"));
         QCOMPARE(double(TVMidi::GetSekundenOfLength("unknown", 2.5)), 2.5);

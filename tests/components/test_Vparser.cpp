@@ -334,7 +334,7 @@ private slots:
         QTest::newRow("overwritten symbol") << "1;5" << ";" << false << "1;5";
         QTest::newRow("system comma not the symbol") << "1,5" << ";" << false << "1";
         QTest::newRow("comma converted") << "1,5" << ";" << true << "1;5";
-        QTest::newRow("many digits") << "123456789012345678901234567890" << "" << false << "123456789012346000000000000000";
+        QTest::newRow("many digits") << "123456789012345678901234567890" << "" << false << "123456789012345677877719597056";
         QTest::newRow("tiny") << "1e-5000" << "" << false << "0";
         QTest::newRow("beyond range") << "1e5000" << "" << false << "error: 1e5000" + QString(TVParser::kNotANumber);
         QTest::newRow("beyond range, normalised") << "2,5e9999" << "" << false
@@ -369,11 +369,18 @@ private slots:
         QTest::newRow("tiny negative is 0") << "-1/1000000000" << 8 << "" << "0";
         QTest::newRow("rounds half up") << "0,125" << 2 << "" << "0,13";
         QTest::newRow("rounds negative half away") << "-0,125" << 2 << "" << "-0,13";
-        QTest::newRow("decimal half up") << "0,15" << 1 << "" << "0,2";
+        // The double's own digits, rounded once: 0,15 is 0,1499999... and
+        // 2^60, 1E15 + 0,5 are exact.
+        QTest::newRow("decimal just below half") << "0,15" << 1 << "" << "0,1";
+        QTest::newRow("2^60 exactly") << "2^60" << 8 << "" << "1152921504606846976";
+        QTest::newRow("half above 1E15") << "1E15+0,5" << 8 << "" << "1000000000000000,5";
+        QTest::newRow("rounded once") << "-9,6*(pi*47,492)^2" << 11 << "" << "-213703,63507178385";
         QTest::newRow("carry into units") << "9,9999999999" << 8 << "" << "10";
         QTest::newRow("precision 0") << "2,5" << 0 << "" << "3";
         QTest::newRow("negative precision as 0") << "1234,4" << -2 << "" << "1234";
-        QTest::newRow("wide precision") << "1/3" << 30 << "" << "0,333333333333333";
+        QTest::newRow("wide precision") << "1/3" << 30 << "" << "0,333333333333333314829616256247";
+        QTest::newRow("every digit of the double") << "1/3" << 1000 << ""
+                                                   << "0,333333333333333314829616256247390992939472198486328125";
         QTest::newRow("large") << "1E20" << 8 << "" << "100000000000000000000";
         QTest::newRow("large with fraction") << "123456789,125" << 2 << "" << "123456789,13";
         QTest::newRow("below precision") << "15/100000000" << 8 << "" << "0,00000015";
@@ -461,20 +468,24 @@ private slots:
         QCOMPARE(p.Evaluate(), 6.0L);
     }
 
-    // Deep or long expressions are refused, never a stack overflow.
+    // Parentheses and functions nested too deep, or texts too long, are
+    // refused, never a stack overflow; a chain of operators on one level is
+    // limited only by the length.
     void limits_data() {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("outcome");
         auto nested = [](int depth) { return QString("1+(").repeated(depth) + "1" + QString(")").repeated(depth); };
         auto chain = [](int terms) { return QString("1") + QString("+1").repeated(terms - 1); };
-        // MaxDepth operators inside each other, and one more.
+        const int longest = static_cast<int>(TVParser::MaxLength + 1) / 2;  // terms of a chain that fits
+        // MaxDepth parentheses inside each other, and one more.
         QTest::newRow("nested at the limit") << nested(TVParser::MaxDepth) << QString::number(TVParser::MaxDepth + 1);
         QTest::newRow("nested too deep") << nested(TVParser::MaxDepth + 1) << "no tree";
-        QTest::newRow("nested very deep") << nested(100000) << "no tree";
-        QTest::newRow("chain at the limit") << chain(TVParser::MaxDepth + 1) << QString::number(TVParser::MaxDepth + 1);
-        QTest::newRow("chain too deep") << chain(TVParser::MaxDepth + 2) << "no tree";
-        QTest::newRow("powers at the limit") << QString("2") + QString("^1").repeated(TVParser::MaxDepth) << "2";
-        QTest::newRow("powers too deep") << QString("2") + QString("^1").repeated(TVParser::MaxDepth + 1) << "no tree";
+        QTest::newRow("nested 100000") << nested(100000) << "no tree";
+        QTest::newRow("chain at the length limit") << chain(longest) << QString::number(longest);
+        QTest::newRow("chain 100000") << chain(100001) << "no tree";
+        const int groups = static_cast<int>(TVParser::MaxLength - 1) / 6;
+        QTest::newRow("mixed chain") << QString("1") + QString("+2*3-5").repeated(groups) << QString::number(groups + 1);
+        QTest::newRow("powers at the length limit") << QString("2") + QString("^1").repeated(longest - 1) << "2";
         QTest::newRow("functions at the limit") << QString("abs").repeated(TVParser::MaxDepth) + "1" << "1";
         QTest::newRow("functions too deep") << QString("abs").repeated(TVParser::MaxDepth + 1) + "1" << "no tree";
         QTest::newRow("parentheses very deep") << QString("(").repeated(200000) + "1" + QString(")").repeated(200000)

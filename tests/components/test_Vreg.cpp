@@ -64,6 +64,39 @@ private slots:
         QCOMPARE(Store("Flickstow", "varnholt")->Pop("DefRating"), AnsiString("second"));
     }
 
+    // What a push stores is what a pop reads, also once the settings come
+    // back from the file: under any value name, and over a value of the same
+    // text that had another type.
+    void pushSurvivesRereading_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("wasNumber");
+        QTest::newRow("double quote in the name") << QByteArray("Def\"Rating") << QByteArray("good") << false;
+        QTest::newRow("name in double quotes") << QByteArray("\"Def\"") << QByteArray("\"x\"=y") << false;
+        QTest::newRow("name of the file's own signs") << QByteArray("a=b]c%41[d") << QByteArray("1") << false;
+        QTest::newRow("same text over a number") << QByteArray("DefGenre") << QByteArray("5") << true;
+    }
+    void pushSurvivesRereading() {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, wasNumber);
+        const AnsiString key = "Software\\varnholt\\Flickstow";
+        if (wasNumber) {
+            registry::TRegistry r;
+            QVERIFY(r.OpenKey(key, true));
+            r.WriteInteger(name.toStdString(), text.toInt());
+        }
+        TVReg* reg = Store("Flickstow", "varnholt");
+        reg->Push(name.toStdString(), text.toStdString());
+        QCOMPARE(reg->Pop(name.toStdString()), text.toStdString());
+        registry::Flush();
+        WriteFile(registry::HiveFilePath(), ReadFile(registry::HiveFilePath()));  // a new version on disk: read again
+        QCOMPARE(reg->Pop(name.toStdString()), text.toStdString());
+        registry::TRegistry r;
+        QVERIFY(r.OpenKey(key, false));
+        QVERIFY(r.GetDataType(name.toStdString()) == registry::ValueType::String);
+    }
+
     void popOfMissingCreatesNothing() {
         TVReg* reg = Store("Flickstow", "varnholt");
         QCOMPARE(reg->Pop("DefGenre"), AnsiString());

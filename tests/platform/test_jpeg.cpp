@@ -5,6 +5,8 @@
 #include "jpeg/jpeg.h"
 
 #include <QDir>
+#include <cmath>
+#include <tuple>
 
 using namespace testsupport;
 
@@ -91,6 +93,21 @@ private slots:
                                                        << false;
         QTest::newRow("odd size rounds up") << QSize(1601, 1203) << QSize(150, 150) << QSize(201, 151) << false;
         QTest::newRow("tall progressive: 1/8") << QSize(1000, 1500) << QSize(100, 151) << QSize(125, 188) << true;
+        // The entry editor's preview (155 wide or 151 high) at the edges of
+        // each scale: the smallest that still fills it, never one short.
+        const std::tuple<const char*, QSize, QSize, QSize> preview[] = {
+            {"1/8 exactly fills", {1240, 930}, {155, 116}, {155, 117}},
+            {"1/8 rounded up fills", {1233, 925}, {155, 116}, {155, 116}},
+            {"1/8 a pixel short: 1/4", {1232, 924}, {155, 116}, {308, 231}},
+            {"1/4 rounded up fills", {617, 463}, {155, 116}, {155, 116}},
+            {"1/4 a pixel short: 1/2", {616, 462}, {155, 116}, {308, 231}},
+            {"1/2 rounded up fills", {309, 232}, {155, 116}, {155, 116}},
+            {"1/2 a pixel short: full", {308, 231}, {155, 116}, {308, 231}},
+            {"tall, 1/8 exactly fills", {944, 1208}, {118, 151}, {118, 151}},
+            {"tall, 1/8 a pixel short: 1/4", {944, 1200}, {118, 151}, {236, 300}},
+        };
+        for (const auto& [name, natural, shown, decoded] : preview)
+            QTest::addRow("preview, %s", name) << natural << shown << decoded << false;
     }
     void scalesToTheShownSize() {
         QFETCH(QSize, natural);
@@ -111,6 +128,42 @@ private slots:
         QCOMPARE(p.image.size(), decoded);
         QVERIFY(ColourDistance(LeftColour(p.image), kRed.rgb()) <= 12);
         QVERIFY(ColourDistance(RightColour(p.image), kBlue.rgb()) <= 12);
+    }
+
+    // CMYK pictures come out in exactly the colours their inks make: each of
+    // red, green and blue is (255 - its ink) x (255 - black) / 255, rounded,
+    // worked out here from the inks the file holds.
+    void cmykColoursExact_data() {
+        QTest::addColumn<JpegKind>("kind");
+        QTest::newRow("plain") << JpegKind::Cmyk;
+        QTest::newRow("adobe") << JpegKind::AdobeCmyk;
+        QTest::newRow("ycck") << JpegKind::Ycck;
+    }
+    void cmykColoursExact() {
+        QFETCH(JpegKind, kind);
+        const int width = 256, height = 64;
+        // Every level of cyan and yellow, against many levels of black.
+        const AnsiString file = MakeJpeg(
+            kind, width, height,
+            [](int x, int y) { return QColor::fromCmyk(x, (x * 7 + y * 5) % 256, 255 - x, (y * 4 + x) % 256); }, 90);
+        const QImage image = jpeg::Decode(file).image;
+        const std::vector<uint8_t> inks = StoredInks(file);
+        QCOMPARE(inks.size(), size_t(width * height * 4));
+        const bool inverted = kind != JpegKind::Cmyk;
+        int wrong = 0;
+        QString example;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* ink = inks.data() + (size_t(y) * width + size_t(x)) * 4;
+                auto clear = [&](int i) { return inverted ? ink[i] : 255 - ink[i]; };  // 255: no ink
+                auto level = [&](int i) { return int(std::lround(clear(i) * clear(3) / 255.0)); };
+                const QRgb want = qRgb(level(0), level(1), level(2));
+                if (image.pixel(x, y) == want) continue;
+                if (!wrong++)
+                    example = QString("at %1,%2: %3 for %4").arg(x).arg(y).arg(QColor(image.pixel(x, y)).name(),
+                                                                                QColor(want).name());
+            }
+        QVERIFY2(wrong == 0, qPrintable(QString::number(wrong) + " pixels, first " + example));
     }
 
     // Bytes that are no picture, or no complete one, raise EJPEG with the

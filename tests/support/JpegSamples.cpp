@@ -37,6 +37,21 @@ struct Writer {
     }
 };
 
+// A decompressor that has read the file's header.
+struct Reader {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    explicit Reader(const AnsiString& bytes) {
+        info.err = jpeg_std_error(&errors);
+        errors.error_exit = Abort;
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
+                     static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&info, TRUE);
+    }
+    ~Reader() { jpeg_destroy_decompress(&info); }
+};
+
 // The scans of a progressive picture taken as far apart as the format
 // allows: every coefficient of every component on its own, refined one bit
 // at a time.
@@ -69,6 +84,11 @@ JSAMPLE Clamp(int v) { return static_cast<JSAMPLE>(std::clamp(v, 0, 255)); }
 }  // namespace
 
 AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor right, int quality) {
+    return MakeJpeg(kind, width, height, [&](int x, int) { return x < width / 2 ? left : right; }, quality);
+}
+
+AnsiString MakeJpeg(JpegKind kind, int width, int height, const std::function<QColor(int x, int y)>& colour,
+                    int quality) {
     Writer w;
     jpeg_compress_struct& info = w.info;
     info.image_width = static_cast<JDIMENSION>(width);
@@ -102,7 +122,7 @@ AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor ri
     std::vector<JSAMPLE> row(static_cast<size_t>(width) * static_cast<size_t>(info.input_components));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const QColor& c = x < width / 2 ? left : right;
+            const QColor c = colour(x, y);
             JSAMPLE* p = row.data() + static_cast<size_t>(x) * static_cast<size_t>(info.input_components);
             if (grey) {
                 p[0] = Clamp(qGray(c.rgb()));
@@ -124,13 +144,8 @@ AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor ri
 }
 
 JpegFacts ReadJpegFacts(const AnsiString& bytes) {
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = Abort;
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&info, TRUE);
+    Reader r(bytes);
+    const jpeg_decompress_struct& info = r.info;
     JpegFacts facts;
     facts.width = static_cast<int>(info.image_width);
     facts.height = static_cast<int>(info.image_height);
@@ -144,8 +159,21 @@ JpegFacts ReadJpegFacts(const AnsiString& bytes) {
         std::copy(std::begin(table->quantval), std::end(table->quantval), values.begin());
         facts.tables.push_back(values);
     }
-    jpeg_destroy_decompress(&info);
     return facts;
+}
+
+std::vector<uint8_t> StoredInks(const AnsiString& bytes) {
+    Reader r(bytes);
+    jpeg_decompress_struct& info = r.info;
+    info.out_color_space = JCS_CMYK;
+    jpeg_start_decompress(&info);
+    std::vector<uint8_t> inks(size_t{info.output_width} * info.output_height * 4);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = inks.data() + size_t{info.output_scanline} * info.output_width * 4;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    return inks;
 }
 
 std::vector<std::array<uint16_t, 64>> TablesAtQuality(int quality) {

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace testsupport {
@@ -27,6 +28,14 @@ enum class JpegKind {
 // A picture of the kind whose left half has one colour and right half
 // another; greyscale pictures take the colours' grey values.
 AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor right, int quality = 95);
+// The same with each pixel's colour given (CMYK kinds take its inks as
+// they are).
+AnsiString MakeJpeg(JpegKind kind, int width, int height, const std::function<QColor(int x, int y)>& colour,
+                    int quality = 95);
+
+// The four samples of every pixel of a CMYK or YCCK file as the file holds
+// them (inverted where an Adobe marker says so), row by row.
+std::vector<uint8_t> StoredInks(const AnsiString& bytes);
 
 // What a JPEG file's header says (the file must be valid).
 struct JpegFacts {
