@@ -564,7 +564,7 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
             CaptureThumbnail(dest);
         } else {
             // Already one of our thumbnails: kept as it is.
-            files::ReplaceWholeFile(dest, files::ReadWholeFile(source));
+            CopyThumbnail(source, dest);
         }
     } catch (...) {
         Image2->ClearPicture();
