@@ -588,7 +588,7 @@ private slots:
         QTest::addColumn<QByteArray>("picture");
         QTest::addColumn<QString>("deleted");  // the file that goes, or empty
         const QByteArray names[] = {"data.vrx", "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
-                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak"};
+                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak", "t_"};
         for (const char* way : {"clear", "reset", "cancel new"}) {
             for (const QByteArray& name : names)
                 QTest::addRow("%s: %s", way, QByteArray(name).replace('\0', "<NUL>").constData())
@@ -605,6 +605,7 @@ private slots:
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
         WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
         WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
+        WriteFile(InProgramDir("t_"), "not a thumbnail: nothing follows the t_");
         WriteFile(InProgramDir("t_cover417.jpg"), MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue));
         QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
         QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
