@@ -15,11 +15,12 @@
 #include "forms/TImage.h"
 #include "genres/GenreFile.h"
 #include "jpeg/jpeg.h"
+#include "messagefilter/MessageFilter.h"
 #include "random/Random.h"
 #include "scansource/ScanSource.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -562,7 +564,7 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
             CaptureThumbnail(dest);
         } else {
             // Already one of our thumbnails: kept as it is.
-            files::ReplaceWholeFile(dest, files::ReadWholeFile(source));
+            CopyThumbnail(source, dest);
         }
     } catch (...) {
         Image2->ClearPicture();
@@ -607,18 +609,25 @@ void TForm2::SpeedButton6Click() {
     ScanFileName = files::JoinPath(dir, FreeScanName(first, TakenIn(dir), rng::Random));
     ScanDone = false;
     setEnabled(false);
+    bool stillHere = true;
     try {
         TWAIN->Acquire(Image3->Bitmap());
+        stillHere = WaitForScan();
     } catch (const Exception& e) {
-        // Nothing was scanned: the dialog is usable again and no file is made.
+        // Nothing was scanned, or the scan failed: the dialog is usable
+        // again, no file is made and nothing is asked.
         setEnabled(true);
+        Image3->ClearPicture();
         Keys().ShowError(e.Message);
         return;
     }
-    // The scanner's window is the only thing the user can use meanwhile; its
-    // page (or its closing) arrives through the application's events.
-    while (!ScanDone) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!stillHere) return;
     setEnabled(true);
+    // Left without the scanner's word: it is gone, or the program ends.
+    if (!ScanDone) {
+        Image3->ClearPicture();
+        return;
+    }
     const bool pageArrived = !Image3->Picture().isNull();
     try {
         WriteScanFile();
@@ -638,7 +647,31 @@ void TForm2::SpeedButton6Click() {
     files::DeleteFile(ScanFileName);
 }
 
-void TForm2::TWAINScanReady() { ScanDone = true; }
+bool TForm2::WaitForScan() {
+    // The scanner's window is the only thing the user can use meanwhile; its
+    // page (or its closing) arrives through the application's events, and
+    // so do its errors.
+    QPointer<TForm2> alive(this);
+    std::exception_ptr failure;
+    QEventLoop wait;
+    messagefilter::ErrorCatcher caught([&](std::exception_ptr error) {
+        if (!failure) failure = std::move(error);
+        wait.quit();
+    });
+    connect(TWAIN, &QObject::destroyed, &wait, &QEventLoop::quit);
+    scanWait_ = &wait;
+    // The loop also ends when the application quits.
+    if (!ScanDone) wait.exec();
+    if (!alive) return false;
+    scanWait_ = nullptr;
+    if (failure) std::rethrow_exception(failure);
+    return true;
+}
+
+void TForm2::TWAINScanReady() {
+    ScanDone = true;
+    if (scanWait_) scanWait_->quit();
+}
 
 void TForm2::WriteScanFile() {
     struct EmptiedAfterwards {

@@ -9,6 +9,7 @@
 #include "forms/TDialogForm.h"
 
 class QComboBox;
+class QEventLoop;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -149,6 +150,10 @@ private:
     // Writes the scanned page into ScanFileName (an empty file when no page
     // came) and empties Image3.
     void WriteScanFile();
+    // Waits in the event loop until the scanner is done, raised an error
+    // (raised here in turn), is gone, or the application quits. False when
+    // the dialog itself went meanwhile: nothing of it may be touched then.
+    bool WaitForScan();
     void RefuseStore();
     bool ShowFor(bool modify, int row);
 
@@ -160,4 +165,6 @@ private:
     int modifiedItem_ = -1;
     bool nothingSaved_ = true;
     bool SavedAndNew = false;
+    // The wait for the scanner while one runs.
+    QEventLoop* scanWait_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "errors/Exception.h"
 #include "files/files.h"
 
+#include <QFile>
 #include <algorithm>
 #include <vector>
 
@@ -21,6 +22,19 @@ bool DeleteThumbnail(const AnsiString& programDir, std::string_view field) {
     return files::IsPlainFile(path) && files::DeleteFile(path);
 }
 
+void CopyThumbnail(const AnsiString& source, const AnsiString& dest) {
+    files::Replacement copy(dest);
+    size_t copied = 0;
+    files::ReadBlocks(source, [&](std::string_view block) {
+        copied += block.size();
+        if (copied > kMaxThumbnailBytes)
+            throw Exception(ansi::Format("%s is too large for a thumbnail (more than 16 MB)",
+                                         ansi::FromQString(QFile::decodeName(source.c_str()))));
+        copy.Write(block);
+    });
+    copy.Commit();
+}
+
 namespace {
 
 // A thumbnail name is head + number + tail, or head + tail for a source
@@ -31,7 +45,7 @@ struct NameParts {
 };
 
 NameParts Parts(std::string_view sourceName) {
-    AnsiString name = "t_" + ansi::LowerCase(sourceName);
+    AnsiString name = "t_" + ansi::AnsiLowerCase(sourceName);
     for (char& c : name)
         if (c == '\\' || c == ':' || c == '/' || static_cast<unsigned char>(c) < 0x20) c = '_';
     for (std::string_view ending : {".jpg", ".jpeg"})

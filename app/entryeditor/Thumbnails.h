@@ -28,9 +28,16 @@ AnsiString PicturePath(const AnsiString& programDir, std::string_view field);
 // True when a file was deleted.
 bool DeleteThumbnail(const AnsiString& programDir, std::string_view field);
 
+// A thumbnail made elsewhere, copied as it is (a picture file named "t_..."),
+// a block at a time. Thumbnails are small: a file of more than 16 MB is
+// none, and raises an error that names it; no copy is made then.
+inline constexpr size_t kMaxThumbnailBytes = 16 * 1024 * 1024;
+void CopyThumbnail(const AnsiString& source, const AnsiString& dest);
+
 // The name of the thumbnail made from a picture file: "t_" and the file's
-// name in lower case (ASCII letters), in which a final ".jpg" or ".jpeg"
-// becomes the number and ".jpg": Cover.JPEG with 417 gives t_cover417.jpg.
+// name in lower case (every capital of the code page lowered), in which a
+// final ".jpg" or ".jpeg" becomes the number and ".jpg": Cover.JPEG with 417
+// gives t_cover417.jpg.
 // A name with any other ending keeps it and gets no number. Characters a
 // picture field takes for folder separators ('\\', ':') and control
 // characters, which no catalogue line can hold, become '_'.

@@ -38,6 +38,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -49,24 +52,150 @@
 namespace {
 QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
 
-// The film list's keys: Home, End, the arrows and the page keys select the
-// row they reach, also when that row is already the current one (the list
-// opens with the first row current but nothing selected, and Home there
-// must select it).
-class FilmListView : public QTableView {
+// Cells never show the keyboard focus: the film list shows it around the
+// whole focused row instead.
+class NoCellFocus : public QStyledItemDelegate {
 public:
-    using QTableView::QTableView;
+    using QStyledItemDelegate::QStyledItemDelegate;
 
 protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+// The film list's keys act on rows, as in a report list: Home and End (with
+// or without Ctrl) select the first and the last film, Page Up and Page Down
+// the first or last whole row in view and then a page further, Up and Down
+// the next row; Shift extends the selection from its anchor, Ctrl with the
+// arrows and page keys moves the focus only, and Ctrl+Space toggles the
+// focused row. Left and Right scroll sideways; nothing moves the columns
+// into view but the user. The key that reaches the row already focused
+// selects it all the same (the list opens with the first row focused and
+// nothing selected, and Home there must select it).
+class FilmListView : public QTableView {
+public:
+    explicit FilmListView(QWidget* parent) : QTableView(parent) { setItemDelegate(new NoCellFocus(this)); }
+
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+        const int across = horizontalScrollBar()->value();
+        QTableView::scrollTo(index, hint);
+        horizontalScrollBar()->setValue(across);
+    }
+    void keyboardSearch(const QString& search) override {
+        // Typing finds a title, whichever cell the mouse last chose.
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && current.column() != 0)
+            selectionModel()->setCurrentIndex(current.siblingAtColumn(0), QItemSelectionModel::NoUpdate);
+        QTableView::keyboardSearch(search);
+    }
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers) override {
+        const int rows = model()->rowCount(rootIndex());
+        if (rows == 0) return {};
+        const QModelIndex current = currentIndex();
+        int row = current.isValid() ? current.row() : 0;
+        if (current.isValid()) {
+            const int page = RowsInView();
+            const int top = FirstRowInView(), bottom = std::min(top + page - 1, rows - 1);
+            const int step = std::max(page - 1, 1);
+            switch (action) {
+            case MoveHome: row = 0; break;
+            case MoveEnd: row = rows - 1; break;
+            case MoveUp: --row; break;
+            case MoveDown: ++row; break;
+            case MovePageUp: row = row > top ? top : row - step; break;
+            case MovePageDown: row = row < bottom ? bottom : row + step; break;
+            default: break;
+            }
+        }
+        return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
+    }
+
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        // Home and End select also with Ctrl.
+        if (event && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
+                key->modifiers().testFlag(Qt::ControlModifier)) {
+                const QKeyEvent plain(QEvent::KeyPress, key->key(), key->modifiers() & ~Qt::ControlModifier);
+                return QTableView::selectionCommand(index, &plain);
+            }
+        }
+        return QTableView::selectionCommand(index, event);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right) {
+            horizontalScrollBar()->triggerAction(key == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                                     : QAbstractSlider::SliderSingleStepAdd);
+            event->accept();
+            return;
+        }
+        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp,
+                                         Qt::Key_PageDown};
+        const QPersistentModelIndex before = currentIndex();
         QTableView::keyPressEvent(event);
-        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End,    Qt::Key_Up,      Qt::Key_Down,
-                                         Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_PageDown};
-        if (event->modifiers() & ~Qt::KeypadModifier) return;
-        if (std::find(std::begin(kMoves), std::end(kMoves), event->key()) == std::end(kMoves)) return;
-        QModelIndex current = currentIndex();
-        if (current.isValid() && !selectionModel()->hasSelection())
-            selectionModel()->select(current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        if (std::find(std::begin(kMoves), std::end(kMoves), key) == std::end(kMoves)) return;
+        event->accept();
+        if (!before.isValid() || currentIndex() != before) return;
+        const QItemSelectionModel::SelectionFlags command = selectionCommand(before, event);
+        if (command.testFlag(QItemSelectionModel::Current)) {
+            if (!selectionModel()->hasSelection())
+                selectionModel()->select(before, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        } else if (command != QItemSelectionModel::NoUpdate) {
+            setCurrentIndex(before);  // selects its row alone, and anchors there
+        }
+    }
+
+    // The focus frame goes around the focused row, across every column.
+    void paintEvent(QPaintEvent* event) override {
+        QTableView::paintEvent(event);
+        const QModelIndex current = currentIndex();
+        if (!current.isValid() || !hasFocus()) return;
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.state |= QStyle::State_KeyboardFocusChange;
+        frame.rect = RowRect(current.row());
+        frame.backgroundColor = palette().color(selectionModel()->isRowSelected(current.row(), rootIndex())
+                                                    ? QPalette::Highlight
+                                                    : QPalette::Base);
+        QPainter painter(viewport());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+    }
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        QTableView::currentChanged(current, previous);
+        RepaintRow(previous);
+        RepaintRow(current);
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QTableView::focusInEvent(event);
+        RepaintRow(currentIndex());
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QTableView::focusOutEvent(event);
+        RepaintRow(currentIndex());
+    }
+
+private:
+    // The rows the view shows whole, at least one, and the first of them.
+    int RowsInView() const {
+        return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
+    }
+    int FirstRowInView() const {
+        const int top = std::max(rowAt(0), 0);
+        return rowViewportPosition(top) < 0 ? top + 1 : top;
+    }
+    QRect RowRect(int row) const {
+        return QRect(-horizontalOffset(), rowViewportPosition(row), horizontalHeader()->length(), rowHeight(row))
+            .adjusted(0, 0, -1, -1);
+    }
+    void RepaintRow(const QModelIndex& index) {
+        if (index.isValid()) viewport()->update(RowRect(index.row()));
     }
 };
 }  // namespace

@@ -76,6 +76,17 @@ AnsiString LowerCase(std::string_view text) {
     return out;
 }
 
+AnsiString AnsiLowerCase(std::string_view text) {
+    AnsiString out(text);
+    for (char& c : out) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) c = static_cast<char>(u + 0x20);
+        else if (u == 0x8A || u == 0x8C || u == 0x8E) c = static_cast<char>(u + 0x10);
+        else if (u == 0x9F) c = static_cast<char>(0xFF);
+    }
+    return out;
+}
+
 std::optional<int> TryStrToInt(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;

@@ -31,6 +31,10 @@ bool IsBlank(std::string_view text);
 // Maps only the ASCII letters a-z onto A-Z.
 AnsiString UpperCase(std::string_view text);
 AnsiString LowerCase(std::string_view text);
+// Maps every capital letter of the code page onto its small letter: A-Z,
+// \xC0-\xDE except the multiplication sign \xD7, and \x8A \x8C \x8E \x9F
+// (S and Z with caron, the OE ligature, Y with diaeresis).
+AnsiString AnsiLowerCase(std::string_view text);
 
 // Strict decimal integer: optional leading spaces, an optional sign, then one
 // or more digits and nothing else, within the range of int.

@@ -27,8 +27,12 @@ void Put32(std::span<std::uint8_t> b, size_t at, std::uint32_t v) {
 }
 
 bool KnownDepth(int bitCount, bool core) {
-    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 || (!core && bitCount == 32);
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 ||
+           (!core && (bitCount == 16 || bitCount == 32));
 }
+
+// A 5-bit level of a 16-bit pixel as an 8-bit one: 0 stays 0, 31 becomes 255.
+int Level5(unsigned v) { return static_cast<int>((v & 31) << 3 | (v & 31) >> 2); }
 
 // What a header describes, once every size in it has been checked against
 // the bytes of the header block.
@@ -113,6 +117,13 @@ void DecodeRow(int bitCount, const std::uint8_t* s, std::uint8_t* indexes, QRgb*
         for (size_t x = 0; x < width; ++x) indexes[x] = std::uint8_t(s[x >> 1] >> ((x & 1) ? 0 : 4) & 0xF);
         break;
     case 8: std::copy(s, s + width, indexes); break;
+    case 16:
+        // Without masks: 5 bits each of red, green and blue, the top bit unused.
+        for (size_t x = 0; x < width; ++x, s += 2) {
+            const unsigned v = unsigned(s[0]) | unsigned(s[1]) << 8;
+            rgb[x] = qRgb(Level5(v >> 10), Level5(v >> 5), Level5(v));
+        }
+        break;
     case 24:
         for (size_t x = 0; x < width; ++x, s += 3) rgb[x] = qRgb(s[2], s[1], s[0]);
         break;
@@ -237,6 +248,7 @@ void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std:
     if (image.isNull() || h.biWidth != image.width() || height != image.height()) Invalid("header does not fit the image");
     if (h.biPlanes != 1 || h.biCompression != kRgb) Invalid("only uncompressed single planes");
     const int depth = h.biBitCount;
+    if (depth == 16) Invalid("16-bit rows are read, never written");
     const size_t rowBytes = static_cast<size_t>(RowBytes(h.biWidth, depth));
     const std::uint64_t total = std::uint64_t(rowBytes) * std::uint64_t(height);
     if (total > UINT32_MAX) Invalid("image too large");

@@ -7,7 +7,8 @@
 //
 // Headers: the 40-byte info header (longer ones are read as one) and the
 // 12-byte core header with its 3-byte colour entries. Depths: 1, 4, 8 and 24
-// bits, and 32 bits with the info header; uncompressed rows only.
+// bits, and 32 bits with the info header, which is also read at 16 bits (5
+// each of red, green and blue); uncompressed rows only (no colour masks).
 
 #include "errors/Exception.h"
 

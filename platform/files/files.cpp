@@ -162,33 +162,47 @@ bool Occupied(const AnsiString& path) {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
-AnsiString ReadWholeFile(const AnsiString& path) {
+namespace {
+
+// Reads a regular file to its end, a block at a time: `sized` learns the
+// file's size first, then `take` gets the blocks in order. An error `take`
+// raises ends the reading and goes on.
+void ReadInBlocks(const AnsiString& path, const std::function<void(size_t size)>& sized,
+                  const std::function<void(std::string_view block)>& take) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
     if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();
     // Non-blocking, so that a pipe or device in the file's place cannot
     // hold the program; only a regular file is read.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) fail();
-    AnsiString text;
+    struct Open {
+        int fd;
+        ~Open() {
+            if (fd >= 0) ::close(fd);
+        }
+    } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) fail();
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        fail();
-    }
-    if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) fail();
+    sized(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
     char buf[1 << 16];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(file.fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            fail();
-        }
+        if (n < 0) fail();
         if (n == 0) break;
-        text.append(buf, static_cast<size_t>(n));
+        take(std::string_view(buf, static_cast<size_t>(n)));
     }
-    ::close(fd);
+}
+
+}  // namespace
+
+AnsiString ReadWholeFile(const AnsiString& path) {
+    AnsiString text;
+    ReadInBlocks(path, [&](size_t size) { text.reserve(size); }, [&](std::string_view block) { text.append(block); });
     return text;
+}
+
+void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take) {
+    ReadInBlocks(path, [](size_t) {}, take);
 }
 
 Replacement::Replacement(const AnsiString& path, const AnsiString& backupPath) : path_(path), backup_(backupPath) {

@@ -26,6 +26,10 @@ bool Occupied(const AnsiString& path);
 // The whole content of a file. Raises EFOpenError "Cannot open file %s",
 // also when a folder or anything but a regular file stands at the path.
 AnsiString ReadWholeFile(const AnsiString& path);
+// The same content a block at a time, handed to `take` in order, so that a
+// large file is never whole in memory. Raises as ReadWholeFile; an error
+// `take` raises ends the reading and goes on.
+void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take);
 
 // Replaces the file's whole content: the bytes go to a temporary file in the
 // same folder, which is flushed to disk and then renamed over the target, so

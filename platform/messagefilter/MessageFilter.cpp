@@ -6,9 +6,14 @@
 #include <QPointer>
 
 namespace messagefilter {
+
+// Gives the error to the latest catcher; false when there is none.
+bool HandOver(std::exception_ptr error);
+
 namespace {
 
 MessageHandler g_handler;
+ErrorCatcher* g_catcher = nullptr;
 
 class Filter : public QObject {
 public:
@@ -18,7 +23,13 @@ public:
         bool handled = false;
         // The handler may replace itself while it runs.
         MessageHandler handler = g_handler;
-        dialogs::Guard([&] { handler(watched, event, handled); });
+        dialogs::Guard([&] {
+            try {
+                handler(watched, event, handled);
+            } catch (...) {
+                if (!HandOver(std::current_exception())) throw;
+            }
+        });
         return handled;
     }
 };
@@ -26,6 +37,15 @@ public:
 QPointer<Filter> g_filter;
 
 }  // namespace
+
+bool HandOver(std::exception_ptr error) {
+    if (!g_catcher) return false;
+    g_catcher->take_(std::move(error));
+    return true;
+}
+
+ErrorCatcher::ErrorCatcher(Take take) : take_(std::move(take)), outer_(g_catcher) { g_catcher = this; }
+ErrorCatcher::~ErrorCatcher() { g_catcher = outer_; }
 
 MessageHandler OnMessage() { return g_handler; }
 

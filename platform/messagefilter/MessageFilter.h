@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QObject>
+#include <exception>
 #include <functional>
 
 namespace messagefilter {
@@ -17,5 +18,22 @@ MessageHandler OnMessage();
 // Installs the handler (an empty one removes it). An error that escapes the
 // handler goes to the application's default error box.
 void SetOnMessage(MessageHandler handler);
+
+// While it lives, an error that escapes the handler is handed to `take`
+// (the latest one made) instead of going to the default error box: a
+// caller waiting for what the handler does learns that it failed.
+class ErrorCatcher {
+public:
+    using Take = std::function<void(std::exception_ptr error)>;
+    explicit ErrorCatcher(Take take);
+    ~ErrorCatcher();
+    ErrorCatcher(const ErrorCatcher&) = delete;
+    ErrorCatcher& operator=(const ErrorCatcher&) = delete;
+
+private:
+    Take take_;
+    ErrorCatcher* outer_;
+    friend bool HandOver(std::exception_ptr error);
+};
 
 }  // namespace messagefilter

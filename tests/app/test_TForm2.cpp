@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -588,7 +589,7 @@ private slots:
         QTest::addColumn<QByteArray>("picture");
         QTest::addColumn<QString>("deleted");  // the file that goes, or empty
         const QByteArray names[] = {"data.vrx", "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
-                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak"};
+                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak", "t_"};
         for (const char* way : {"clear", "reset", "cancel new"}) {
             for (const QByteArray& name : names)
                 QTest::addRow("%s: %s", way, QByteArray(name).replace('\0', "<NUL>").constData())
@@ -605,6 +606,7 @@ private slots:
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
         WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
         WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
+        WriteFile(InProgramDir("t_"), "not a thumbnail: nothing follows the t_");
         WriteFile(InProgramDir("t_cover417.jpg"), MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue));
         QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("t_folder"))));
         QCOMPARE(::symlink("data.vrx", InProgramDir("t_link").c_str()), 0);
@@ -793,6 +795,48 @@ private slots:
         auto again = WhileOpen(f2, [] {});
         ReleaseOnly(Qt::Key_Return);
         QVERIFY(again.NeverOpened());
+    }
+
+    // A key pressed in the main window and released after another window
+    // took the keyboard was released there; a release that reaches the main
+    // window later (its press went to a box that closed on it) is not that
+    // key's and must not open the editor.
+    void keyReleasedAfterAnotherWindowTookTheKeyboard() {
+        TForm1* f = Start();
+        Activate(f);
+        f->ListView1->selectRow(0);
+        QTest::keyPress(FocusedNow(), Qt::Key_Return);
+        QWidget other;
+        Activate(&other);
+        QTest::keyRelease(&other, Qt::Key_Return);
+        Activate(f);
+        auto open = WhileOpen(f2, [] {});
+        ReleaseOnly(Qt::Key_Return);
+        QVERIFY(open.NeverOpened());
+    }
+
+    // Enter held down repeats: the repeats are no presses of their own, so
+    // the entry is stored once, when the key comes up.
+    void heldEnterStoresOnce() {
+        Start();
+        New([this] {
+            WaitForTitleFocus();
+            TypeText(f2->Edit1, "Mirror");
+            auto key = [](QEvent::Type type, bool repeated) {
+                QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, "\r", repeated);
+                QApplication::sendEvent(FocusedNow(), &event);
+            };
+            key(QEvent::KeyPress, false);
+            for (int i = 0; i < 3; ++i) {
+                key(QEvent::KeyRelease, true);
+                key(QEvent::KeyPress, true);
+                QCOMPARE(Rows(), 2);
+            }
+            key(QEvent::KeyRelease, false);
+            QCOMPARE(Rows(), 3);
+            QVERIFY(Boxes().empty());
+        });
+        QCOMPARE(Row(2).Title, AnsiString("Mirror"));
     }
 
     // File > New Entry chosen with the keyboard: the Enter that chose the

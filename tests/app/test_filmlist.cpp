@@ -9,8 +9,11 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QToolButton>
+#include <algorithm>
+#include <map>
 #include <memory>
 
 using namespace testsupport;
@@ -265,6 +268,75 @@ private slots:
         QCOMPARE(f->Catalogue->rowCount(), 3);
         QVERIFY(!f->DataModified);
         QCOMPARE(f->StatusPanelText(0), QString());
+    }
+
+    // The list's keys act on rows, as in a report list, also after the view
+    // was scrolled to its last column: Home and End select the first and
+    // the last film, the page keys the first or last whole row in view and
+    // then a page further, Shift extends from the anchor, Ctrl with the
+    // arrows only moves the focus and Ctrl+Space toggles the focused row.
+    // Left and Right scroll sideways; typing finds a title. 100 films, ten
+    // rows in view: a page moves nine rows. "a..b" is a run of rows.
+    void keysActOnRows_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("across");  // column steps scrolled to the left
+        QTest::newRow("Home") << "End Home" << 0 << "0" << 0;
+        QTest::newRow("Home on a fresh list") << "Home" << 0 << "0" << 0;
+        QTest::newRow("Ctrl+Home") << "End C+Home" << 0 << "0" << 0;
+        QTest::newRow("End") << "Home End" << 99 << "99" << 0;
+        QTest::newRow("Ctrl+End") << "Home C+End" << 99 << "99" << 0;
+        QTest::newRow("Page Down") << "Home PgDn" << 9 << "9" << 0;
+        QTest::newRow("Page Down twice") << "Home PgDn PgDn" << 18 << "18" << 0;
+        QTest::newRow("Page Up twice") << "End PgUp PgUp" << 81 << "81" << 0;
+        QTest::newRow("arrows") << "Home Down Down Up" << 1 << "1" << 0;
+        QTest::newRow("Shift+End") << "Home Down Down S+End" << 99 << "2..99" << 0;
+        QTest::newRow("Shift+End, then Shift+Home") << "Home Down Down S+End S+Home" << 0 << "0..2" << 0;
+        QTest::newRow("Shift+Page Down") << "Home S+PgDn" << 9 << "0..9" << 0;
+        QTest::newRow("Shift+Up") << "End Up S+Up S+Up" << 96 << "96..98" << 0;
+        QTest::newRow("Ctrl+Space") << "Home Down C+Down C+Down C+Space" << 3 << "1,3" << 0;
+        QTest::newRow("Ctrl+Space off") << "Home C+Space" << 0 << "" << 0;
+        QTest::newRow("Left") << "Home Left Left" << 0 << "0" << 2;
+        QTest::newRow("Right") << "Home Left Left Right" << 0 << "0" << 1;
+        QTest::newRow("typing a title") << "Home z a" << 57 << "57" << 0;
+    }
+    void keysActOnRows() {
+        QFETCH(QString, keys);
+        QFETCH(int, current);
+        QFETCH(QString, selected);
+        QFETCH(int, across);
+        std::vector<MovieRecord> films;
+        for (int r = 0; r < 100; ++r) films.push_back(Film(r == 57 ? "Zardoz" : qPrintable(QString("Film %1").arg(r))));
+        TForm1* f = Show(films);
+        Activate(f);
+        QTableView* list = f->ListView1;
+        f->resize(f->width(), f->height() + 10 * list->rowHeight(0) - list->viewport()->height());
+        QTRY_COMPARE(list->viewport()->height(), 10 * list->rowHeight(0));
+        QScrollBar* sideways = list->horizontalScrollBar();
+        QVERIFY(sideways->maximum() > 0);  // the columns are wider than the window
+        sideways->setValue(sideways->maximum());
+        const int scrolled = sideways->value();
+        const std::map<QString, Qt::Key> named{{"Home", Qt::Key_Home},   {"End", Qt::Key_End},  {"Up", Qt::Key_Up},
+                                               {"Down", Qt::Key_Down},   {"PgUp", Qt::Key_PageUp},
+                                               {"PgDn", Qt::Key_PageDown}, {"Left", Qt::Key_Left},
+                                               {"Right", Qt::Key_Right}, {"Space", Qt::Key_Space}};
+        for (QString key : keys.split(' ')) {
+            Qt::KeyboardModifiers modifiers;
+            if (key.startsWith("S+")) modifiers = Qt::ShiftModifier;
+            if (key.startsWith("C+")) modifiers = Qt::ControlModifier;
+            key = key.mid(modifiers ? 2 : 0);
+            UserKey(key.size() == 1 ? Qt::Key(Qt::Key_A + key[0].unicode() - 'a') : named.at(key), modifiers);
+        }
+        QList<int> want, got;
+        for (const QString& run : selected.split(',', Qt::SkipEmptyParts))
+            for (int r = run.section("..", 0, 0).toInt(); r <= run.section("..", -1).toInt(); ++r) want << r;
+        for (const QModelIndex& index : list->selectionModel()->selectedRows()) got << index.row();
+        std::sort(got.begin(), got.end());
+        QCOMPARE(list->currentIndex().row(), current);
+        QCOMPARE(got, want);
+        QCOMPARE(f->StatusPanelText(2), QString("  %1 Filmes selected").arg(want.size()));
+        QCOMPARE(sideways->value(), scrolled - across * sideways->singleStep());
     }
 
     // The Delete key in the list asks; the release of the key that answered

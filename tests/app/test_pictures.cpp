@@ -432,6 +432,32 @@ private slots:
         QCOMPARE(Thumbnails(), QStringList());
     }
 
+    // A file named like a thumbnail is copied as it is, however it is read;
+    // thumbnails are small, and one of more than 16 MB is refused and
+    // named, with no copy left behind.
+    void copiedThumbnailSize_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("16 MB") << 16 * 1024 * 1024;
+        QTest::newRow("one byte more") << 16 * 1024 * 1024 + 1;
+    }
+    void copiedThumbnailSize() {
+        QFETCH(int, size);
+        AnsiString bytes(static_cast<size_t>(size), '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 / 3);
+        const AnsiString source = UserPicture("t_huge5.jpg", bytes);
+        const bool refused = size > 16 * 1024 * 1024;
+        Start();
+        New([&] {
+            if (refused) dialogs::test::QueueAnswer(dialogs::IDOK);
+            Browse(source);
+            if (refused) QCOMPARE(Thumbnails(), QStringList());
+            else QVERIFY(ReadFile(ThumbnailPath()) == bytes);
+            QCOMPARE(Picture().isEmpty(), refused);
+        });
+        QCOMPARE(Boxes().size(), size_t(refused ? 1 : 0));
+        if (refused) QCOMPARE(Boxes()[0].text, source + " is too large for a thumbnail (more than 16 MB)");
+    }
+
     // Two pictures of the same name chosen within one second draw the same
     // number; the second thumbnail gets another name and the first stays.
     void takenNameIsNeverOverwritten() {

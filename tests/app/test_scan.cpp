@@ -2,6 +2,7 @@
 // source manager: the scanner's own window, the page kept in a scan file,
 // the replace question and the thumbnail made of the page.
 
+#include "FakeTwainDsm.h"
 #include "TestSupport.h"
 #include "Windows.h"
 #include "edits/edits.h"
@@ -10,6 +11,7 @@
 #include "jpeg/jpeg.h"
 #include "random/Random.h"
 #include "scansource/ScanSource.h"
+#include "dib/dib.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace testsupport;
@@ -231,6 +234,73 @@ private slots:
         QVERIFY2(Boxes()[0].text.starts_with("Data Source Manager error in module "), Boxes()[0].text.c_str());
         QCOMPARE(FilesLike("scan*"), QStringList());
         QCOMPARE(FilesLike("t_*"), QStringList());
+    }
+
+    // A scan that ends in an error, or never ends because the scanner is
+    // gone or the program quits: the editor is usable again, and there is
+    // no scan file, no question and no other cover. An error is shown.
+    void scanEndsWithoutPage_data() {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("failing");  // the manager's call that fails
+        QTest::addColumn<QString>("error");    // the error box's text begins so; empty: no box
+        const QString module = "Data Source Manager error in module ";
+        QTest::newRow("transfer fails") << "page" << "SRC IMAGENATIVEXFER GET" << module + "Native Transfer";
+        QTest::newRow("end of transfer fails")
+            << "page" << "SRC PENDINGXFERS ENDXFER" << module + "Check for Pending Transfers";
+        QTest::newRow("closing fails") << "close" << "SRC USERINTERFACE DISABLEDS" << module + "DisableDataSource";
+        QTest::newRow("scanner destroyed") << "destroy" << "" << "";
+        QTest::newRow("program quits") << "quit" << "" << "";
+    }
+    void scanEndsWithoutPage() {
+        QFETCH(QString, end);
+        QFETCH(QString, failing);
+        QFETCH(QString, error);
+        Fake fake = Fake::Install(FAKE_DSM_PATH, InProgramDir(kTwainLibraryName));
+        WriteFile(InProgramDir("t_old1.jpg"), jpeg::Encode(QImage(20, 20, QImage::Format_RGB32), 80, false));
+        MovieRecord film = kSolaris;
+        film.Picture = "t_old1.jpg";
+        Start({film});
+        bool stuck = false;
+        auto steps = [&] {
+            f2->PageControl1->setCurrentIndex(1);
+            if (!failing.isEmpty()) fake.Respond(failing.toLatin1(), TWRC_FAILURE, TWCC_BUMMER);
+            const auto page = dib::PackBlock(QImage(8, 8, QImage::Format_RGB32), 24);
+            fake.SetImage(page.data(), page.size(), 0);
+            if (!error.isEmpty()) dialogs::test::QueueAnswer(dialogs::IDOK);
+            // What happens while the editor waits for the scanner.
+            QTimer::singleShot(0, f2, [&] {
+                if (end == "page") Fake::SourceSends(MSG_XFERREADY);
+                else if (end == "close") Fake::SourceSends(MSG_CLOSEDSREQ);
+                else if (end == "destroy") delete f2->TWAIN;
+                else QCoreApplication::quit();
+            });
+            // A wait with no way out is let go (declining the page), and the
+            // test fails.
+            QTimer::singleShot(10000, f2, [&] {
+                stuck = !f2->isEnabled();
+                if (!stuck) return;
+                dialogs::test::QueueAnswer(dialogs::IDNO);
+                f2->TWAINScanReady();
+            });
+            f2->SpeedButton6->click();
+            QVERIFY(f2->isEnabled());
+        };
+        if (end == "quit") {
+            // Quitting ends the application's event loop, which runs here.
+            QTimer::singleShot(0, [&] { w.ModifyEntry(0, steps); });
+            QCoreApplication::exec();
+        } else {
+            w.ModifyEntry(0, steps);
+        }
+        QVERIFY(!stuck);
+        QCOMPARE(Boxes().size(), size_t(error.isEmpty() ? 0 : 1));
+        if (!error.isEmpty()) {
+            QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
+            QVERIFY2(QString::fromStdString(Boxes()[0].text).startsWith(error), Boxes()[0].text.c_str());
+        }
+        QCOMPARE(FilesLike("scan*"), QStringList());
+        QCOMPARE(FilesLike("t_*"), QStringList{"t_old1.jpg"});
+        QCOMPARE(w.Row(0).Picture, AnsiString("t_old1.jpg"));
     }
 
     // A file already named like the scan file is the user's: the page goes

@@ -27,7 +27,12 @@ private slots:
         QTest::newRow("other ending kept, no number") << QByteArray("Cover.PNG") << 417 << QByteArray("t_cover.png");
         QTest::newRow("no ending") << QByteArray("COVER") << 417 << QByteArray("t_cover");
         QTest::newRow("jpg inside the name") << QByteArray("cover.jpgx") << 1 << QByteArray("t_cover.jpgx");
-        QTest::newRow("only ASCII letters lowered") << QByteArray("\xC4RGER.JPG") << 8 << QByteArray("t_\xC4rger8.jpg");
+        // Every capital of the code page is lowered; the multiplication sign
+        // and the sharp s are no capitals.
+        QTest::newRow("code-page capitals") << QByteArray("\xC4RGER \xC0\xD6\xD7\xD8\xDE\xDF.JPG") << 8
+                                            << QByteArray("t_\xE4rger \xE0\xF6\xD7\xF8\xFE\xDF" "8.jpg");
+        QTest::newRow("capitals outside the Latin-1 block") << QByteArray("\x8A\x8C\x8E\x9F\x9A.jpg") << 1
+                                                            << QByteArray("t_\x9A\x9C\x9E\xFF\x9A" "1.jpg");
         QTest::newRow("blanks kept") << QByteArray("My Cover.jpg") << 8 << QByteArray("t_my cover8.jpg");
         // A picture field reads '\' and ':' as separators, and a catalogue
         // line cannot hold a line break.

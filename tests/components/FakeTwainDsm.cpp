@@ -1,5 +1,6 @@
 // The stand-in source manager (see FakeTwainDsm.h).
 
+#define FAKE_TWAIN_DSM_LIBRARY
 #include "FakeTwainDsm.h"
 
 #include "globalmem/GlobalMemory.h"

@@ -36,3 +36,56 @@ using FakeDsmOpened = const TW_IDENTITY* (*)();
 using FakeDsmInterface = const TW_USERINTERFACE* (*)();
 using FakeDsmCapability = const TW_ONEVALUE* (*)(TW_UINT16* cap);
 }
+
+#ifndef FAKE_TWAIN_DSM_LIBRARY
+#include "ansi/ansi.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <dlfcn.h>
+
+// The stand-in, copied to where the component looks for the manager, and
+// its controls.
+struct Fake {
+    void* library = nullptr;
+    FakeDsmRespond Respond = nullptr;
+    FakeDsmLog Log = nullptr;
+    FakeDsmSetImage SetImage = nullptr;
+    FakeDsmOrigin Origin = nullptr;
+    FakeDsmOpened Opened = nullptr;
+    FakeDsmInterface Interface = nullptr;
+    FakeDsmCapability Capability = nullptr;
+
+    QStringList Calls() const { return QString(Log()).split('\n', Qt::SkipEmptyParts); }
+
+    // The library built at `built`, copied to `target` and loaded from there.
+    static Fake Install(const char* built, const AnsiString& target) {
+        if (!QFile::copy(built, QString::fromStdString(target))) qFatal("cannot copy the fake manager");
+        Fake f;
+        f.library = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!f.library) qFatal("%s", dlerror());
+        f.Respond = Symbol<FakeDsmRespond>(f.library, "FakeDsm_Respond");
+        f.Log = Symbol<FakeDsmLog>(f.library, "FakeDsm_Log");
+        f.SetImage = Symbol<FakeDsmSetImage>(f.library, "FakeDsm_SetImage");
+        f.Origin = Symbol<FakeDsmOrigin>(f.library, "FakeDsm_Origin");
+        f.Opened = Symbol<FakeDsmOpened>(f.library, "FakeDsm_Opened");
+        f.Interface = Symbol<FakeDsmInterface>(f.library, "FakeDsm_Interface");
+        f.Capability = Symbol<FakeDsmCapability>(f.library, "FakeDsm_Capability");
+        Symbol<FakeDsmReset>(f.library, "FakeDsm_Reset")();
+        return f;
+    }
+
+    // The source sends the application an event standing for a TWAIN message.
+    static void SourceSends(TW_UINT16 message) {
+        FakeSourceEvent event(message);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &event);
+    }
+
+private:
+    template <class F>
+    static F Symbol(void* library, const char* name) {
+        return reinterpret_cast<F>(dlsym(library, name));
+    }
+};
+#endif

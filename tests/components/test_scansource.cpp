@@ -20,26 +20,6 @@ using namespace testsupport;
 
 namespace {
 
-// The stand-in manager, copied next to the program as the component looks
-// for it, and its controls.
-struct Fake {
-    void* library = nullptr;
-    FakeDsmRespond Respond = nullptr;
-    FakeDsmLog Log = nullptr;
-    FakeDsmSetImage SetImage = nullptr;
-    FakeDsmOrigin Origin = nullptr;
-    FakeDsmOpened Opened = nullptr;
-    FakeDsmInterface Interface = nullptr;
-    FakeDsmCapability Capability = nullptr;
-
-    QStringList Calls() const { return QString(Log()).split('\n', Qt::SkipEmptyParts); }
-};
-
-template <class F>
-F Symbol(void* library, const char* name) {
-    return reinterpret_cast<F>(dlsym(library, name));
-}
-
 // A colourful picture and its native transfer block.
 QImage Picture(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
@@ -68,22 +48,7 @@ class TestScanSource : public QObject {
         files::DeleteFile(InProgramDir(kTwainLibraryName));
     }
 
-    Fake InstallFake() {
-        AnsiString target = InProgramDir(kTwainLibraryName);
-        if (!QFile::copy(FAKE_DSM_PATH, QString::fromStdString(target))) qFatal("cannot copy the fake manager");
-        Fake f;
-        f.library = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!f.library) qFatal("%s", dlerror());
-        f.Respond = Symbol<FakeDsmRespond>(f.library, "FakeDsm_Respond");
-        f.Log = Symbol<FakeDsmLog>(f.library, "FakeDsm_Log");
-        f.SetImage = Symbol<FakeDsmSetImage>(f.library, "FakeDsm_SetImage");
-        f.Origin = Symbol<FakeDsmOrigin>(f.library, "FakeDsm_Origin");
-        f.Opened = Symbol<FakeDsmOpened>(f.library, "FakeDsm_Opened");
-        f.Interface = Symbol<FakeDsmInterface>(f.library, "FakeDsm_Interface");
-        f.Capability = Symbol<FakeDsmCapability>(f.library, "FakeDsm_Capability");
-        Symbol<FakeDsmReset>(f.library, "FakeDsm_Reset")();
-        return f;
-    }
+    Fake InstallFake() { return Fake::Install(FAKE_DSM_PATH, InProgramDir(kTwainLibraryName)); }
 
     // A component on the window, counting its OnScanReady.
     TScanSource* Component() {
@@ -93,11 +58,7 @@ class TestScanSource : public QObject {
         return twain;
     }
 
-    // The source sends the application an event standing for a TWAIN message.
-    static void SourceSends(TW_UINT16 message) {
-        FakeSourceEvent event(message);
-        QCoreApplication::sendEvent(QCoreApplication::instance(), &event);
-    }
+    static void SourceSends(TW_UINT16 message) { Fake::SourceSends(message); }
 
     // The calls after the first `skip` ones.
     QStringList CallsAfter(int skip) const { return fake_.Calls().mid(skip); }

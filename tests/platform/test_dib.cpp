@@ -189,6 +189,9 @@ private slots:
                    return b;
                }())
             << "0000ff000000";
+        // 16 bits: 5 each of red, green and blue, the top bit unused.
+        QTest::newRow("16 bits") << Info(2, 2, 16, 0, {0x1F, 0x80, 0x10, 0x42, 0x00, 0x7C, 0xE0, 0x03})
+                                 << "ff000000ff00/0000ff848484";
         QTest::newRow("core header, 24 bits") << Core(1, 2, 24, {1, 2, 3, 0, 4, 5, 6, 0}) << "060504/030201";
         QTest::newRow("longer header") << [] {
             Bytes b = Info(1, 1, 32, 0, {});
@@ -227,7 +230,8 @@ private slots:
         QTest::newRow("absurd height, top down") << Info(1, -INT32_MAX, 1, 0, Bytes(8 + 16, 0));
         QTest::newRow("colour count 0xffffffff") << Info(2, 2, 8, 0xFFFFFFFF, rows);
         QTest::newRow("colour table beyond the block") << Info(2, 2, 8, 0, Bytes(100, 0));
-        QTest::newRow("16 bits") << Info(2, 2, 16, 0, rows);
+        QTest::newRow("15 bits") << Info(2, 2, 15, 0, rows);
+        QTest::newRow("16 bits with colour masks") << [&] { Bytes b = Info(2, 2, 16, 0, rows); Put(b, 16, 3, 4); return b; }();
         QTest::newRow("0 bits") << Info(2, 2, 0, 0, rows);
         QTest::newRow("compressed") << [&] { Bytes b = Info(2, 2, 8, 2, Bytes(8 + 16, 0)); Put(b, 16, 1, 4); return b; }();
         QTest::newRow("two planes") << [&] { Bytes b = Info(2, 2, 24, 0, rows); Put(b, 12, 2, 2); return b; }();

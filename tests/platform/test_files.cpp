@@ -250,6 +250,18 @@ private slots:
         else QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
         QCOMPARE(files::KindOf(path), kind == "folder" ? files::PathKind::Folder : files::PathKind::Other);
         QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadWholeFile(path));
+        QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadBlocks(path, [](std::string_view) {}));
+    }
+
+    // A large file read a block at a time comes in several pieces, in order.
+    void readInBlocks() {
+        AnsiString bytes(300000, '\0'), joined;
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
+        WriteFile(InProgramDir("large"), bytes);
+        int blocks = 0;
+        files::ReadBlocks(InProgramDir("large"), [&](std::string_view block) { joined.append(block), ++blocks; });
+        QVERIFY(blocks > 1);
+        QVERIFY(joined == bytes);
     }
 
     // A name is occupied by anything standing there, also a link that
