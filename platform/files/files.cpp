@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -162,7 +163,7 @@ bool Occupied(const AnsiString& path) {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
-AnsiString ReadWholeFile(const AnsiString& path) {
+AnsiString ReadWholeFile(const AnsiString& path, FileIdentity* identity) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
     if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();
     // Non-blocking, so that a pipe or device in the file's place cannot
@@ -176,6 +177,8 @@ AnsiString ReadWholeFile(const AnsiString& path) {
         fail();
     }
     if (st.st_size > 0) text.reserve(static_cast<size_t>(st.st_size));
+    if (identity) *identity = StatIdentity(st);
+    ContentHash hash;
     char buf[1 << 16];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -186,8 +189,10 @@ AnsiString ReadWholeFile(const AnsiString& path) {
         }
         if (n == 0) break;
         text.append(buf, static_cast<size_t>(n));
+        if (identity) hash.Feed(std::string_view(buf, static_cast<size_t>(n)));
     }
     ::close(fd);
+    if (identity) identity->hash = hash.Value();
     return text;
 }
 
@@ -211,6 +216,7 @@ Replacement::~Replacement() {
 bool Replacement::Write(std::string_view bytes) {
     if (!ok_ || fd_ < 0) return false;
     ok_ = WriteAll(fd_, bytes);
+    hash_.Feed(bytes);
     // Start putting these bytes on disk while the next ones are made; the
     // fsync of Commit then has little left to wait for.
     ::sync_file_range(fd_, written_, static_cast<off_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
@@ -218,10 +224,19 @@ bool Replacement::Write(std::string_view bytes) {
     return ok_;
 }
 
-void Replacement::Commit() {
+bool Replacement::Flushed() {
     if (fd_ < 0) CannotCreate(path_);
-    g_failWriteAfter.reset();
-    bool ok = ok_ && ::fsync(fd_) == 0;
+    // (Only a test sets it; files written at once on several threads only read it.)
+    if (g_failWriteAfter) g_failWriteAfter.reset();
+    struct stat st;
+    if (!ok_ || ::fsync(fd_) != 0 || ::fstat(fd_, &st) != 0) return false;
+    identity_ = StatIdentity(st);
+    identity_.hash = hash_.Value();
+    return true;
+}
+
+void Replacement::Commit() {
+    bool ok = Flushed();
     if (ok && !backup_.empty()) KeepBackup(target_, backup_);
     // The data is on disk before the rename, so whichever name survives a
     // crash holds a complete file.
@@ -235,42 +250,110 @@ void Replacement::Commit() {
     if (!backup_.empty()) RemoveStaleTemporaries(backup_);
 }
 
+bool Replacement::CommitAsNew() {
+    bool taken = Occupied(path_), placed = false;
+    if (Flushed() && !taken) {
+        // The name is given to the written file only where none is: the file
+        // system refuses it when the name is taken, whoever took it when.
+        placed = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0;
+        if (!placed && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            // File systems without that rename still refuse a link over a name.
+            placed = ::link(temp_.c_str(), path_.c_str()) == 0;
+            if (placed) ::unlink(temp_.c_str());
+        }
+        taken = !placed && errno == EEXIST;
+    }
+    if (!placed) ::unlink(temp_.c_str());
+    // The bytes are on disk already: a failing close loses nothing.
+    ::close(fd_);
+    fd_ = -1;
+    if (taken) return false;
+    if (!placed) CannotCreate(path_);
+    SyncFolderOf(path_);
+    return true;
+}
+
 namespace {
+
+using Pieces = std::function<std::optional<std::string_view>()>;
 
 // The atomic replacement itself; next() gives the pieces in order and an
 // empty optional after the last.
-void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next,
-             const AnsiString& backupPath) {
+FileIdentity Replace(const AnsiString& path, const Pieces& next, const AnsiString& backupPath) {
     Replacement file(path, backupPath);
     while (std::optional<std::string_view> piece = next())
         if (!file.Write(*piece)) break;
     file.Commit();
+    return file.Written();
+}
+
+bool CreateNew(const AnsiString& path, const Pieces& next) {
+    // A name that is taken is not even tried.
+    if (Occupied(path)) return false;
+    Replacement file(path);
+    while (std::optional<std::string_view> piece = next())
+        if (!file.Write(*piece)) break;
+    return file.CommitAsNew();
+}
+
+Pieces OnePiece(std::string_view bytes) {
+    return [bytes, given = false]() mutable -> std::optional<std::string_view> {
+        if (given) return std::nullopt;
+        given = true;
+        return bytes;
+    };
+}
+
+Pieces ProducedPieces(const Producer& produce, AnsiString& piece) {
+    return [&produce, &piece]() -> std::optional<std::string_view> {
+        piece.clear();
+        if (!produce(piece)) return std::nullopt;
+        return std::string_view(piece);
+    };
 }
 
 }  // namespace
 
-void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
-    bool given = false;
-    Replace(
-        path,
-        [&]() -> std::optional<std::string_view> {
-            if (given) return std::nullopt;
-            given = true;
-            return bytes;
-        },
-        {});
+FileIdentity ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
+    return Replace(path, OnePiece(bytes), {});
 }
 
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath) {
+FileIdentity ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath) {
     AnsiString piece;
-    Replace(
-        path,
-        [&]() -> std::optional<std::string_view> {
-            piece.clear();
-            if (!produce(piece)) return std::nullopt;
-            return std::string_view(piece);
-        },
-        backupPath);
+    return Replace(path, ProducedPieces(produce, piece), backupPath);
+}
+
+bool CreateNewFile(const AnsiString& path, std::string_view bytes) { return CreateNew(path, OnePiece(bytes)); }
+
+bool CreateNewFile(const AnsiString& path, const Producer& produce) {
+    AnsiString piece;
+    return CreateNew(path, ProducedPieces(produce, piece));
+}
+
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
+                           const std::function<Producer()>& content) {
+    // Each loss means another program made a file meanwhile; a name that
+    // keeps being taken after it was seen free is given up on.
+    AnsiString path;
+    for (int tries = 0; tries < 100; ++tries) {
+        AnsiString name = choose();
+        path = JoinPath(folder, name);
+        if (CreateNewFile(path, content())) return name;
+    }
+    CannotCreate(path);
+}
+
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
+                           std::string_view bytes) {
+    return CreateNewFileIn(folder, choose, [bytes] { return BytesProducer(bytes); });
+}
+
+Producer BytesProducer(std::string_view bytes) {
+    return [bytes, given = false](AnsiString& piece) mutable {
+        if (given) return false;
+        piece.assign(bytes);
+        return given = true;
+    };
 }
 
 void RemoveStaleTemporaries(const AnsiString& path) {
