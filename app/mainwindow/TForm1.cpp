@@ -14,6 +14,7 @@
 #include "genres/TForm4.h"
 #include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
+#include "forms/SaveWithoutLoss.h"
 #include "forms/TFrame5.h"
 #include "forms/TImage.h"
 #include "mainwindow/Export.h"
@@ -310,11 +311,12 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
     AnsiString text;
+    catalogueKnown_ = {};
     // A folder in the file's place is unreadable, not missing: it is
     // reported, and a later save never tries to replace it.
     if (files::KindOf(path) != files::PathKind::None) {
         try {
-            text = files::ReadWholeFile(path);
+            text = files::ReadWholeFile(path, &catalogueKnown_);
         } catch (const EFOpenError&) {
             catalogueUnreadable_ = true;
             throw;
@@ -326,10 +328,14 @@ void TForm1::LoadCatalogue() {
     UpdateStatusBar();
 }
 
-void TForm1::SaveCatalogue() {
+bool TForm1::SaveCatalogue() {
     AnsiString path = CatalogueFilePath();
     if (catalogueUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
-    WriteCatalogueFile(path, Catalogue->Records());
+    GuardedFile file{path, catalogueKnown_, "Catalogue changed", "films", CatalogueBackupPath(path), true};
+    const RecordStore& rows = Catalogue->Records();
+    SaveOutcome outcome = SaveWithoutLoss(*keys_, file, [&rows] { return CataloguePieces(rows); });
+    catalogueKnown_ = file.known;
+    return outcome != SaveOutcome::Cancelled;
 }
 
 void TForm1::UpdateStatusBar() {
@@ -373,8 +379,10 @@ void TForm1::FormCloseQuery(bool& canClose) {
     if (answer == dialogs::IDCANCEL) {
         canClose = false;
     } else if (answer == dialogs::IDYES) {
-        // A failed save raises, and the window then stays open.
-        SaveCatalogue();
+        // A failed save raises, and the window then stays open; so it does
+        // when the user goes back to the list rather than decide about a
+        // catalogue another program changed.
+        if (!SaveCatalogue()) canClose = false;
     }
 }
 
