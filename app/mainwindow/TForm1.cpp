@@ -26,6 +26,7 @@
 #include "registry/registry.h"
 #include "scansource/ScanSource.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -361,6 +362,17 @@ int TForm1::SelectedRowCount() const {
 }
 
 QString TForm1::StatusPanelText(int panel) const { return panels_[panel]->text(); }
+
+void TForm1::BringToFront() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
+}
 
 void TForm1::FormShow() {
     // A save that was killed half-way leaves its temporary file behind;

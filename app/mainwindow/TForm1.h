@@ -86,6 +86,9 @@ public:
 
     void UpdateStatusBar();
     QString StatusPanelText(int panel) const;
+    // Another start on the program folder asked for this program: the
+    // window comes to the front, un-minimized, with any dialog open over it.
+    void BringToFront();
 
     // Handlers the toolbar, the menus and the list's keys run.
     // New entry, change the first selected entry, delete the selected ones.
