@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <cstdio>
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
@@ -20,8 +19,10 @@ int main(int argc, char** argv) {
     case ProgramLock::Start::HandedOver:
         return 0;
     case ProgramLock::Start::NoAnswer:
-        std::fprintf(stderr, "Flickstow already runs for %s, but does not answer.\n",
-                     QFile::encodeName(folder).constData());
+        // Hung, or not this program after all: the user is told, and no
+        // second window works on the same files.
+        dialogs::ShowErrorBox(ansi::FromQString("Flickstow already runs for the folder " + folder +
+                                                ", but does not answer. End it, then start Flickstow again"));
         return 1;
     default:
         break;

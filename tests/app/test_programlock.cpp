@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
 #include <sys/stat.h>
 
@@ -105,8 +106,9 @@ private slots:
         QVERIFY(!QFile::exists(socket));
     }
 
-    // The lock goes when the program ends. A lock another machine holds (a
-    // folder on a network share) stops no start and is left as it is.
+    // The lock goes when the program ends, and a live program's lock is
+    // never taken, even when it does not answer. A lock another machine
+    // holds (a folder on a network share) stops no start and stays as it is.
     void lockOfThisMachineOnly() {
         {
             ProgramLock lock(Folder());
@@ -114,6 +116,11 @@ private slots:
             QVERIFY(QFile::exists(LockFile()));
         }
         QVERIFY(!QFile::exists(LockFile()));
+        {
+            QLockFile silent(LockFile());
+            QVERIFY(silent.tryLock(0));
+            QCOMPARE(ProgramLock(Folder()).Claim(), ProgramLock::Start::NoAnswer);
+        }
         const AnsiString foreign = "4242\nflickstow\nfilm-server-in-the-cellar\n";
         WriteFile(InProgramDir(ProgramLock::kFileName), foreign);
         {
