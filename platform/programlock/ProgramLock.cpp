@@ -121,13 +121,15 @@ void ProgramLock::Listen() {
     const QString path = SocketPath(folder_);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // Known before the socket is there: a signal may come at any moment.
+    Remember(g_socketFile, path);
+    RemoveOnEndingSignals();
     // Nobody answered on the socket: one lying there is a dead program's.
     if (!server_->listen(path)) {
         QLocalServer::removeServer(path);
         server_->listen(path);
     }
-    if (server_->isListening()) Remember(g_socketFile, server_->fullServerName());
-    RemoveOnEndingSignals();
+    if (!server_->isListening()) g_socketFile[0] = 0;
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
