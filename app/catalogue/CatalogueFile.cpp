@@ -82,10 +82,11 @@ AnsiString SerializeCatalogue(const RecordStore& rows) {
 
 AnsiString CatalogueBackupPath(const AnsiString& path) { return path + kBackupSuffix; }
 
-void WriteCatalogueFile(const AnsiString& path, const RecordStore& rows) {
-    files::ReplaceWholeFile(path,
-                            rows.Pieces([&rows](size_t from, size_t to, AnsiString& piece) {
-                                AppendCatalogueText(rows, from, to, piece);
-                            }),
-                            CatalogueBackupPath(path));
+files::Producer CataloguePieces(const RecordStore& rows) {
+    return rows.Pieces(
+        [&rows](size_t from, size_t to, AnsiString& piece) { AppendCatalogueText(rows, from, to, piece); });
+}
+
+files::FileIdentity WriteCatalogueFile(const AnsiString& path, const RecordStore& rows) {
+    return files::ReplaceWholeFile(path, CataloguePieces(rows), CatalogueBackupPath(path));
 }

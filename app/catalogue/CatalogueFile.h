@@ -5,6 +5,7 @@
 // line 13 "***".
 
 #include "catalogue/RecordStore.h"
+#include "files/files.h"
 
 #include <bitset>
 #include <string_view>
@@ -40,9 +41,11 @@ void ParseCatalogue(std::string_view text, RecordStore& rows);
 void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out);
 // The file's text for all rows, in their order.
 AnsiString SerializeCatalogue(const RecordStore& rows);
+// The file's text for all rows, made piece by piece for a file writer.
+files::Producer CataloguePieces(const RecordStore& rows);
 // Where a save keeps the catalogue it replaces.
 AnsiString CatalogueBackupPath(const AnsiString& path);
 // Replaces the file with the rows' text, atomically, written piece by piece;
 // the previous file becomes the backup. Raises EFCreateError "Cannot create
-// file %s".
-void WriteCatalogueFile(const AnsiString& path, const RecordStore& rows);
+// file %s". Returns the identity of the file written.
+files::FileIdentity WriteCatalogueFile(const AnsiString& path, const RecordStore& rows);

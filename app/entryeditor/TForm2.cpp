@@ -536,7 +536,7 @@ void TForm2::LadeBild(const AnsiString& fileName) {
         Image2->SetPicture(picture.image.scaled(place.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
-void TForm2::CaptureThumbnail(const AnsiString& path) {
+AnsiString TForm2::CaptureThumbnail() {
     // The panel as it shows on its page, without its bevel.
     PageControl1->setCurrentWidget(TabSheet2);
     struct FlatWhileCaptured {
@@ -546,26 +546,28 @@ void TForm2::CaptureThumbnail(const AnsiString& path) {
     } flat(Panel2);
     // The offsets move the panel's place on its page to its place in the dialog.
     const QPoint offset = Panel2->parentWidget()->mapTo(this, QPoint(0, 0));
-    VSnapShot1->SaveToJPEGFile(80, path, this, Panel2, offset.x(), offset.y());
+    return VSnapShot1->JPEGBytes(80, this, Panel2, offset.x(), offset.y());
 }
 
 void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
     const AnsiString dir = settings_->AppDir();
     // The source's name as the catalogue holds text.
     const AnsiString sourceName = ansi::FromQString(QFileInfo(QFile::decodeName(source.c_str())).fileName());
-    // A name already in the folder (another entry's thumbnail, or anything
-    // else) is never overwritten.
-    const AnsiString name = FreeThumbnailName(sourceName, number, TakenIn(dir), rng::Random);
-    const AnsiString dest = files::JoinPath(dir, name);
+    AnsiString name;
     try {
+        AnsiString bytes;
         if (!sourceName.starts_with("t_")) {
             if (shown && files::FileExists(source)) LadeBild(source);
             else Image2->ClearPicture();
-            CaptureThumbnail(dest);
+            bytes = CaptureThumbnail();
         } else {
             // Already one of our thumbnails: kept as it is.
-            CopyThumbnail(source, dest);
+            bytes = ThumbnailCopyBytes(source);
         }
+        // A name already in the folder (another entry's thumbnail, or
+        // anything else) is never overwritten.
+        name = files::CreateNewFileIn(
+            dir, [&] { return FreeThumbnailName(sourceName, number, TakenIn(dir), rng::Random); }, bytes);
     } catch (...) {
         Image2->ClearPicture();
         throw;
@@ -679,7 +681,13 @@ void TForm2::WriteScanFile() {
         ~EmptiedAfterwards() { image->ClearPicture(); }
     } emptied{Image3};
     const QImage& page = Image3->Picture();
-    files::ReplaceWholeFile(ScanFileName, page.isNull() ? AnsiString() : jpeg::Encode(page, 90, false));
+    const AnsiString bytes = page.isNull() ? AnsiString() : jpeg::Encode(page, 90, false);
+    // The name chosen before the scan, unless another program has taken it.
+    const AnsiString dir = settings_->AppDir(), chosen = files::ExtractFileName(ScanFileName);
+    auto choose = [&] {
+        return files::Occupied(ScanFileName) ? FreeScanName(rng::Random(1000), TakenIn(dir), rng::Random) : chosen;
+    };
+    ScanFileName = files::JoinPath(dir, files::CreateNewFileIn(dir, choose, bytes));
 }
 
 // ---- Remembered defaults: each change is written at once

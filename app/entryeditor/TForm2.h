@@ -146,7 +146,8 @@ private:
     // is not the selected item's.
     int StatusIndex() const;
     void RemoveCurrentPicture();
-    void CaptureThumbnail(const AnsiString& path);
+    // The preview panel as the bytes of the thumbnail's JPEG file.
+    AnsiString CaptureThumbnail();
     // Writes the scanned page into ScanFileName (an empty file when no page
     // came) and empties Image3.
     void WriteScanFile();

@@ -22,17 +22,15 @@ bool DeleteThumbnail(const AnsiString& programDir, std::string_view field) {
     return files::IsPlainFile(path) && files::DeleteFile(path);
 }
 
-void CopyThumbnail(const AnsiString& source, const AnsiString& dest) {
-    files::Replacement copy(dest);
-    size_t copied = 0;
+AnsiString ThumbnailCopyBytes(const AnsiString& source) {
+    AnsiString bytes;
     files::ReadBlocks(source, [&](std::string_view block) {
-        copied += block.size();
-        if (copied > kMaxThumbnailBytes)
+        if (bytes.size() + block.size() > kMaxThumbnailBytes)
             throw Exception(ansi::Format("%s is too large for a thumbnail (more than 16 MB)",
                                          ansi::FromQString(QFile::decodeName(source.c_str()))));
-        copy.Write(block);
+        bytes.append(block);
     });
-    copy.Commit();
+    return bytes;
 }
 
 namespace {

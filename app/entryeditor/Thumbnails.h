@@ -28,11 +28,12 @@ AnsiString PicturePath(const AnsiString& programDir, std::string_view field);
 // True when a file was deleted.
 bool DeleteThumbnail(const AnsiString& programDir, std::string_view field);
 
-// A thumbnail made elsewhere, copied as it is (a picture file named "t_..."),
-// a block at a time. Thumbnails are small: a file of more than 16 MB is
-// none, and raises an error that names it; no copy is made then.
+// The bytes of a thumbnail made elsewhere, to be copied as they are (a
+// picture file named "t_..."), read a block at a time. Thumbnails are small:
+// a file of more than 16 MB is none, and raises an error that names it as
+// soon as the reading passes that size; no copy is made then.
 inline constexpr size_t kMaxThumbnailBytes = 16 * 1024 * 1024;
-void CopyThumbnail(const AnsiString& source, const AnsiString& dest);
+AnsiString ThumbnailCopyBytes(const AnsiString& source);
 
 // The name of the thumbnail made from a picture file: "t_" and the file's
 // name in lower case (every capital of the code page lowered), in which a

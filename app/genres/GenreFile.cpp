@@ -22,14 +22,14 @@ GenreFile OpenGenreFile(const AnsiString& path) {
         // cannot be read is reported, never replaced by the built-in list.
         if (files::KindOf(path) != files::PathKind::None) {
             try {
-                file.text = files::ReadWholeFile(path);
+                file.text = files::ReadWholeFile(path, &file.identity);
             } catch (const EFOpenError&) {
                 file.unreadable = true;
                 throw;
             }
         } else {
             file.text = BuiltInGenreText();
-            files::ReplaceWholeFile(path, file.text);
+            file.identity = files::ReplaceWholeFile(path, file.text);
         }
     } catch (const Exception& e) {
         file.error = e.Message;

@@ -4,6 +4,7 @@
 // entry editor skips them, the genre editor keeps them.
 
 #include "ansi/ansi.h"
+#include "files/FileIdentity.h"
 
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ struct GenreFile {
     bool unreadable = false;
     // What went wrong, for the window to report; empty when nothing did.
     AnsiString error;
+    // The file as it was read or created.
+    files::FileIdentity identity;
 };
 
 // The file's text. A missing file is created from the built-in list. A file

@@ -6,6 +6,7 @@
 #include "errors/Exception.h"
 #include "files/files.h"
 #include "forms/FormKeys.h"
+#include "forms/SaveWithoutLoss.h"
 #include "genres/GenreFile.h"
 
 #include <QKeyEvent>
@@ -36,6 +37,7 @@ AnsiString TForm4::FilePath() const { return GenreFilePath(settings_->AppDir());
 void TForm4::FormShow() {
     GenreFile file = OpenGenreFile(FilePath());
     fileUnreadable_ = file.unreadable;
+    known_ = file.identity;
     Keys().SkipNextKeyUp = false;
     Memo1->SetText(file.text);
     Memo1->setFocus();
@@ -52,7 +54,12 @@ void TForm4::BitBtn1Click() {
     AnsiString path = FilePath();
     try {
         if (fileUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
-        files::ReplaceWholeFile(path, Memo1->Text());
+        GuardedFile file{path, known_, "Genre list changed", "genres", path + ".bak", false};
+        const AnsiString text = Memo1->Text();
+        SaveOutcome outcome = SaveWithoutLoss(Keys(), file, [&text] { return files::BytesProducer(text); });
+        known_ = file.known;
+        // Back to the list: the text stays for the user to go on with.
+        if (outcome == SaveOutcome::Cancelled) return;
     } catch (const Exception& e) {
         // The key that answers the error box must not then close the
         // dialog and lose the text.

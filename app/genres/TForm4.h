@@ -4,6 +4,7 @@
 // leave the file as it was.
 
 #include "ansi/ansi.h"
+#include "files/FileIdentity.h"
 #include "forms/TDialogForm.h"
 
 class TImage;
@@ -37,4 +38,6 @@ private:
     // The file exists but could not be read: "&Ok" must not replace it with
     // the empty memo.
     bool fileUnreadable_ = false;
+    // The file as it was read or created when the dialog opened, or last saved.
+    files::FileIdentity known_;
 };

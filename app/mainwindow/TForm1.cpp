@@ -14,6 +14,7 @@
 #include "genres/TForm4.h"
 #include "forms/EnhancedForm1.h"
 #include "forms/FormKeys.h"
+#include "forms/SaveWithoutLoss.h"
 #include "forms/TFrame5.h"
 #include "forms/TImage.h"
 #include "mainwindow/Export.h"
@@ -25,6 +26,7 @@
 #include "registry/registry.h"
 #include "scansource/ScanSource.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -439,11 +441,12 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
     AnsiString text;
+    catalogueKnown_ = {};
     // A folder in the file's place is unreadable, not missing: it is
     // reported, and a later save never tries to replace it.
     if (files::KindOf(path) != files::PathKind::None) {
         try {
-            text = files::ReadWholeFile(path);
+            text = files::ReadWholeFile(path, &catalogueKnown_);
         } catch (const EFOpenError&) {
             catalogueUnreadable_ = true;
             throw;
@@ -455,10 +458,14 @@ void TForm1::LoadCatalogue() {
     UpdateStatusBar();
 }
 
-void TForm1::SaveCatalogue() {
+bool TForm1::SaveCatalogue() {
     AnsiString path = CatalogueFilePath();
     if (catalogueUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
-    WriteCatalogueFile(path, Catalogue->Records());
+    GuardedFile file{path, catalogueKnown_, "Catalogue changed", "films", CatalogueBackupPath(path), true};
+    const RecordStore& rows = Catalogue->Records();
+    SaveOutcome outcome = SaveWithoutLoss(*keys_, file, [&rows] { return CataloguePieces(rows); });
+    catalogueKnown_ = file.known;
+    return outcome != SaveOutcome::Cancelled;
 }
 
 void TForm1::UpdateStatusBar() {
@@ -485,6 +492,17 @@ int TForm1::SelectedRowCount() const {
 
 QString TForm1::StatusPanelText(int panel) const { return panels_[panel]->text(); }
 
+void TForm1::BringToFront() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
+}
+
 void TForm1::FormShow() {
     // A save that was killed half-way leaves its temporary file behind;
     // the first thing the program does is clear such leftovers away.
@@ -502,8 +520,10 @@ void TForm1::FormCloseQuery(bool& canClose) {
     if (answer == dialogs::IDCANCEL) {
         canClose = false;
     } else if (answer == dialogs::IDYES) {
-        // A failed save raises, and the window then stays open.
-        SaveCatalogue();
+        // A failed save raises, and the window then stays open; so it does
+        // when the user goes back to the list rather than decide about a
+        // catalogue another program changed.
+        if (!SaveCatalogue()) canClose = false;
     }
 }
 

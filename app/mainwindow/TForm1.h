@@ -3,6 +3,7 @@
 // bar and the modified flag; it owns the catalogue and the settings store.
 
 #include "catalogue/CatalogueModel.h"
+#include "files/FileIdentity.h"
 
 #include <QMainWindow>
 
@@ -79,10 +80,15 @@ public:
     QList<QAction*> FurtherLinks;
 
     void LoadCatalogue();
-    void SaveCatalogue();
+    // False when the user chose to go back to the list (the file changed on
+    // disk meanwhile) and nothing was written.
+    bool SaveCatalogue();
 
     void UpdateStatusBar();
     QString StatusPanelText(int panel) const;
+    // Another start on the program folder asked for this program: the
+    // window comes to the front, un-minimized, with any dialog open over it.
+    void BringToFront();
 
     // Handlers the toolbar, the menus and the list's keys run.
     // New entry, change the first selected entry, delete the selected ones.
@@ -135,4 +141,6 @@ private:
     bool shown_ = false;
     // The catalogue file existed but could not be read: it is never replaced.
     bool catalogueUnreadable_ = false;
+    // The catalogue file as it was read or last written.
+    files::FileIdentity catalogueKnown_;
 };

@@ -24,4 +24,7 @@ public:
     // file is then left behind.
     void SaveToJPEGFile(int Quality, const AnsiString& FileName, QWidget* Form, QWidget* Control, int XOffset,
                         int YOffset);
+    // The same picture as the bytes of a JPEG file, for a caller that puts
+    // them in a file of its own choosing. Raises EJPEG.
+    AnsiString JPEGBytes(int Quality, QWidget* Form, QWidget* Control, int XOffset, int YOffset);
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -166,9 +167,10 @@ namespace {
 
 // Reads a regular file to its end, a block at a time: `sized` learns the
 // file's size first, then `take` gets the blocks in order. An error `take`
-// raises ends the reading and goes on.
+// raises ends the reading and goes on. With an identity, it gets the file's
+// as it was read (its hash from the blocks as they pass).
 void ReadInBlocks(const AnsiString& path, const std::function<void(size_t size)>& sized,
-                  const std::function<void(std::string_view block)>& take) {
+                  const std::function<void(std::string_view block)>& take, FileIdentity* identity) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
     if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();
     // Non-blocking, so that a pipe or device in the file's place cannot
@@ -183,26 +185,34 @@ void ReadInBlocks(const AnsiString& path, const std::function<void(size_t size)>
     struct stat st;
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) fail();
     sized(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
+    if (identity) *identity = StatIdentity(st);
+    ContentHash hash;
     char buf[1 << 16];
     for (;;) {
         ssize_t n = ::read(file.fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail();
         if (n == 0) break;
-        take(std::string_view(buf, static_cast<size_t>(n)));
+        std::string_view block(buf, static_cast<size_t>(n));
+        if (identity) hash.Feed(block);
+        take(block);
     }
+    if (identity) identity->hash = hash.Value();
 }
 
 }  // namespace
 
-AnsiString ReadWholeFile(const AnsiString& path) {
+AnsiString ReadWholeFile(const AnsiString& path, FileIdentity* identity) {
     AnsiString text;
-    ReadInBlocks(path, [&](size_t size) { text.reserve(size); }, [&](std::string_view block) { text.append(block); });
+    ReadInBlocks(
+        path, [&](size_t size) { text.reserve(size); }, [&](std::string_view block) { text.append(block); },
+        identity);
     return text;
 }
 
-void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take) {
-    ReadInBlocks(path, [](size_t) {}, take);
+void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take,
+                FileIdentity* identity) {
+    ReadInBlocks(path, [](size_t) {}, take, identity);
 }
 
 Replacement::Replacement(const AnsiString& path, const AnsiString& backupPath) : path_(path), backup_(backupPath) {
@@ -225,6 +235,7 @@ Replacement::~Replacement() {
 bool Replacement::Write(std::string_view bytes) {
     if (!ok_ || fd_ < 0) return false;
     ok_ = WriteAll(fd_, bytes);
+    hash_.Feed(bytes);
     // Start putting these bytes on disk while the next ones are made; the
     // fsync of Commit then has little left to wait for.
     ::sync_file_range(fd_, written_, static_cast<off_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
@@ -232,10 +243,19 @@ bool Replacement::Write(std::string_view bytes) {
     return ok_;
 }
 
-void Replacement::Commit() {
+bool Replacement::Flushed() {
     if (fd_ < 0) CannotCreate(path_);
-    g_failWriteAfter.reset();
-    bool ok = ok_ && ::fsync(fd_) == 0;
+    // (Only a test sets it; files written at once on several threads only read it.)
+    if (g_failWriteAfter) g_failWriteAfter.reset();
+    struct stat st;
+    if (!ok_ || ::fsync(fd_) != 0 || ::fstat(fd_, &st) != 0) return false;
+    identity_ = StatIdentity(st);
+    identity_.hash = hash_.Value();
+    return true;
+}
+
+void Replacement::Commit() {
+    bool ok = Flushed();
     if (ok && !backup_.empty()) KeepBackup(target_, backup_);
     // The data is on disk before the rename, so whichever name survives a
     // crash holds a complete file.
@@ -249,42 +269,110 @@ void Replacement::Commit() {
     if (!backup_.empty()) RemoveStaleTemporaries(backup_);
 }
 
+bool Replacement::CommitAsNew() {
+    bool taken = Occupied(path_), placed = false;
+    if (Flushed() && !taken) {
+        // The name is given to the written file only where none is: the file
+        // system refuses it when the name is taken, whoever took it when.
+        placed = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0;
+        if (!placed && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            // File systems without that rename still refuse a link over a name.
+            placed = ::link(temp_.c_str(), path_.c_str()) == 0;
+            if (placed) ::unlink(temp_.c_str());
+        }
+        taken = !placed && errno == EEXIST;
+    }
+    if (!placed) ::unlink(temp_.c_str());
+    // The bytes are on disk already: a failing close loses nothing.
+    ::close(fd_);
+    fd_ = -1;
+    if (taken) return false;
+    if (!placed) CannotCreate(path_);
+    SyncFolderOf(path_);
+    return true;
+}
+
 namespace {
+
+using Pieces = std::function<std::optional<std::string_view>()>;
 
 // The atomic replacement itself; next() gives the pieces in order and an
 // empty optional after the last.
-void Replace(const AnsiString& path, const std::function<std::optional<std::string_view>()>& next,
-             const AnsiString& backupPath) {
+FileIdentity Replace(const AnsiString& path, const Pieces& next, const AnsiString& backupPath) {
     Replacement file(path, backupPath);
     while (std::optional<std::string_view> piece = next())
         if (!file.Write(*piece)) break;
     file.Commit();
+    return file.Written();
+}
+
+bool CreateNew(const AnsiString& path, const Pieces& next) {
+    // A name that is taken is not even tried.
+    if (Occupied(path)) return false;
+    Replacement file(path);
+    while (std::optional<std::string_view> piece = next())
+        if (!file.Write(*piece)) break;
+    return file.CommitAsNew();
+}
+
+Pieces OnePiece(std::string_view bytes) {
+    return [bytes, given = false]() mutable -> std::optional<std::string_view> {
+        if (given) return std::nullopt;
+        given = true;
+        return bytes;
+    };
+}
+
+Pieces ProducedPieces(const Producer& produce, AnsiString& piece) {
+    return [&produce, &piece]() -> std::optional<std::string_view> {
+        piece.clear();
+        if (!produce(piece)) return std::nullopt;
+        return std::string_view(piece);
+    };
 }
 
 }  // namespace
 
-void ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
-    bool given = false;
-    Replace(
-        path,
-        [&]() -> std::optional<std::string_view> {
-            if (given) return std::nullopt;
-            given = true;
-            return bytes;
-        },
-        {});
+FileIdentity ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
+    return Replace(path, OnePiece(bytes), {});
 }
 
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath) {
+FileIdentity ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath) {
     AnsiString piece;
-    Replace(
-        path,
-        [&]() -> std::optional<std::string_view> {
-            piece.clear();
-            if (!produce(piece)) return std::nullopt;
-            return std::string_view(piece);
-        },
-        backupPath);
+    return Replace(path, ProducedPieces(produce, piece), backupPath);
+}
+
+bool CreateNewFile(const AnsiString& path, std::string_view bytes) { return CreateNew(path, OnePiece(bytes)); }
+
+bool CreateNewFile(const AnsiString& path, const Producer& produce) {
+    AnsiString piece;
+    return CreateNew(path, ProducedPieces(produce, piece));
+}
+
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
+                           const std::function<Producer()>& content) {
+    // Each loss means another program made a file meanwhile; a name that
+    // keeps being taken after it was seen free is given up on.
+    AnsiString path;
+    for (int tries = 0; tries < 100; ++tries) {
+        AnsiString name = choose();
+        path = JoinPath(folder, name);
+        if (CreateNewFile(path, content())) return name;
+    }
+    CannotCreate(path);
+}
+
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
+                           std::string_view bytes) {
+    return CreateNewFileIn(folder, choose, [bytes] { return BytesProducer(bytes); });
+}
+
+Producer BytesProducer(std::string_view bytes) {
+    return [bytes, given = false](AnsiString& piece) mutable {
+        if (given) return false;
+        piece.assign(bytes);
+        return given = true;
+    };
 }
 
 void RemoveStaleTemporaries(const AnsiString& path) {

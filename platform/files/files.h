@@ -3,6 +3,7 @@
 // replaced in one piece, atomically.
 
 #include "ansi/ansi.h"
+#include "files/FileIdentity.h"
 
 #include <cstddef>
 #include <functional>
@@ -25,11 +26,13 @@ bool Occupied(const AnsiString& path);
 
 // The whole content of a file. Raises EFOpenError "Cannot open file %s",
 // also when a folder or anything but a regular file stands at the path.
-AnsiString ReadWholeFile(const AnsiString& path);
+// With an identity, it gets the file's as it was read.
+AnsiString ReadWholeFile(const AnsiString& path, FileIdentity* identity = nullptr);
 // The same content a block at a time, handed to `take` in order, so that a
 // large file is never whole in memory. Raises as ReadWholeFile; an error
 // `take` raises ends the reading and goes on.
-void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take);
+void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take,
+                FileIdentity* identity = nullptr);
 
 // Replaces the file's whole content: the bytes go to a temporary file in the
 // same folder, which is flushed to disk and then renamed over the target, so
@@ -37,11 +40,12 @@ void ReadBlocks(const AnsiString& path, const std::function<void(std::string_vie
 // file keeps its permission bits; a new one gets 0666 less the umask. A path
 // that is a symbolic link is saved through the link: its target is replaced
 // and the link stays. Raises EFCreateError "Cannot create file %s".
+// Returns the identity of the file as written.
 //
 // Temporary files carry the target's name followed by ".flickstow-" six
 // letters or digits and ".tmp", and are locked while they are written; a
 // successful replacement removes stale ones of the same target.
-void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
+FileIdentity ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
 // The same for content made piece by piece: each call of the producer puts
 // the next piece into the (emptied) buffer and returns true, or returns false
 // when nothing more follows. A large file is written without ever being
@@ -50,7 +54,27 @@ void ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
 // previous backup) just before the new content takes its place, as safely as
 // the replacement itself; the save goes on when no backup can be made.
 using Producer = std::function<bool(AnsiString& piece)>;
-void ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath = {});
+// The bytes as one piece (they must outlive the producer).
+Producer BytesProducer(std::string_view bytes);
+FileIdentity ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath = {});
+
+// Makes a new file at the path, written as safely as a replacement, but
+// only where nothing stands yet (not even a link that leads nowhere): two
+// programs making the same name at the same moment never write one file.
+// False, and nothing written, when the name is taken. Raises EFCreateError
+// "Cannot create file %s" for any other failure.
+bool CreateNewFile(const AnsiString& path, std::string_view bytes);
+bool CreateNewFile(const AnsiString& path, const Producer& produce);
+
+// Makes a new file in the folder under the name choose() gives, never over
+// anything already there: when another program made a file of that name
+// since it was chosen (both drew the same free name), choose() is asked
+// again. content() gives the bytes afresh for each try. Returns the name
+// the file got. Raises EFCreateError "Cannot create file %s".
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
+                           const std::function<Producer()>& content);
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
+                           std::string_view bytes);
 
 // Removes the temporary files that an interrupted replacement of path left
 // behind: only names of the form above, only plain files, only those no
@@ -74,12 +98,22 @@ public:
     // False once a write has failed; the bytes are then lost.
     bool Write(std::string_view bytes);
     void Commit();
+    // Puts the bytes in place only when nothing stands at the path (not
+    // even a link): false, and the temporary file gone, when something does.
+    bool CommitAsNew();
+    // The file as written, once committed.
+    const FileIdentity& Written() const { return identity_; }
 
 private:
+    // Flushes the bytes to disk and notes the file's identity; false on failure.
+    bool Flushed();
+
     AnsiString path_, target_, backup_, temp_;
     int fd_ = -1;
     bool ok_ = true;
     long long written_ = 0;
+    ContentHash hash_;
+    FileIdentity identity_;
 };
 
 // Deletes a file; false when there was none or it could not be deleted.

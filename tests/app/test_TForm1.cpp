@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "UrlSink.h"
 #include "forms/FormKeys.h"
+#include "forms/SaveWithoutLoss.h"
 #include "catalogue/CatalogueFile.h"
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
@@ -10,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -375,6 +377,63 @@ private slots:
             QCOMPARE(Boxes()[0].text, AnsiString("Data Source Manager error in module SelectDataSource1:\r\nData "
                                                  "Source Manager was unable to find the specified Data Source."));
         }
+    }
+
+    // Another program changed the catalogue after this window read it (this
+    // window deleted Solaris, the other Stalker): no answer loses either
+    // version, and Cancel goes back to the list with the changes.
+    void changedOnDisk_data() { AddChangedOnDiskRows(); }
+    void changedOnDisk() {
+        QFETCH(QString, change);
+        QFETCH(int, answer);
+        const AnsiString path = InProgramDir("data.vrx"), mine = Block("Stalker", "4"), other = Block("Solaris", "3");
+        TForm1* f = Show();
+        f->Catalogue->RemoveFlagged({true, false});
+        f->DataModified = true;
+        ChangeAsAnotherProgram(path, change, other);
+        dialogs::test::QueueAnswer(dialogs::IDYES);
+        if (answer) dialogs::test::QueueAnswer(answer);
+        QCOMPARE(f->close(), answer != dialogs::IDCANCEL);
+        QCOMPARE(Boxes().size(), size_t(answer ? 2 : 1));
+        std::map<AnsiString, AnsiString> expected{{"data.vrx", mine}};
+        if (change == "time") expected["data.vrx.bak"] = kTwoFilms;
+        if (answer) {
+            const AnsiString side = OfferedSideFile(Boxes()[1].text);
+            QCOMPARE(Boxes()[1].text, ChangedQuestion(path, "films", "data.vrx.bak", side));
+            QCOMPARE(Boxes()[1].caption, AnsiString("Catalogue changed"));
+            QCOMPARE(Boxes()[1].icon, dialogs::Icon::Warning);
+            QCOMPARE(Boxes()[1].buttons, dialogs::Buttons::YesNoCancel);
+            const QDateTime named = QDateTime::fromString(QString::fromStdString(side.substr(5, 15)), "yyyyMMdd-HHmmss");
+            QVERIFY(std::abs(named.secsTo(QDateTime::currentDateTime())) < 60);
+            if (answer == dialogs::IDYES) expected["data.vrx.bak"] = other;
+            if (answer == dialogs::IDNO) expected = {{"data.vrx", other}, {side, mine}};
+            if (answer == dialogs::IDCANCEL) expected = {{"data.vrx", other}};
+        }
+        QCOMPARE(ProgramFolderFiles(), expected);
+        QCOMPARE(f->isVisible(), answer == dialogs::IDCANCEL);
+        QVERIFY(f->DataModified);
+        QCOMPARE(f->Catalogue->Record(0).Title, AnsiString("Stalker"));
+    }
+
+    // A side file never takes a name already in the folder.
+    void sideFileNames_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<QString>("side");
+        QTest::newRow("free") << "data.vrx" << QStringList() << "data-20240131-235958.vrx";
+        QTest::newRow("taken") << "data.vrx" << QStringList{"data-20240131-235958.vrx"} << "data-20240131-235958-2.vrx";
+        QTest::newRow("taken twice") << "genres.vrx"
+                                     << QStringList{"genres-20240131-235958.vrx", "genres-20240131-235958-2.vrx"}
+                                     << "genres-20240131-235958-3.vrx";
+        QTest::newRow("no ending") << "data" << QStringList() << "data-20240131-235958";
+    }
+    void sideFileNames() {
+        QFETCH(QString, file);
+        QFETCH(QStringList, taken);
+        QFETCH(QString, side);
+        const QDateTime when(QDate(2024, 1, 31), QTime(23, 59, 58));
+        auto isTaken = [&](const AnsiString& name) { return taken.contains(QString::fromStdString(name)); };
+        QCOMPARE(SideFileName(file.toStdString(), when, isTaken), side.toStdString());
     }
 
     void exitButtonRunsCloseQuery() {

@@ -225,6 +225,43 @@ private slots:
         QCOMPARE(ReadFile(Path()), AnsiString("Drama\r\n"));
     }
 
+    // Another program changed the genre list while the editor was open: no
+    // answer loses either list, and Cancel goes back to the text.
+    void changedOnDisk_data() { AddChangedOnDiskRows(); }
+    void changedOnDisk() {
+        QFETCH(QString, change);
+        QFETCH(int, answer);
+        const AnsiString mine = "Drama\r\nHorror\r\nWestern", other = "Drama\r\n";
+        WriteFile(Path(), "Drama\r\nHorror\r\n");
+        Start();
+        const AnsiString films = ReadFile(InProgramDir("data.vrx"));
+        AnsiString side;
+        EditGenres([&] {
+            f4->Memo1->moveCursor(QTextCursor::End);
+            TypeText(f4->Memo1, "Western");
+            ChangeAsAnotherProgram(Path(), change, other);
+            if (answer) dialogs::test::QueueAnswer(answer);
+            f4->BitBtn1->click();
+            QCOMPARE(Boxes().size(), size_t(answer ? 1 : 0));
+            if (answer) {
+                side = OfferedSideFile(Boxes()[0].text);
+                QCOMPARE(Boxes()[0].text, ChangedQuestion(Path(), "genres", "genres.vrx.bak", side));
+                QCOMPARE(Boxes()[0].caption, AnsiString("Genre list changed"));
+                QCOMPARE(Boxes()[0].icon, dialogs::Icon::Warning);
+                QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::YesNoCancel);
+                QVERIFY(side.starts_with("genres-"));
+            }
+            QCOMPARE(f4->isVisible(), answer == dialogs::IDCANCEL);
+            QCOMPARE(f4->Memo1->Text(), mine);
+            f4->close();
+        });
+        std::map<AnsiString, AnsiString> expected{{"data.vrx", films}, {"genres.vrx", mine}};
+        if (answer == dialogs::IDYES) expected["genres.vrx.bak"] = other;
+        if (answer == dialogs::IDNO) expected = {{"data.vrx", films}, {"genres.vrx", other}, {side, mine}};
+        if (answer == dialogs::IDCANCEL) expected["genres.vrx"] = other;
+        QCOMPARE(ProgramFolderFiles(), expected);
+    }
+
     // A failed write is reported; the dialog stays open with the text, and
     // the key that answered the box does not close it.
     void failedSaveKeepsTheText() {

@@ -1,8 +1,12 @@
 #include "TestSupport.h"
 #include "entryeditor/Thumbnails.h"
 #include "errors/Exception.h"
+#include "files/files.h"
 
+#include <barrier>
+#include <future>
 #include <set>
+#include <utility>
 
 using namespace testsupport;
 
@@ -102,6 +106,31 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EFCreateError,
                                  FreeThumbnailName("cover.jpg", 1, [](const AnsiString&) { return true; },
                                                    [](int) { return 0; }));
+    }
+
+    // Two programs that draw the same free name at the same moment never
+    // write one file: the one that comes second draws again.
+    void sameNameDrawnTwiceAtOnce() {
+        const AnsiString dir = ProgramDir();
+        std::barrier bothChose(2);
+        auto make = [&](AnsiString bytes) {
+            bool first = true;
+            auto choose = [&] {
+                AnsiString name = FreeThumbnailName(
+                    "cover.jpg", 417, [&](const AnsiString& n) { return files::Occupied(files::JoinPath(dir, n)); },
+                    [](int) { return 0; });
+                if (std::exchange(first, false)) bothChose.arrive_and_wait();
+                return name;
+            };
+            return files::CreateNewFileIn(dir, choose, bytes);
+        };
+        auto a = std::async(std::launch::async, make, AnsiString("picture A"));
+        auto b = std::async(std::launch::async, make, AnsiString("picture B"));
+        const std::set<AnsiString> names{a.get(), b.get()};
+        QCOMPARE(names, (std::set<AnsiString>{"t_cover0.jpg", "t_cover417.jpg"}));
+        std::set<AnsiString> contents;
+        for (const AnsiString& name : names) contents.insert(ReadFile(files::JoinPath(dir, name)));
+        QCOMPARE(contents, (std::set<AnsiString>{"picture A", "picture B"}));
     }
 
     // The preview fits a picture into the panel less a 3-pixel margin, with

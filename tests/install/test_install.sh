@@ -203,10 +203,14 @@ data=$root/share5
 mkdir -p "$app"
 cp "$build/app/flickstow" "$build/app/libtwain_32.so" "$app/"
 printf 'catalogue\n' >"$app/data.vrx"
+# The lock of a program running there (or of one that crashed) is not the install's.
+printf '4242\nflickstow\nanother-host\n' >"$app/flickstow.lock"
 expect_success "$data" program "$build" "$app"
 grep -qx "Installed: $app/flickstow" <<<"$output" || fail "the older make run's executable was not replaced"
 expect_success "$data" uninstall "$app"
-same_tree "the older copies are gone with the uninstall, the catalogue stays" "$app" "file $(sha256sum <"$app/data.vrx" | cut -d' ' -f1) ./data.vrx"
+same_tree "the older copies are gone with the uninstall, the catalogue and the lock stay" "$app" \
+    "$(printf 'file %s ./data.vrx\nfile %s ./flickstow.lock' "$(sha256sum <"$app/data.vrx" | cut -d' ' -f1)" \
+        "$(sha256sum <"$app/flickstow.lock" | cut -d' ' -f1)")"
 # Another executable of that name is the user's.
 cp /bin/true "$app/flickstow"
 run "$data" program "$build" "$app"

@@ -3,6 +3,8 @@
 #include "files/files.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -288,6 +290,75 @@ private slots:
         if (what == "dangling") QCOMPARE(::symlink("../elsewhere/t_cover1.jpg", path.c_str()), 0);
         QCOMPARE(files::Occupied(path), occupied);
         QVERIFY(!files::Occupied(""));
+    }
+
+    // What a window read or wrote is told from a change by another program:
+    // stat first, the bytes only when stat differs. The hash is the same for
+    // the same bytes however they were cut while reading or writing.
+    void changeOnDisk_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("seen");
+        const int unchanged = int(files::DiskChange::Unchanged), changed = int(files::DiskChange::Changed);
+        QTest::newRow("untouched") << "none" << unchanged;
+        QTest::newRow("only the time") << "time" << unchanged;
+        QTest::newRow("same bytes in a new file") << "copy" << unchanged;
+        QTest::newRow("other bytes, same size") << "bytes" << changed;
+        QTest::newRow("other bytes, longer") << "longer" << changed;
+        QTest::newRow("folder in its place") << "folder" << int(files::DiskChange::Vanished);
+        QTest::newRow("removed") << "remove" << int(files::DiskChange::Vanished);
+    }
+    void changeOnDisk() {
+        QFETCH(QString, change);
+        QFETCH(int, seen);
+        const AnsiString path = InProgramDir("data.vrx"), text = "Solaris\r\nStalker\r\nMirror\r\n";
+        const files::FileIdentity written =
+            files::ReplaceWholeFile(path, [&text, at = size_t(0)](AnsiString& piece) mutable {
+                if (at >= text.size()) return false;
+                piece = text.substr(at, 5);
+                at += 5;
+                return true;
+            });
+        files::FileIdentity read;
+        QCOMPARE(files::ReadWholeFile(path, &read), text);
+        QVERIFY(read.SameStat(written));
+        QCOMPARE(read.hash, written.hash);
+        const QString qpath = QString::fromStdString(path);
+        struct timespec later[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+        // A time of its own: writes within one tick of the clock get the same.
+        if (change == "bytes") WriteFile(path, "Solaris\r\nStalker\r\nMirroR\r\n");
+        if (change == "time" || change == "bytes") QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+        if (change == "copy") files::ReplaceWholeFile(path, text);
+        if (change == "longer") WriteFile(path, text + "Nostalghia\r\n");
+        if (change == "folder" || change == "remove") QVERIFY(QFile::remove(qpath));
+        if (change == "folder") QVERIFY(QDir().mkdir(qpath));
+        QCOMPARE(int(files::ChangeOnDisk(path, read)), seen);
+        // A file that was not there when read: any file now is a change.
+        QCOMPARE(files::ChangeOnDisk(path, files::FileIdentity{}),
+                 change == "remove" || change == "folder" ? files::DiskChange::Unchanged : files::DiskChange::Changed);
+    }
+
+    // A new file never takes the place of anything: not a file, a folder or
+    // a link, not even one that leads nowhere.
+    void createNewFileNeverReplaces_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("nothing there") << "nothing";
+        QTest::newRow("file") << "file";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("link leading nowhere") << "dangling";
+    }
+    void createNewFileNeverReplaces() {
+        QFETCH(QString, what);
+        const AnsiString path = InProgramDir("t_cover1.jpg");
+        if (what == "file") WriteFile(path, "mine");
+        if (what == "folder") QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        if (what == "dangling") QCOMPARE(::symlink("elsewhere/t_cover1.jpg", path.c_str()), 0);
+        QCOMPARE(files::CreateNewFile(path, "new"), what == "nothing");
+        if (what == "nothing") QCOMPARE(ReadFile(path), AnsiString("new"));
+        if (what == "file") QCOMPARE(ReadFile(path), AnsiString("mine"));
+        if (what == "folder") QCOMPARE(files::KindOf(path), files::PathKind::Folder);
+        if (what == "dangling") QVERIFY(!QFileInfo::exists(QString::fromStdString(InProgramDir("elsewhere"))));
+        QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
+                 QStringList{"t_cover1.jpg"});
     }
 
     void deleteFile() {

@@ -13,7 +13,10 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <dlfcn.h>
 #include <fstream>
 #include <memory>
@@ -75,6 +78,42 @@ AnsiString ReadFile(const AnsiString& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::map<AnsiString, AnsiString> ProgramFolderFiles() {
+    std::map<AnsiString, AnsiString> files;
+    for (const QString& name : QDir(QString::fromStdString(g_programDir)).entryList(QDir::Files | QDir::Hidden))
+        files[name.toStdString()] = ReadFile(InProgramDir(name.toStdString()));
+    return files;
+}
+
+void ChangeAsAnotherProgram(const AnsiString& path, const QString& change, std::string_view bytes) {
+    if (change == "bytes") WriteFile(path, bytes);
+    if (change == "remove") QVERIFY(std::remove(path.c_str()) == 0);
+    // A time of its own: writes within one tick of the clock get the same.
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+    if (change == "time") QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+void AddChangedOnDiskRows() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("changed, Yes: replaced, the other kept as backup") << "bytes" << int(dialogs::IDYES);
+    QTest::newRow("changed, No: the other kept, this one aside") << "bytes" << int(dialogs::IDNO);
+    QTest::newRow("changed, Cancel: back, nothing written") << "bytes" << int(dialogs::IDCANCEL);
+    QTest::newRow("vanished: written, no question") << "remove" << 0;
+    QTest::newRow("only the time changed: no question") << "time" << 0;
+}
+
+AnsiString ChangedQuestion(const AnsiString& path, const char* content, const char* backup, const AnsiString& side) {
+    return path + " was changed by another program after Flickstow read it.\n\nYes: replace it with the " + content +
+           " in this window (the other version is kept as " + backup + ").\nNo: keep the other version, and save the " +
+           content + " in this window as " + side + ".\nCancel: go back to the list without saving.";
+}
+
+AnsiString OfferedSideFile(const AnsiString& question) {
+    static const QRegularExpression side(" as ([a-z]+-\\d{8}-\\d{6}\\.vrx)\\.\n");
+    return side.match(QString::fromStdString(question)).captured(1).toStdString();
 }
 
 void TypeText(QWidget* widget, const QString& text) {

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QString>
 #include <QStringList>
+#include <map>
 
 namespace testsupport {
 
@@ -22,6 +23,21 @@ AnsiString InProgramDir(std::string_view name);
 
 void WriteFile(const AnsiString& path, std::string_view bytes);
 AnsiString ReadFile(const AnsiString& path);
+
+// Every file in the program folder, by name, with its bytes.
+std::map<AnsiString, AnsiString> ProgramFolderFiles();
+
+// What another program does to a file a window has read: "bytes" writes
+// these bytes, "remove" removes it, "time" changes its time and nothing else.
+void ChangeAsAnotherProgram(const AnsiString& path, const QString& change, std::string_view bytes);
+// The cases of saving over such a change: the change, and the answer to the
+// question it asks (0: no question).
+void AddChangedOnDiskRows();
+// The question a save asks then: the file's path, what the window holds
+// ("films"), the backup's and the side file's names.
+AnsiString ChangedQuestion(const AnsiString& path, const char* content, const char* backup, const AnsiString& side);
+// The side file's name that question offers; empty when it offers none.
+AnsiString OfferedSideFile(const AnsiString& question);
 
 // Types the text into the widget key by key; unlike QTest::keyClicks it
 // takes any character, not only ASCII.

@@ -1,0 +1,123 @@
+#include "files/FileIdentity.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace files {
+namespace {
+
+// The multiplier and shift of the 64-bit MurmurHash mixing steps.
+constexpr uint64_t kMul = 0xc6a4a7935bd1e995ull;
+constexpr int kShift = 47;
+
+}  // namespace
+
+void ContentHash::Mix(uint64_t word) {
+    word *= kMul;
+    word ^= word >> kShift;
+    word *= kMul;
+    state_ ^= word;
+    state_ *= kMul;
+}
+
+void ContentHash::Feed(std::string_view bytes) {
+    length_ += bytes.size();
+    const char* p = bytes.data();
+    size_t n = bytes.size();
+    if (pendingSize_ > 0) {
+        size_t take = std::min(n, sizeof pending_ - pendingSize_);
+        std::memcpy(pending_ + pendingSize_, p, take);
+        pendingSize_ += take;
+        p += take;
+        n -= take;
+        if (pendingSize_ < sizeof pending_) return;
+        uint64_t word;
+        std::memcpy(&word, pending_, sizeof word);
+        Mix(word);
+        pendingSize_ = 0;
+    }
+    for (; n >= sizeof(uint64_t); p += sizeof(uint64_t), n -= sizeof(uint64_t)) {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        Mix(word);
+    }
+    std::memcpy(pending_, p, n);
+    pendingSize_ = n;
+}
+
+uint64_t ContentHash::Value() const {
+    uint64_t h = state_;
+    if (pendingSize_ > 0) {
+        uint64_t tail = 0;
+        std::memcpy(&tail, pending_, pendingSize_);
+        h ^= tail;
+        h *= kMul;
+    }
+    // The length tells "abc" from "abc" and a zero byte.
+    h ^= length_ * kMul;
+    h ^= h >> kShift;
+    h *= kMul;
+    h ^= h >> kShift;
+    return h;
+}
+
+bool FileIdentity::SameStat(const FileIdentity& other) const {
+    return present == other.present && device == other.device && inode == other.inode && size == other.size &&
+           modifiedNs == other.modifiedNs;
+}
+
+FileIdentity StatIdentity(const struct stat& st) {
+    FileIdentity id;
+    id.present = true;
+    id.device = static_cast<uint64_t>(st.st_dev);
+    id.inode = static_cast<uint64_t>(st.st_ino);
+    id.size = static_cast<uint64_t>(st.st_size);
+    id.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return id;
+}
+
+namespace {
+
+// The hash of the whole file; false when it cannot be read as a file.
+bool HashOf(const AnsiString& path, uint64_t& hash) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ContentHash content;
+    char buf[1 << 16];
+    while (ok) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        content.Feed(std::string_view(buf, static_cast<size_t>(n)));
+    }
+    ::close(fd);
+    hash = content.Value();
+    return ok;
+}
+
+}  // namespace
+
+DiskChange ChangeOnDisk(const AnsiString& path, const FileIdentity& known) {
+    // Only a file holds a version to lose: a folder in its place is no
+    // catalogue, and writing there fails and says so.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return known.present ? DiskChange::Vanished : DiskChange::Unchanged;
+    if (!known.present) return DiskChange::Changed;
+    FileIdentity now = StatIdentity(st);
+    if (now.SameStat(known)) return DiskChange::Unchanged;
+    uint64_t hash = 0;
+    if (now.size != known.size || !HashOf(path, hash) || hash != known.hash) return DiskChange::Changed;
+    return DiskChange::Unchanged;
+}
+
+}  // namespace files

@@ -1,0 +1,58 @@
+#pragma once
+// One program per program folder on one machine. The program that starts
+// first on a folder holds the lock file "flickstow.lock" in it (process,
+// host and program noted inside, so that the lock of a program that died is
+// taken over) and listens on a local socket named from the folder's
+// canonical path, in the user's runtime folder ($XDG_RUNTIME_DIR). A later
+// start on the same folder asks it over that socket to come to the front,
+// and ends. A lock another machine holds (a folder on a network share)
+// stops no start: the checks before every save protect both programs then.
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+class ProgramLock : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kFileName = "flickstow.lock";
+
+    // How a start on the folder goes on.
+    enum class Start {
+        Alone,       // this program holds the lock and answers later starts
+        Unlocked,    // another machine holds the lock, or none can be made:
+                     // this program runs without it
+        HandedOver,  // a program runs for the folder on this machine and
+                     // was asked to come to the front: this one ends
+        NoAnswer     // such a program holds the lock but does not answer
+    };
+
+    explicit ProgramLock(const QString& folder, QObject* parent = nullptr);
+    // Removes the lock file and the socket again, if this program made them.
+    ~ProgramLock() override;
+
+    // Reads and writes nothing but the lock file and the socket.
+    Start Claim();
+
+    // Where the socket for a folder lies.
+    static QString SocketPath(const QString& folder);
+
+signals:
+    // A later start on the folder asked this program to come to the front.
+    void ActivationRequested();
+
+private:
+    // Asks a program that listens for the folder to come to the front,
+    // trying for up to the given time; true when one took the request.
+    bool HandOver(int milliseconds);
+    void Listen();
+    // The lock file and the socket also go when a signal ends the program.
+    void RemoveOnEndingSignals();
+
+    QString folder_;
+    std::unique_ptr<QLockFile> lock_;
+    QLocalServer* server_ = nullptr;
+};

@@ -1,0 +1,135 @@
+#include "TestSupport.h"
+#include "mainwindow/TForm1.h"
+#include "programlock/ProgramLock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <sys/stat.h>
+
+using namespace testsupport;
+
+namespace {
+
+QString Folder() { return QFile::decodeName(ProgramDir().c_str()); }
+QString LockFile() { return Folder() + ProgramLock::kFileName; }
+// The process the lock file names (0: none).
+qint64 LockHolder() {
+    QFile lock(LockFile());
+    return lock.open(QIODevice::ReadOnly) ? lock.readLine().trimmed().toLongLong() : 0;
+}
+// A program listens on the socket (connecting asks nothing of it).
+bool Listening(const QString& socket) {
+    QLocalSocket probe;
+    probe.connectToServer(socket);
+    return probe.waitForConnected(100);
+}
+QStringList FolderEntries() { return QDir(Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+
+// The program itself, as copied into the test's program folder, started
+// there with the test's settings and runtime folders.
+struct Program : QProcess {
+    Program() {
+        start(Folder() + "flickstow", {});
+        waitForStarted();
+    }
+    ~Program() override {
+        kill();
+        waitForFinished();
+    }
+    bool EndedWithin(int milliseconds) {
+        return QTest::qWaitFor([this] { return state() == QProcess::NotRunning; }, milliseconds);
+    }
+};
+
+}  // namespace
+
+class TestProgramLock : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        FreshSandbox();
+        const QString runtime = Folder() + "../runtime";
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(QDir(runtime).canonicalPath()));
+        QVERIFY(QFile::copy(FLICKSTOW_BINARY, Folder() + "flickstow"));
+    }
+
+    // A second start on the folder brings the running program's window to
+    // the front, un-minimized, and ends at once with status 0, having made
+    // no window and read or written nothing.
+    void secondStartHandsOver() {
+        WriteFile(InProgramDir("data.vrx"), "Solaris\r\n");
+        ProgramLock lock(Folder());
+        QCOMPARE(lock.Claim(), ProgramLock::Start::Alone);
+        TForm1 form;
+        connect(&lock, &ProgramLock::ActivationRequested, &form, &TForm1::BringToFront);
+        form.showMinimized();
+        QWidget elsewhere;
+        Activate(&elsewhere);
+        const QStringList before = FolderEntries();
+        Program second;
+        QVERIFY(second.EndedWithin(2000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY(form.isActiveWindow());
+        QVERIFY(!form.isMinimized());
+        QCOMPARE(FolderEntries(), before);
+        QCOMPARE(QDir(QString::fromStdString(ConfigHome())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(second.readAllStandardError(), QByteArray());
+    }
+
+    // The program started twice: the second ends within 2 s with status 0,
+    // the first goes on. A lock left by a killed program is taken over, and
+    // a program ended by a signal takes its lock and socket away.
+    void twoProgramsOneFolder() {
+        const QString socket = ProgramLock::SocketPath(Folder());
+        {
+            Program first;
+            QTRY_VERIFY(LockHolder() == first.processId() && Listening(socket));
+            Program second;
+            QVERIFY(second.EndedWithin(2000));
+            QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(second.exitCode(), 0);
+            QCOMPARE(first.state(), QProcess::Running);
+        }
+        QVERIFY(QFile::exists(LockFile()));
+        Program third;
+        QTRY_VERIFY(LockHolder() == third.processId() && Listening(socket));
+        third.terminate();
+        QVERIFY(third.EndedWithin(5000));
+        QVERIFY(!QFile::exists(LockFile()));
+        QVERIFY(!QFile::exists(socket));
+    }
+
+    // The lock goes when the program ends, and a live program's lock is
+    // never taken, even when it does not answer. A lock another machine
+    // holds (a folder on a network share) stops no start and stays as it is.
+    void lockOfThisMachineOnly() {
+        {
+            ProgramLock lock(Folder());
+            QCOMPARE(lock.Claim(), ProgramLock::Start::Alone);
+            QVERIFY(QFile::exists(LockFile()));
+        }
+        QVERIFY(!QFile::exists(LockFile()));
+        {
+            QLockFile silent(LockFile());
+            QVERIFY(silent.tryLock(0));
+            QCOMPARE(ProgramLock(Folder()).Claim(), ProgramLock::Start::NoAnswer);
+        }
+        const AnsiString foreign = "4242\nflickstow\nfilm-server-in-the-cellar\n";
+        WriteFile(InProgramDir(ProgramLock::kFileName), foreign);
+        {
+            ProgramLock lock(Folder());
+            QCOMPARE(lock.Claim(), ProgramLock::Start::Unlocked);
+        }
+        QCOMPARE(ReadFile(InProgramDir(ProgramLock::kFileName)), foreign);
+    }
+};
+
+FLICKSTOW_TEST_MAIN(TestProgramLock)
+#include "test_programlock.moc"
