@@ -16,14 +16,18 @@ endforeach()
 if(NOT binaries)
   message(FATAL_ERROR "The package holds no binary.")
 endif()
-# dpkg-shlibdeps reads the package's name from a debian/control; any will do.
+# dpkg-shlibdeps reads the package's name from a debian/control (any will
+# do) and knows the package's root by its DEBIAN folder.
 set(work ${CPACK_TEMPORARY_DIRECTORY}/../shlibdeps)
 file(WRITE ${work}/debian/control "")
+list(GET binaries 0 first)
+string(REGEX REPLACE "^-e(.*)/usr/.*$" "\\1" root "${first}")
+file(MAKE_DIRECTORY ${root}/DEBIAN)
 execute_process(COMMAND dpkg-shlibdeps -O ${binaries}
   WORKING_DIRECTORY ${work}
   OUTPUT_VARIABLE found
   RESULT_VARIABLE failed)
-file(REMOVE_RECURSE ${work})
+file(REMOVE_RECURSE ${work} ${root}/DEBIAN)
 if(failed OR NOT found MATCHES "shlibs:Depends=([^\n]+)")
   message(FATAL_ERROR "dpkg-shlibdeps found no dependencies of ${binaries}: ${found}")
 endif()
