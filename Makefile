@@ -6,7 +6,7 @@ ASANBUILD ?= build-asan
 APPDIR    ?= $(HOME)/Flickstow
 JOBS      ?= $(shell nproc)
 
-.PHONY: deps build run install uninstall test test-asan bench clean fuzz
+.PHONY: deps build run install uninstall package test test-asan bench clean fuzz
 
 deps:
 	@bash scripts/deps.sh
@@ -32,6 +32,13 @@ install: build
 
 uninstall:
 	bash scripts/install.sh uninstall "$(APPDIR)"
+
+# The Debian package flickstow_<version>_amd64.deb, here in the top folder:
+# the program, its launcher and what the desktop needs, built reproducibly
+# (scripts/package.sh). Install it with: sudo apt install ./flickstow_*.deb
+package: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target flickstow twain_32 flickstow_package_files
+	bash scripts/package.sh "$(BUILD)" .
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -16,6 +16,7 @@ packages=(
   python3
   python3-mido
   desktop-file-utils libglib2.0-bin
+  dpkg-dev file lintian appstream
 )
 
 missing=()

@@ -143,11 +143,20 @@ left_by_earlier_run() {
         grep -q -a -F -- "$marker" "$path"
 }
 
+# True when PATH is a link the Debian package's launcher made to the
+# installed program file of the same name.
+linked_by_package() {
+    local path=$1
+    [ -L "$path" ] && [ "$(readlink -- "$path")" = "/usr/lib/flickstow/$(basename -- "$path")" ]
+}
+
 # A file at DEST is replaced only when it is the one this script put there,
-# or an earlier build of the same program file.
+# an earlier build of the same program file, or the package launcher's link
+# to it.
 check_destination() {
     local dest=$1
-    if { [ -e "$dest" ] || [ -L "$dest" ]; } && ! is_ours "$dest" && ! left_by_earlier_run "$dest"; then
+    if { [ -e "$dest" ] || [ -L "$dest" ]; } && ! is_ours "$dest" && ! left_by_earlier_run "$dest" &&
+        ! linked_by_package "$dest"; then
         fail "$dest is in the way: it was not put there by 'make install' or 'make run', or was changed since. Nothing was installed. Move it away and try again."
     fi
 }
@@ -206,20 +215,19 @@ string_value() {
     printf '%s' "${1//\\/\\\\}"
 }
 
+# The package's menu entry, started from the program folder: Exec names the
+# installed program, and Path follows it.
 write_menu_entry() {
-    cat <<EOF
-[Desktop Entry]
-Type=Application
-Name=Flickstow
-GenericName=Film Catalogue
-Comment=Keep a catalogue of your film collection
-Keywords=film;movie;video;collection;catalogue;catalog;
-Exec=$(string_value "$(exec_argument "$appdir/flickstow")")
-Path=$(string_value "$appdir")
-Icon=$icon_name
-Terminal=false
-Categories=AudioVideo;Video;
-EOF
+    local line
+    while IFS= read -r line; do
+        case $line in
+            Exec=*)
+                echo "Exec=$(string_value "$(exec_argument "$appdir/flickstow")")"
+                echo "Path=$(string_value "$appdir")"
+                ;;
+            *) printf '%s\n' "$line" ;;
+        esac
+    done <"$here/packaging/flickstow.desktop"
 }
 
 # ------------------------------------------------------------------ actions

@@ -218,6 +218,22 @@ run "$data" program "$build" "$app"
 cmp -s /bin/true "$app/flickstow" || fail "the user's executable flickstow was changed"
 rm -rf -- "$app"
 
+echo "== the Debian package launcher's links to the installed program are replaced"
+app=$root/linked
+mkdir -p "$app"
+for name in flickstow libtwain_32.so; do ln -s "/usr/lib/flickstow/$name" "$app/$name"; done
+expect_success "$data" program "$build" "$app"
+for name in flickstow libtwain_32.so; do
+    { [ -f "$app/$name" ] && [ ! -L "$app/$name" ]; } || fail "the launcher's link $name was not replaced by the program file"
+done
+rm -rf -- "$app"
+mkdir -p "$app"
+ln -s /usr/lib/other/flickstow "$app/flickstow"
+run "$data" program "$build" "$app"
+[ "$status" -ne 0 ] || fail "replaced a link flickstow to another program"
+[ "$(readlink "$app/flickstow")" = /usr/lib/other/flickstow ] || fail "the user's link flickstow was changed"
+rm -rf -- "$app"
+
 echo "== make run's copy, then install and uninstall over it"
 app=$root/new/deeper/third
 data=$root/share3

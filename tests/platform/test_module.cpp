@@ -1,0 +1,77 @@
+#include "module/module.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+// The program folder follows the name the program was started by: through a
+// link (each user's ~/Flickstow/flickstow) it is the link's folder; from the
+// file itself, or under a name that is not the program, the executable's.
+class TestModule : public QObject {
+    Q_OBJECT
+private slots:
+    void startedThroughLink_data() {
+        QTest::addColumn<QString>("execFn");
+        QTest::addColumn<QString>("argv0");
+        QTest::addColumn<QString>("cwd");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        // Paths are below the test's folder; "-" is the working folder left empty.
+        QTest::newRow("the file itself") << "/lib/flickstow/flickstow" << "flickstow" << "/" << "/bin" << "";
+        QTest::newRow("a link, absolute") << "/home/Flickstow/flickstow" << "x" << "/" << "" << "/home/Flickstow/flickstow";
+        QTest::newRow("a link, relative, tidied") << ".//Flickstow/./flickstow" << "x" << "/home" << ""
+                                                  << "/home/Flickstow/flickstow";
+        QTest::newRow("a link's parent reached through ..") << "../home/Flickstow/flickstow" << "" << "/bin" << ""
+                                                            << "/bin/../home/Flickstow/flickstow";
+        QTest::newRow("a link to a link") << "/home/again" << "" << "/" << "" << "/home/again";
+        QTest::newRow("the file itself, argv0 a link") << "/lib/flickstow/flickstow" << "/home/Flickstow/flickstow"
+                                                       << "/" << "" << "";
+        QTest::newRow("argv0 on PATH") << "" << "fs" << "/" << "/nothing:/lib:/bin" << "/bin/fs";
+        QTest::newRow("argv0 on PATH's empty entry") << "" << "fs" << "/bin" << "/nothing::/lib" << "/bin/fs";
+        QTest::newRow("argv0 on a relative PATH entry") << "" << "fs" << "/" << "bin" << "/bin/fs";
+        QTest::newRow("argv0 relative") << "" << "Flickstow/flickstow" << "/home" << "/bin"
+                                        << "/home/Flickstow/flickstow";
+        QTest::newRow("kernel names another file") << "/usr/loader" << "/home/Flickstow/flickstow" << "/" << ""
+                                                   << "/home/Flickstow/flickstow";
+        QTest::newRow("a link to another program") << "/home/other-link" << "/home/other-link" << "/" << "" << "";
+        QTest::newRow("no such file") << "/home/gone" << "gone" << "/home" << "/home" << "";
+        QTest::newRow("a login shell's name") << "" << "-flickstow" << "/bin" << "/bin" << "";
+        QTest::newRow("relative, no working folder") << "Flickstow/flickstow" << "Flickstow/flickstow" << "-" << ""
+                                                     << "";
+    }
+    void startedThroughLink() {
+        QFETCH(QString, execFn);
+        QFETCH(QString, argv0);
+        QFETCH(QString, cwd);
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const std::string root = dir.path().toStdString();
+        fs::create_directories(root + "/lib/flickstow");
+        fs::create_directories(root + "/home/Flickstow");
+        fs::create_directories(root + "/bin");
+        fs::create_directories(root + "/usr");
+        for (const char* file : {"/lib/flickstow/flickstow", "/other", "/usr/loader"}) {
+            std::ofstream(root + file) << file;
+            fs::permissions(root + file, fs::perms::owner_all);
+        }
+        fs::create_symlink(root + "/lib/flickstow/flickstow", root + "/home/Flickstow/flickstow");
+        fs::create_symlink("../lib/flickstow/flickstow", root + "/bin/fs");
+        fs::create_symlink("Flickstow/flickstow", root + "/home/again");
+        fs::create_symlink(root + "/other", root + "/home/other-link");
+
+        auto below = [&](const QString& p) { return p.startsWith('/') ? root + p.toStdString() : p.toStdString(); };
+        QStringList entries = path.split(':');
+        for (QString& e : entries) e = QString::fromStdString(below(e));
+        module::StartFacts facts{below(execFn), below(argv0), cwd == "-" ? std::string() : below(cwd),
+                                 entries.join(':').toStdString(), root + "/lib/flickstow/flickstow"};
+        QCOMPARE(QString::fromStdString(module::StartedThroughLink(facts)),
+                 expected.isEmpty() ? QString() : QString::fromStdString(root) + expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModule)
+#include "test_module.moc"
