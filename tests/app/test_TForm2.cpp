@@ -12,8 +12,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -867,6 +869,54 @@ private slots:
         QVERIFY(open.Opened());
         QVERIFY(released);
         QCOMPARE(Rows(), 2);
+    }
+
+    // A character the catalogue cannot hold, typed or pasted: the field
+    // keeps the rest and says so once in a tooltip under it, the program
+    // beeps once, and the record holds what the field shows.
+    void characterTheCatalogueCannotHold_data() {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<bool>("pasted");
+        for (int field : {FieldTitle, FieldStatus, FieldRating, FieldDescription})
+            for (bool pasted : {false, true}) QTest::addRow("field %d, pasted %d", field, pasted) << field << pasted;
+    }
+    void characterTheCatalogueCannotHold() {
+        QFETCH(int, field);
+        QFETCH(bool, pasted);
+        Activate(Start());
+        New([&] {
+            WaitForTitleFocus();
+            f2->Edit1->setText("Mirror");
+            QWidget* edit = std::map<int, QWidget*>{{FieldTitle, f2->Edit1},
+                                                    {FieldStatus, f2->ComboBox4->lineEdit()},
+                                                    {FieldRating, f2->Edit2},
+                                                    {FieldDescription, f2->Memo2}}[field];
+            f2->PageControl1->setCurrentIndex(field == FieldDescription ? 1 : 0);
+            // The status list takes the keyboard for its edit field.
+            (edit->focusProxy() ? edit->focusProxy() : edit)->setFocus();
+            UserKey(Qt::Key_A, Qt::ControlModifier);
+            TypeText(FocusedNow(), QString::fromUtf8("Am\u00e9lie "));
+            QCOMPARE(dialogs::test::Beeps(), 0);
+            // A CJK letter and an emoji (two UTF-16 units) in one piece.
+            const QString foreign = QString::fromUtf8("\u6771\U0001F3AC");
+            QGuiApplication::clipboard()->setText("a" + foreign + "b");
+            if (pasted) UserKey(Qt::Key_V, Qt::ControlModifier);
+            else QTest::sendKeyEvent(QTest::Click, FocusedNow(), Qt::Key_unknown, foreign, Qt::NoModifier);
+            auto* line = qobject_cast<QLineEdit*>(edit);
+            const QString kept = QString::fromUtf8(pasted ? "Am\u00e9lie ab" : "Am\u00e9lie ");
+            QCOMPARE(line ? line->text() : f2->Memo2->toPlainText(), kept);
+            QCOMPARE(dialogs::test::Beeps(), 1);
+            const auto notices = edit->findChildren<QLabel*>("CannotHoldNotice");
+            QVERIFY(notices.size() == 1 && notices[0]->isVisible());
+            QCOMPARE(notices[0]->text(), QString("Flickstow's catalogue cannot hold this character"));
+            const QPoint at = notices[0]->frameGeometry().topLeft() - edit->mapToGlobal(QPoint(0, edit->height()));
+            QVERIFY2(at.x() == 0 && at.y() >= 0 && at.y() <= 4, qPrintable(QString("%1,%2").arg(at.x()).arg(at.y())));
+            f2->CSpinEdit2->setFocus();
+            QVERIFY(!notices[0]->isVisible());
+            f2->SpeedButton3->click();
+        });
+        QCOMPARE(Rows(), 3);
+        QCOMPARE(Row(2).Field(field), AnsiString(pasted ? "Am\xE9lie ab" : "Am\xE9lie "));
     }
 
     // The editor takes only what the code page holds.
