@@ -102,7 +102,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     SaveDialog1 = new TSaveDialog(this);
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->Title = "Export to CSV File";
-    SaveDialog1->Filter = "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt";
+    SaveDialog1->Filter =
+        "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt|All fields, UTF-8 (*.csv)|*.csv";
     SaveDialog1->FilterIndex = 1;
     SaveDialog1->DefaultExt = "csv";
     SaveDialog1->OverwritePrompt = true;
@@ -445,7 +446,7 @@ void TForm1::Exort1Click() {
     if (!SaveDialog1->Execute()) return;
     AnsiString path = SaveDialog1->FileName;
     VReg1->Push("LastExportDir", ExportFolderOf(path));
-    ExportKind kind = SaveDialog1->FilterIndex == 2 ? ExportKind::Text : ExportKind::Csv;
+    ExportKind kind = ExportKindOfType(SaveDialog1->FilterIndex);
     WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
 }
 
