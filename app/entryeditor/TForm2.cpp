@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -83,6 +84,26 @@ QSpinBox* AddSpinEdit(QWidget* parent, const char* name, int minimum, int maximu
     spin->setGeometry(geometry);
     return spin;
 }
+
+// The genre list: while it has the keyboard it shows a dotted focus
+// rectangle round its current item, or round its first line when it has
+// none (an empty list too), whatever the style draws.
+class GenreListBox : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QListWidget::paintEvent(event);
+        if (!hasFocus()) return;
+        QRect mark = currentItem() ? visualItemRect(currentItem())
+                                   : QRect(0, 0, viewport()->width(), fontMetrics().height() + 2);
+        const bool onSelection = currentItem() && currentItem()->isSelected();
+        QPainter p(viewport());
+        p.setPen(QPen(palette().color(onSelection ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine));
+        p.drawRect(mark.adjusted(0, 0, -1, -1));
+    }
+};
 
 // Index of the first item whose text is exactly the given text.
 int IndexInModel(const QAbstractItemModel* model, const AnsiString& text, int fallback) {
@@ -158,7 +179,7 @@ void TForm2::BuildPropertiesPage() {
     CSpinEdit2 = AddSpinEdit(p, "CSpinEdit2", 1, 10000, QRect(370, 10, 110, 21));
 
     AddLabel(p, "Label3", "Genre :", QRect(8, 42, 52, 21));
-    ListBox1 = new QListWidget(p);
+    ListBox1 = new GenreListBox(p);
     ListBox1->setObjectName("ListBox1");
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setGeometry(64, 42, 170, 176);
@@ -423,12 +444,9 @@ int TForm2::StatusIndex() const {
 bool TForm2::StoreEntry() {
     AnsiString title = Text(Edit1->text());
     if (ansi::IsBlank(title)) return false;
-    // A list left without a selection (a genre list too short, a remembered
-    // index beyond a list) has nothing to store.
+    // A list left without a selection (an empty genre list, a remembered
+    // index beyond a list) stores an empty field.
     int genre = GenreIndex();
-    if (genre < 0 || ComboBox2->currentIndex() < 0 || ComboBox3->currentIndex() < 0 ||
-        ComboBox5->currentIndex() < 0)
-        return false;
     // The description is one line: line breaks are dropped, not replaced.
     AnsiString description = Memo2->Text();
     std::erase_if(description, [](char c) { return c == '\r' || c == '\n'; });
@@ -437,7 +455,7 @@ bool TForm2::StoreEntry() {
     MovieRecord record;
     record.Title = title;
     record.MID = ansi::IntToStr(CSpinEdit2->value());
-    record.Genre = Text(ListBox1->item(genre)->text());
+    if (genre >= 0) record.Genre = Text(ListBox1->item(genre)->text());
     record.Language = Text(ComboBox2->currentText());
     record.Media = Text(ComboBox3->currentText());
     record.Disks = ansi::IntToStr(CSpinEdit1->value());

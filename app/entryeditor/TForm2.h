@@ -81,8 +81,8 @@ public:
     void LoadGenreList();
     void FillFromRecord();
     void FillDefaults();
-    // Stores the entry; false when it cannot be stored (blank title, or a
-    // list without a selection).
+    // Stores the entry; false when its title is blank. A list without a
+    // selection stores an empty field.
     bool StoreEntry();
     // Index of the first item equal to the text, else the fallback.
     static int IndexOfItem(const QListWidget* list, const AnsiString& text, int fallback);

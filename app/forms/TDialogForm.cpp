@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 
@@ -75,6 +76,22 @@ QLabel* TDialogForm::AddStripLabel(const char* name, const QString& text, const 
     bold.setBold(true);
     label->setFont(bold);
     return label;
+}
+
+void TDialogForm::setVisible(bool visible) {
+    if (visible && !isVisible()) CentreOnScreen();
+    QDialog::setVisible(visible);
+}
+
+void TDialogForm::CentreOnScreen() {
+    // The screen the main window is on. The dialog's size is its whole
+    // window's, painted frame and caption included; a place set here also
+    // keeps the dialog from placing itself over its parent.
+    const QScreen* screen = (parentWidget() ? parentWidget()->window() : this)->screen();
+    if (!screen) return;
+    QRect place(QPoint(), frameGeometry().size());
+    place.moveCenter(screen->availableGeometry().center());
+    move(place.topLeft());
 }
 
 void TDialogForm::showEvent(QShowEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the program's dialogs share: a fixed client size, the program's font,
-// the main window as parent (the dialog opens over it), keys that act when
+// the main window as parent, a place in the middle of the screen at every
+// showing (wherever the dialog or the main window stood), keys that act when
 // they are released (FormKeys), and the decorative strip along the bottom
 // edge, tiled with the main window's texture on every showing and emptied on
 // closing. Every way of closing (a button, the close box) asks
@@ -30,6 +31,8 @@ public:
 
     FormKeys& Keys() const { return *keys_; }
 
+    void setVisible(bool visible) override;
+
     // The decorative strip along the bottom edge.
     TImage* Image1;
     // The painted caption bar.
@@ -55,6 +58,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void CentreOnScreen();
+
     const TImage* texture_;
     FormKeys* keys_;
 };

@@ -9,6 +9,9 @@ namespace {
 
 constexpr int kExportedFields = FieldViewed + 1;
 
+// The full form's header row, the fields in catalogue order.
+constexpr const char* kFullHeader = "Title,MID,Genre,Language,Media,Disks,Status,Viewed,Rating,Picture,Description\r\n";
+
 bool NeedsQuotes(std::string_view field) {
     for (char c : field)
         if (c == ',' || c == '"') return true;
@@ -55,9 +58,54 @@ char* PutPlainCsvLine(std::string_view part, char* __restrict o) {
     return o;
 }
 
+// One field of the full form, in UTF-8.
+void AppendFullCsvField(AnsiString& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        ansi::AppendUtf8(out, field);
+        return;
+    }
+    out += '"';
+    for (size_t at = 0;;) {
+        size_t quote = field.find('"', at);
+        ansi::AppendUtf8(out, field.substr(at, quote == std::string_view::npos ? quote : quote - at));
+        if (quote == std::string_view::npos) break;
+        out += "\"\"";
+        at = quote + 1;
+    }
+    out += '"';
+}
+
+void AppendFullCsv(const RecordStore& rows, size_t from, size_t to, AnsiString& out) {
+    for (size_t i = from; i < to; ++i) {
+        RecordStore::FieldViews fields = rows.Fields(i);
+        for (int f = 0; f < FieldCount; ++f) {
+            if (f > 0) out += ',';
+            AppendFullCsvField(out, fields[static_cast<size_t>(f)]);
+        }
+        out += "\r\n";
+    }
+}
+
 }  // namespace
 
+ExportKind ExportKindOfType(int filterIndex) {
+    switch (filterIndex) {
+    case 2: return ExportKind::Text;
+    case 3: return ExportKind::FullCsv;
+    default: return ExportKind::Csv;
+    }
+}
+
+AnsiString ExportPrologue(ExportKind kind) {
+    if (kind != ExportKind::FullCsv) return {};
+    return AnsiString("\xEF\xBB\xBF") + kFullHeader;
+}
+
 void AppendExport(const RecordStore& rows, size_t from, size_t to, ExportKind kind, AnsiString& out) {
+    if (kind == ExportKind::FullCsv) {
+        AppendFullCsv(rows, from, to, out);
+        return;
+    }
     // Plain CSV lines are written straight into the buffer, which grows by
     // doubling; `used` is how much of it holds the export.
     size_t used = out.size();
@@ -85,19 +133,26 @@ void AppendExport(const RecordStore& rows, size_t from, size_t to, ExportKind ki
 }
 
 AnsiString BuildExport(const RecordStore& rows, ExportKind kind) {
-    AnsiString out;
+    AnsiString out = ExportPrologue(kind);
     AppendExport(rows, 0, rows.size(), kind, out);
     return out;
 }
 
 void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind) {
-    files::ReplaceWholeFile(path, rows.Pieces([&rows, kind](size_t from, size_t to, AnsiString& piece) {
+    auto films = rows.Pieces([&rows, kind](size_t from, size_t to, AnsiString& piece) {
         AppendExport(rows, from, to, kind, piece);
-    }));
+    });
+    // The prologue is the first piece, also of a file without films.
+    files::ReplaceWholeFile(path, [&films, prologue = ExportPrologue(kind)](AnsiString& piece) mutable {
+        if (prologue.empty()) return films(piece);
+        piece = std::move(prologue);
+        prologue.clear();
+        return true;
+    });
 }
 
 AnsiString WithExportExtension(const AnsiString& path, ExportKind kind) {
-    const char* extension = kind == ExportKind::Csv ? ".csv" : ".txt";
+    const char* extension = kind == ExportKind::Text ? ".txt" : ".csv";
     if (path.size() >= 4 && ansi::UpperCase(path.substr(path.size() - 4)) == ansi::UpperCase(extension)) return path;
     return path + extension;
 }

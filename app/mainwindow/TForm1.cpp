@@ -20,6 +20,7 @@
 #include "mainwindow/Export.h"
 #include "mainwindow/Links.h"
 #include "mainwindow/PrintList.h"
+#include "mainwindow/WindowState.h"
 #include "Printdib/Printdib.h"
 #include "dialogs/PrinterSetupDialog.h"
 #include "printer/printer.h"
@@ -53,6 +54,9 @@
 
 namespace {
 QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
+
+// The film list's column widths as the window opens.
+constexpr int kColumnWidths[FieldCount] = {200, 40, 100, 80, 50, 50, 80, 70, 50, 50, 50};
 
 // Cells never show the keyboard focus: the film list shows it around the
 // whole focused row instead.
@@ -233,7 +237,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     SaveDialog1 = new TSaveDialog(this);
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->Title = "Export to CSV File";
-    SaveDialog1->Filter = "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt";
+    SaveDialog1->Filter =
+        "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt|All fields, UTF-8 (*.csv)|*.csv";
     SaveDialog1->FilterIndex = 1;
     SaveDialog1->DefaultExt = "csv";
     SaveDialog1->OverwritePrompt = true;
@@ -278,6 +283,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     entryEditor_ = new TForm2(this, VReg1, Catalogue, Image1);
     aboutBox_ = new TForm3(this, Image1, VHTML1, kMakerPage.address, kCommunitySite.address);
     genreEditor_ = new TForm4(this, VReg1, Image1);
+    RestoreWindowState();
 }
 
 QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
@@ -321,6 +327,10 @@ void TForm1::BuildToolBar() {
     ToolButton6 = AddToolButton("ToolButton6", "&Print", "tb3_print.png");
     ToolBar1->addSeparator();
     ToolButton3 = AddToolButton("ToolButton3", "&Exit", "tb4_exit.png");
+    // Alt+E belongs to the menu bar's "&Edit": two owners of one letter would
+    // leave it acting on neither. Exit stays on the button, in the File menu
+    // and on Escape.
+    ToolButton3->setShortcut(QKeySequence());
     connect(ToolButton3, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
     connect(ToolButton2, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
 }
@@ -415,8 +425,7 @@ void TForm1::BuildListView() {
     connect(Catalogue, &QAbstractItemModel::rowsRemoved, this, change);
     connect(Catalogue, &QAbstractItemModel::modelReset, this, change);
     connect(Catalogue, &QAbstractItemModel::layoutChanged, this, change);
-    static constexpr int kWidths[FieldCount] = {200, 40, 100, 80, 50, 50, 80, 70, 50, 50, 50};
-    for (int c = 0; c < FieldCount; ++c) columns->resizeSection(c, kWidths[c]);
+    for (int c = 0; c < FieldCount; ++c) columns->resizeSection(c, kColumnWidths[c]);
 }
 
 void TForm1::BuildStatusBar() {
@@ -511,6 +520,9 @@ void TForm1::FormShow() {
                                    registry::HiveFilePath()})
         files::RemoveStaleTemporaries(path);
     LoadCatalogue();
+    // The list comes back sorted as it was when the last run ended.
+    if (Catalogue->HeaderImage(SortColumn) > 0)
+        Catalogue->Reorder(SortOrder(Catalogue->Records(), SortColumn, SortDescending));
 }
 
 void TForm1::FormCloseQuery(bool& canClose) {
@@ -594,7 +606,7 @@ void TForm1::Exort1Click() {
     if (!SaveDialog1->Execute()) return;
     AnsiString path = SaveDialog1->FileName;
     VReg1->Push("LastExportDir", ExportFolderOf(path));
-    ExportKind kind = SaveDialog1->FilterIndex == 2 ? ExportKind::Text : ExportKind::Csv;
+    ExportKind kind = ExportKindOfType(SaveDialog1->FilterIndex);
     WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
 }
 
@@ -620,6 +632,37 @@ void TForm1::closeEvent(QCloseEvent* event) {
         canClose = query;
     });
     event->setAccepted(canClose);
+    if (canClose) dialogs::Guard([this] { RememberWindowState(); });
+}
+
+void TForm1::RestoreWindowState() {
+    const MainWindowState state = ReadMainWindowState(*VReg1, FieldCount);
+    // A place off every screen now (one since removed, say) gives the
+    // centred start.
+    if (state.geometry && ReachableOnScreen(*state.geometry)) setGeometry(*state.geometry);
+    if (state.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+    if (state.sortColumn) {
+        SortColumn = *state.sortColumn;
+        SortDescending = state.sortDescending;
+        Catalogue->SetHeaderImage(SortColumn, SortDescending ? 2 : 1);
+    }
+    for (size_t c = 0; c < state.columnWidths.size(); ++c)
+        ListView1->horizontalHeader()->resizeSection(static_cast<int>(c), state.columnWidths[c]);
+}
+
+void TForm1::RememberWindowState() {
+    MainWindowState state;
+    state.geometry = normalGeometry();
+    state.maximized = isMaximized();
+    if (Catalogue->HeaderImage(SortColumn) > 0) {
+        state.sortColumn = SortColumn;
+        state.sortDescending = SortDescending;
+    }
+    // Widths only when the user changed them.
+    std::vector<int> widths;
+    for (int c = 0; c < FieldCount; ++c) widths.push_back(ListView1->horizontalHeader()->sectionSize(c));
+    if (!std::equal(widths.begin(), widths.end(), std::begin(kColumnWidths))) state.columnWidths = widths;
+    WriteMainWindowState(*VReg1, state);
 }
 
 // ---- New, modify, genres

@@ -119,6 +119,10 @@ private:
 
     // The catalogue file in the program folder.
     AnsiString CatalogueFilePath();
+    // Place, size, sort and column widths of the last run, and keeping them
+    // for the next (WindowState.h).
+    void RestoreWindowState();
+    void RememberWindowState();
     int SelectedRowCount() const;
 
     void ConnectEntryActions();

@@ -46,6 +46,25 @@ AnsiString FromQString(const QString& text) {
 
 bool CanEncode(QChar c) { return Encode(c.unicode()).has_value(); }
 
+void AppendUtf8(std::string& out, std::string_view text) {
+    auto put = [&out](unsigned bits) { out += static_cast<char>(bits); };
+    for (char ch : text) {
+        auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) {
+            out += ch;
+            continue;
+        }
+        const unsigned u = b < 0xA0 ? kHighControls[b - 0x80] : b;
+        if (u < 0x800) {
+            put(0xC0 | (u >> 6));
+        } else {
+            put(0xE0 | (u >> 12));
+            put(0x80 | ((u >> 6) & 0x3F));
+        }
+        put(0x80 | (u & 0x3F));
+    }
+}
+
 AnsiString TrimLeft(std::string_view text) {
     size_t b = 0;
     while (b < text.size() && IsBlankChar(text[b])) ++b;

@@ -19,6 +19,8 @@ namespace ansi {
 QString ToQString(std::string_view text);
 AnsiString FromQString(const QString& text);
 bool CanEncode(QChar c);
+// Appends the text's characters encoded as UTF-8.
+void AppendUtf8(std::string& out, std::string_view text);
 
 // Removes leading and trailing blanks and control characters (codes <= 32).
 AnsiString Trim(std::string_view text);

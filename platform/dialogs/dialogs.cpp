@@ -18,6 +18,7 @@ struct TestMode {
     bool enabled = false;
     std::deque<int> answers;
     std::vector<test::ShownBox> log;
+    int beeps = 0;
 };
 TestMode& Test() {
     static TestMode mode;
@@ -109,6 +110,11 @@ void ShowCurrentException() {
 
 void ShowErrorBox(const AnsiString& message) { MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK); }
 
+void Beep() {
+    if (Test().enabled) ++Test().beeps;
+    else QApplication::beep();
+}
+
 namespace test {
 void Enable() { Test().enabled = true; }
 void Disable() { Test().enabled = false; }
@@ -116,10 +122,12 @@ bool Enabled() { return Test().enabled; }
 void QueueAnswer(int answer) { Test().answers.push_back(answer); }
 int PendingAnswers() { return static_cast<int>(Test().answers.size()); }
 const std::vector<ShownBox>& Log() { return Test().log; }
+int Beeps() { return Test().beeps; }
 void ClearLog() { Test().log.clear(); }
 void Reset() {
     Test().log.clear();
     Test().answers.clear();
+    Test().beeps = 0;
 }
 }  // namespace test
 

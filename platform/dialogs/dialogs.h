@@ -41,6 +41,9 @@ void ShowCurrentException();
 // Shows the default error box for an error's message.
 void ShowErrorBox(const AnsiString& message);
 
+// The system's warning sound. In tests it is counted, not sounded.
+void Beep();
+
 // Runs an event handler; an error that escapes it is shown in the default
 // error box and the program goes on. Every entry point from the event loop
 // into the program's handlers goes through here.
@@ -84,6 +87,8 @@ bool Enabled();
 void QueueAnswer(int answer);
 int PendingAnswers();
 const std::vector<ShownBox>& Log();
+// How many times Beep was called since the last Reset.
+int Beeps();
 void ClearLog();
 // Forgets the log and every answer still queued.
 void Reset();

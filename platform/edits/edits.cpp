@@ -1,12 +1,57 @@
 #include "edits/edits.h"
 
+#include "dialogs/dialogs.h"
+
+#include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTimer>
+#include <QToolTip>
 
 namespace edits {
 namespace {
+
+// The tooltip under a field that lost characters: it goes after a few
+// seconds, or when the keyboard leaves the field (or the widget it hands its
+// focus to, as a combo box's edit field does) or the field is hidden.
+class CannotHoldTip : public QLabel {
+public:
+    explicit CannotHoldTip(QWidget* field) : QLabel(field, Qt::ToolTip), field_(field) {
+        setObjectName("CannotHoldNotice");
+        setText(QString::fromUtf8(kCannotHoldNotice));
+        setPalette(QToolTip::palette());
+        setFont(QToolTip::font());
+        setAutoFillBackground(true);
+        setFrameStyle(QFrame::Box | QFrame::Plain);
+        setMargin(2);
+        timer_.setSingleShot(true);
+        timer_.setInterval(5000);
+        connect(&timer_, &QTimer::timeout, this, &QWidget::hide);
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now != field_ && now != field_->focusProxy()) hide();
+        });
+        field->installEventFilter(this);
+    }
+    void Show() {
+        adjustSize();
+        move(field_->mapToGlobal(QPoint(0, field_->height() + 2)));
+        show();
+        timer_.start();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Hide) hide();
+        return false;
+    }
+
+private:
+    QWidget* field_;
+    QTimer timer_;
+};
 
 bool IsTyped(const QString& text) {
     for (QChar c : text)
@@ -24,12 +69,31 @@ QString WithLfLineEnds(QString text) {
 
 }  // namespace
 
+void NoteCannotHold(QWidget* field) {
+    auto* tip = static_cast<CannotHoldTip*>(field->findChild<QLabel*>("CannotHoldNotice", Qt::FindDirectChildrenOnly));
+    if (!tip) tip = new CannotHoldTip(field);
+    tip->Show();
+    dialogs::Beep();
+}
+
 AnsiValidator::AnsiValidator(QLineEdit* edit, int maxLength) : QValidator(edit), edit_(edit), maxLength_(maxLength) {}
 
-QValidator::State AnsiValidator::validate(QString& input, int&) const {
-    for (QChar c : input)
-        if (!ansi::CanEncode(c)) return Invalid;
-    if (maxLength_ > 0 && input.size() > maxLength_ && input.size() >= edit_->text().size()) return Invalid;
+QValidator::State AnsiValidator::validate(QString& input, int& pos) const {
+    QString kept;
+    kept.reserve(input.size());
+    int keptBeforeCursor = 0;
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        if (!ansi::CanEncode(input[i])) continue;
+        kept += input[i];
+        if (i < pos) ++keptBeforeCursor;
+    }
+    const bool lost = kept.size() != input.size();
+    if (maxLength_ > 0 && kept.size() > maxLength_ && input.size() >= edit_->text().size()) return Invalid;
+    if (lost) {
+        input = kept;
+        pos = keptBeforeCursor;
+        NoteCannotHold(edit_);
+    }
     return Acceptable;
 }
 
@@ -50,11 +114,12 @@ void TMemo::SetText(std::string_view text) {
     setPlainText(WithLfLineEnds(ansi::ToQString(text)));
 }
 
-QString TMemo::Admissible(const QString& text) const {
+QString TMemo::Admissible(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (QChar c : text)
         if (c == QLatin1Char('\n') || ansi::CanEncode(c)) out += c;
+    if (out.size() != text.size()) NoteCannotHold(this);
     if (maxLength_ > 0) {
         int length = document()->characterCount() - 1;
         QTextCursor cursor = textCursor();
@@ -68,7 +133,14 @@ void TMemo::keyPressEvent(QKeyEvent* event) {
     bool lineBreak = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
                      !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
     QString typed = lineBreak ? QStringLiteral("\n") : event->text();
-    if ((lineBreak || IsTyped(typed)) && !isReadOnly() && Admissible(typed) != typed) return;
+    if ((lineBreak || IsTyped(typed)) && !isReadOnly()) {
+        QString fits = Admissible(typed);
+        if (fits != typed) {
+            // What fits goes in as if typed alone.
+            if (!fits.isEmpty()) insertPlainText(fits);
+            return;
+        }
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 

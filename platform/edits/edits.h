@@ -1,6 +1,8 @@
 #pragma once
 // Edit controls of the 8-bit code page: they accept only characters that
-// Windows-1252 can hold, so what the user sees is what is saved.
+// Windows-1252 can hold, so what the user sees is what is saved. Typed or
+// pasted text keeps what the code page holds; when something had to be
+// left out, the field says so in a tooltip and the program beeps.
 
 #include "ansi/ansi.h"
 
@@ -12,8 +14,14 @@ class QLineEdit;
 
 namespace edits {
 
-// Rejects any text holding a character outside the code page and, with a
-// limit, typing beyond that length. The limit counts only what the user
+// The notice at a field whose input lost characters the code page cannot hold.
+inline constexpr const char* kCannotHoldNotice = "Flickstow's catalogue cannot hold this character";
+// Shows that notice in a tooltip under the field (one notice per field,
+// shown again for each new loss) and beeps.
+void NoteCannotHold(QWidget* field);
+
+// Leaves out every character outside the code page (saying so at the
+// field) and, with a limit, rejects typing beyond that length. The limit counts only what the user
 // types: a longer text put in by the program stays whole and can still be
 // shortened.
 class AnsiValidator : public QValidator {
@@ -32,8 +40,9 @@ private:
 void AcceptOnlyAnsi(QLineEdit* edit, int maxLength = 0);
 
 // A multi-line edit holding code-page text, with an optional limit on its
-// length (a line break counts as one character). Typed and pasted text that
-// the code page cannot hold is dropped; text beyond the limit is cut.
+// length (a line break counts as one character). Characters of typed and
+// pasted text that the code page cannot hold are left out (saying so at the
+// field); text beyond the limit is cut.
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -54,9 +63,10 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
-    // What of the text fits: characters outside the code page dropped,
-    // the rest cut to the room the limit leaves beside the selection.
-    QString Admissible(const QString& text) const;
+    // What of the text fits: characters outside the code page dropped
+    // (noted at the field), the rest cut to the room the limit leaves beside
+    // the selection.
+    QString Admissible(const QString& text);
     int maxLength_ = 0;
 };
 

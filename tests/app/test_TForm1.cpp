@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 #include "UrlSink.h"
+#include "Vreg/Vreg.h"
+#include "Windows.h"
+#include "about/TForm3.h"
+#include "genres/TForm4.h"
 #include "forms/FormKeys.h"
 #include "forms/SaveWithoutLoss.h"
 #include "catalogue/CatalogueFile.h"
@@ -12,6 +16,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QToolBar>
+#include <QScreen>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,6 +48,22 @@ AnsiString Block(const char* title, const char* mid) {
 const AnsiString kTwoFilms = Block("Solaris", "3") + Block("Stalker", "4");
 
 }  // namespace
+
+// Runs the steps in a modal dialog once it shows, whenever an action opens
+// it, then closes it.
+struct WhenShown : QObject {
+    WhenShown(QDialog* opened, std::function<void()> run = {}) : dialog(opened), steps(std::move(run)) {
+        dialog->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show && !std::exchange(shown, true))
+            QTimer::singleShot(0, this, [this] { steps ? steps() : void(dialog->close()); });
+        return false;
+    }
+    QDialog* dialog;
+    std::function<void()> steps;
+    bool shown = false;
+};
 
 class TestTForm1 : public QObject {
     Q_OBJECT
@@ -434,6 +458,93 @@ private slots:
         const QDateTime when(QDate(2024, 1, 31), QTime(23, 59, 58));
         auto isTaken = [&](const AnsiString& name) { return taken.contains(QString::fromStdString(name)); };
         QCOMPARE(SideFileName(file.toStdString(), when, isTaken), side.toStdString());
+    }
+
+    // Every Alt+letter of the main window, pressed where the keyboard is:
+    // the menu bar owns F, E and H; the toolbar N, M, D and P, whose button
+    // is pressed at once and clicked as it comes up; other letters do nothing.
+    void altLetters_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("acts");
+        const QMap<char, QString> owners{{'F', "menu &File"},
+                                         {'E', "menu &Edit"},
+                                         {'H', "menu &Help"},
+                                         {'N', "ToolButton4 new entry"},
+                                         {'M', "ToolButton1 modify entry 1"},
+                                         {'D', "ToolButton2 Confirm deletion"},
+                                         {'P', "ToolButton6 Confirm printing"}};
+        for (char c = 'A'; c <= 'Z'; ++c) QTest::addRow("Alt+%c", c) << Qt::Key_A + (c - 'A') << owners.value(c);
+    }
+    void altLetters() {
+        QFETCH(int, key);
+        QFETCH(QString, acts);
+        TForm1* f = Show();
+        Activate(f);
+        // Printing asks first when nothing is selected; No ends it.
+        if (!acts.contains("printing")) f->ListView1->selectRow(1);
+        if (acts.contains("Confirm")) dialogs::test::QueueAnswer(dialogs::IDNO);
+        TForm2* editor = f->EntryEditor();
+        QStringList happened;
+        WhenShown edits(editor, [&] {
+            happened << (editor->ModifyMode() ? QString("modify entry %1").arg(editor->ModifiedItem()) : "new entry");
+            editor->SpeedButton1->click();
+        });
+        WhenShown about(f->AboutBox()), genres(f->GenreEditor());
+        UserKey(Qt::Key(key), Qt::AltModifier);
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            happened << "menu " + menu->title();
+            menu->close();
+        }
+        for (QToolButton* b : f->ToolBar1->findChildren<QToolButton*>())
+            if (b->isDown()) happened.prepend(b->objectName());
+        for (QToolButton* b : f->ToolBar1->findChildren<QToolButton*>()) QTRY_VERIFY(!b->isDown());
+        for (const auto& box : Boxes()) happened << ansi::ToQString(box.caption);
+        QCOMPARE(happened.join(" "), acts);
+        QVERIFY(!about.shown && !genres.shown && f->isVisible());
+    }
+
+    // Place, size, maximized state, sort and the widths the user gave the
+    // columns come back at the next start; a place that no screen shows
+    // any more gives the centred start.
+    void windowStateComesBack_data() {
+        QTest::addColumn<bool>("maximized");
+        QTest::addColumn<QPoint>("storedPlace");  // null: as the window left it
+        QTest::newRow("normal") << false << QPoint();
+        QTest::newRow("maximized") << true << QPoint();
+        QTest::newRow("off every screen") << false << QPoint(5000, 4000);
+        QTest::newRow("above the screen") << false << QPoint(30, -300);
+    }
+    void windowStateComesBack() {
+        QFETCH(bool, maximized);
+        QFETCH(QPoint, storedPlace);
+        const QRect place(30, 40, 500, 400);
+        TForm1* f = Show();
+        f->setGeometry(place);
+        if (maximized) f->showMaximized();
+        f->ListView1ColumnClick(FieldMID);
+        f->ListView1ColumnClick(FieldMID);
+        f->ListView1->horizontalHeader()->resizeSection(FieldGenre, 130);
+        QVERIFY(f->close());
+        if (!storedPlace.isNull()) {
+            f->VReg1->Push("WindowLeft", ansi::IntToStr(storedPlace.x()));
+            f->VReg1->Push("WindowTop", ansi::IntToStr(storedPlace.y()));
+        }
+        form.reset();
+
+        f = Show();
+        QCOMPARE(f->isMaximized(), maximized);
+        QRect centred(QPoint(), QSize(606, 479));
+        centred.moveCenter(f->screen()->availableGeometry().center());
+        QCOMPARE(f->normalGeometry(), storedPlace.isNull() ? place : centred);
+        QVERIFY(f->SortColumn == FieldMID && f->SortDescending && f->Catalogue->HeaderImage(FieldMID) == 2);
+        QCOMPARE(f->Catalogue->Record(0).Title, AnsiString("Stalker"));
+        QCOMPARE(f->ListView1->horizontalHeader()->sectionSize(FieldGenre), 130);
+        QCOMPARE(f->ListView1->horizontalHeader()->sectionSize(FieldTitle), 200);
+        QVERIFY(!f->DataModified);
+        // The next click on the column goes on from the restored direction.
+        f->ListView1ColumnClick(FieldMID);
+        QVERIFY(!f->SortDescending);
+        QCOMPARE(f->Catalogue->Record(0).Title, AnsiString("Solaris"));
     }
 
     void exitButtonRunsCloseQuery() {

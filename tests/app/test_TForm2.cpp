@@ -12,9 +12,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -146,14 +148,7 @@ private slots:
         QTest::newRow("empty title") << QByteArray() << QStringList() << false << QByteArray("");
         QTest::newRow("blank title") << QByteArray() << QStringList() << false << QByteArray(" \t  ");
         QTest::newRow("title blanked in a change") << QByteArray() << QStringList() << true << QByteArray("   ");
-        QTest::newRow("genre list too short") << QByteArray("Western\r\n") << QStringList() << true << QByteArray();
-        QTest::newRow("no genres") << QByteArray("") << QStringList() << false << QByteArray("Mirror");
-        QTest::newRow("media beyond list") << QByteArray() << QStringList{"DefType", "9"} << false
-                                           << QByteArray("Mirror");
-        QTest::newRow("language beyond list")
-            << QByteArray() << QStringList{"DefLanguage", "5"} << false << QByteArray("Mirror");
-        QTest::newRow("viewed beyond list") << QByteArray() << QStringList{"DefViewed", "2"} << false
-                                            << QByteArray("Mirror");
+        QTest::newRow("blank title, no genres") << QByteArray("") << QStringList() << false << QByteArray(" ");
     }
     void refusedStore() {
         QFETCH(QByteArray, genres);
@@ -192,6 +187,58 @@ private slots:
         QCOMPARE(Row(1), kStalker);
         QVERIFY(f2->NothingSaved());
         QVERIFY(!w.form1->DataModified);
+    }
+
+    // Only a blank title refuses a store: a list left without a selection
+    // (no genres at all, too few for the record's unknown genre, a
+    // remembered index beyond a list) stores an empty field, which reads
+    // back so from the saved catalogue. The genre list, empty or not, shows
+    // a focus mark while it has the keyboard.
+    void storedWithoutSelection_data() {
+        QTest::addColumn<QByteArray>("genres");
+        QTest::addColumn<QStringList>("defaults");
+        QTest::addColumn<bool>("modify");
+        QTest::addColumn<int>("empty");  // the field stored empty
+        QTest::newRow("no genres, new") << QByteArray("") << QStringList() << false << int(FieldGenre);
+        QTest::newRow("no genres, change") << QByteArray(" \r\n\r\n") << QStringList() << true << int(FieldGenre);
+        QTest::newRow("one genre, change") << QByteArray("Western\r\n") << QStringList() << true << int(FieldGenre);
+        const QByteArray one("Drama\r\n");
+        QTest::newRow("media") << one << QStringList{"DefType", "9"} << false << int(FieldMedia);
+        QTest::newRow("language") << one << QStringList{"DefLanguage", "5"} << false << int(FieldLanguage);
+        QTest::newRow("viewed") << one << QStringList{"DefViewed", "2"} << false << int(FieldViewed);
+    }
+    void storedWithoutSelection() {
+        QFETCH(QByteArray, genres);
+        QFETCH(QStringList, defaults);
+        QFETCH(bool, modify);
+        QFETCH(int, empty);
+        WriteFile(InProgramDir("genres.vrx"), genres.toStdString());
+        TForm1* f = Start();
+        Activate(f);
+        for (int i = 0; i + 1 < defaults.size(); i += 2) SetReg(qPrintable(defaults[i]), qPrintable(defaults[i + 1]));
+        auto steps = [&] {
+            WaitForTitleFocus();
+            if (!modify) f2->Edit1->setText("Mirror");
+            UserKey(Qt::Key_Tab);
+            UserKey(Qt::Key_Tab);
+            QCOMPARE(FocusedNow(), static_cast<QWidget*>(f2->ListBox1));
+            const QImage focused = f2->ListBox1->grab().toImage();
+            UserKey(Qt::Key_Tab);
+            QVERIFY(focused != f2->ListBox1->grab().toImage());
+            f2->SpeedButton3->click();
+        };
+        if (modify) Modify(0, steps);
+        else New(steps);
+        QVERIFY(Boxes().empty() && f->DataModified);
+        const int row = modify ? 0 : 2;
+        MovieRecord expected = modify ? kSolaris : Row(row);
+        QCOMPARE(expected.Title, AnsiString(modify ? "Solaris" : "Mirror"));
+        expected.Field(empty).clear();
+        QCOMPARE(Row(row), expected);
+        f->SaveCatalogue();
+        w.Destroy();
+        w.Create(nullptr);
+        QCOMPARE(Row(row), expected);
     }
 
     void titleStoredAsTyped_data() {
@@ -866,6 +913,54 @@ private slots:
         QVERIFY(open.Opened());
         QVERIFY(released);
         QCOMPARE(Rows(), 2);
+    }
+
+    // A character the catalogue cannot hold, typed or pasted: the field
+    // keeps the rest and says so once in a tooltip under it, the program
+    // beeps once, and the record holds what the field shows.
+    void characterTheCatalogueCannotHold_data() {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<bool>("pasted");
+        for (int field : {FieldTitle, FieldStatus, FieldRating, FieldDescription})
+            for (bool pasted : {false, true}) QTest::addRow("field %d, pasted %d", field, pasted) << field << pasted;
+    }
+    void characterTheCatalogueCannotHold() {
+        QFETCH(int, field);
+        QFETCH(bool, pasted);
+        Activate(Start());
+        New([&] {
+            WaitForTitleFocus();
+            f2->Edit1->setText("Mirror");
+            QWidget* edit = std::map<int, QWidget*>{{FieldTitle, f2->Edit1},
+                                                    {FieldStatus, f2->ComboBox4->lineEdit()},
+                                                    {FieldRating, f2->Edit2},
+                                                    {FieldDescription, f2->Memo2}}[field];
+            f2->PageControl1->setCurrentIndex(field == FieldDescription ? 1 : 0);
+            // The status list takes the keyboard for its edit field.
+            (edit->focusProxy() ? edit->focusProxy() : edit)->setFocus();
+            UserKey(Qt::Key_A, Qt::ControlModifier);
+            TypeText(FocusedNow(), QString::fromUtf8("Am\u00e9lie "));
+            QCOMPARE(dialogs::test::Beeps(), 0);
+            // A CJK letter and an emoji (two UTF-16 units) in one piece.
+            const QString foreign = QString::fromUtf8("\u6771\U0001F3AC");
+            QGuiApplication::clipboard()->setText("a" + foreign + "b");
+            if (pasted) UserKey(Qt::Key_V, Qt::ControlModifier);
+            else QTest::sendKeyEvent(QTest::Click, FocusedNow(), Qt::Key_unknown, foreign, Qt::NoModifier);
+            auto* line = qobject_cast<QLineEdit*>(edit);
+            const QString kept = QString::fromUtf8(pasted ? "Am\u00e9lie ab" : "Am\u00e9lie ");
+            QCOMPARE(line ? line->text() : f2->Memo2->toPlainText(), kept);
+            QCOMPARE(dialogs::test::Beeps(), 1);
+            const auto notices = edit->findChildren<QLabel*>("CannotHoldNotice");
+            QVERIFY(notices.size() == 1 && notices[0]->isVisible());
+            QCOMPARE(notices[0]->text(), QString("Flickstow's catalogue cannot hold this character"));
+            const QPoint at = notices[0]->frameGeometry().topLeft() - edit->mapToGlobal(QPoint(0, edit->height()));
+            QVERIFY2(at.x() == 0 && at.y() >= 0 && at.y() <= 4, qPrintable(QString("%1,%2").arg(at.x()).arg(at.y())));
+            f2->CSpinEdit2->setFocus();
+            QVERIFY(!notices[0]->isVisible());
+            f2->SpeedButton3->click();
+        });
+        QCOMPARE(Rows(), 3);
+        QCOMPARE(Row(2).Field(field), AnsiString(pasted ? "Am\xE9lie ab" : "Am\xE9lie "));
     }
 
     // The editor takes only what the code page holds.

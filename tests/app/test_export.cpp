@@ -9,6 +9,9 @@
 
 #include <QDir>
 #include <QItemSelectionModel>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTableView>
 #include <memory>
 #include <random>
@@ -165,7 +168,8 @@ private slots:
         QCOMPARE(FileDialogLog().size(), size_t(1));
         const auto& shown = FileDialogLog()[0];
         QCOMPARE(shown.title, AnsiString("Export to CSV File"));
-        QCOMPARE(shown.filter, AnsiString("Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt"));
+        QCOMPARE(shown.filter, AnsiString("Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt|"
+                                          "All fields, UTF-8 (*.csv)|*.csv"));
         QCOMPARE(shown.defaultExt, AnsiString("csv"));
         QCOMPARE(shown.filterIndex, 1);
         QCOMPARE(shown.initialDir, AnsiString());
@@ -236,6 +240,55 @@ private slots:
         QCOMPARE(QFile(QString::fromStdString(ExportDir() + "/list.csv")).permissions(),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
                      QFileDevice::ReadGroup);
+    }
+
+    // The third file type carries every field: UTF-8 with a byte-order
+    // mark, a header row, RFC 4180 quoting, CR LF. Python's CSV reader gets
+    // back every field as the catalogue holds it.
+    void fullExportReadsBack_data() {
+        QTest::addColumn<bool>("films");
+        QTest::newRow("films") << true;
+        QTest::newRow("no films") << false;
+    }
+    void fullExportReadsBack() {
+        QFETCH(bool, films);
+        AnsiString everyByte;
+        for (int b = 0x20; b <= 0xFF; ++b) everyByte += static_cast<char>(b);
+        std::vector<MovieRecord> catalogue{
+            kSolaris,
+            {"Good, Bad, \"Ugly\"", "12", "Western", "Italian", "DVD", "2", "Lend To", "No", "\"", "", " a, b "},
+            {"Am\xE9lie \x80\x8C\x9F\xFF", "5", "Com\xE9" "die", "French", "VHS", "1", "", "", "\x93", "", everyByte},
+            {"", "", "", "", "", "", "", "", "", "", ""}};
+        if (!films) catalogue.clear();
+        TForm1* f = Show(catalogue);
+        QueueFileDialogAnswer({ExportDir() + "/all", 3});
+        f->Exort1->trigger();
+        const AnsiString bytes = ReadFile(ExportDir() + "/all.csv");
+        const AnsiString header = "\xEF\xBB\xBFTitle,MID,Genre,Language,Media,Disks,Status,Viewed,Rating,Picture,"
+                                  "Description\r\n";
+        const AnsiString opening = header + (films ? "Solaris,3,Drama,English,DVD,1,Owned,Yes,9,t_s1.jpg,Ocean\r\n" : "");
+        QCOMPARE(bytes.substr(0, films ? opening.size() : AnsiString::npos), opening);
+        const int rows = f->Catalogue->rowCount();
+        QCOMPARE(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'));
+        QVERIFY(bytes.find("\r\n", bytes.size() - 2) != AnsiString::npos);
+
+        QProcess python;
+        python.start(PYTHON3, {"-c",
+                               "import csv, json, sys\n"
+                               "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                               "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
+                               QString::fromStdString(ExportDir() + "/all.csv")});
+        QVERIFY(python.waitForFinished(30000) && python.exitCode() == 0);
+        const QJsonArray read = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QCOMPARE(read.size(), qsizetype(catalogue.size() + 1));
+        QCOMPARE(read[0].toVariant().toStringList().join(","),
+                 QString::fromStdString(header.substr(3, header.size() - 5)));
+        for (int i = 0; i < rows; ++i) {
+            QStringList expected;
+            for (int field = 0; field < FieldCount; ++field)
+                expected << ansi::ToQString(f->Catalogue->Record(i).Field(field));
+            QCOMPARE(read[i + 1].toVariant().toStringList(), expected);
+        }
     }
 
     void folderOf_data() {

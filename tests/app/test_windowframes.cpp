@@ -6,6 +6,11 @@
 #include <QMessageBox>
 #include <QScopeGuard>
 
+#include <QAction>
+#include <QScreen>
+#include <QToolButton>
+#include <array>
+
 using namespace ef;
 using namespace testsupport;
 
@@ -94,6 +99,42 @@ private slots:
         dialogs::test::Enable();
         QVERIFY(checked);
         QCOMPARE(answer, int(dialogs::IDNO));
+    }
+
+    // Every dialog opens in the middle of the screen at every showing,
+    // however it was closed before, wherever the user dragged it, wherever
+    // the main window stands.
+    void dialogsCentred_data() {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QString>("closing");
+        for (const char* closing : {"click", "Alt+C", "Escape"})
+            for (int window : {1, 2, 3})
+                QTest::newRow(qPrintable(QString("window %1, %2").arg(window).arg(closing))) << window << closing;
+    }
+    void dialogsCentred() {
+        QFETCH(int, window);
+        QFETCH(QString, closing);
+        TForm1* f = w.Create(nullptr);
+        Activate(f);
+        const auto i = static_cast<size_t>(window);
+        QDialog* dialog = std::array<QDialog*, 4>{nullptr, w.form2, w.form3, w.form4}[i];
+        QAction* opens = std::array{f->New1, f->New1, f->AboutFlickstow1, f->EditGenres1}[i];
+        auto* button = dialog->findChild<QToolButton*>(window == 2 ? "BitBtn1" : "SpeedButton1");
+        for (int showing = 1; showing <= 3; ++showing) {
+            QRect at;
+            auto open = WhileOpen(dialog, [&] {
+                at = dialog->frameGeometry();
+                if (showing == 1) dialog->move(5, 5);
+                if (closing == "click") button->click();
+                else if (closing == "Escape") UserKey(Qt::Key_Escape);
+                else UserKey(Qt::Key_C, Qt::AltModifier);
+                QTRY_VERIFY(!dialog->isVisible());
+            });
+            opens->trigger();
+            QVERIFY2(open.Opened() && (at.center() - f->screen()->availableGeometry().center()).manhattanLength() <= 1,
+                     qPrintable(QString("showing %1 at %2,%3").arg(showing).arg(at.x()).arg(at.y())));
+            if (showing == 2) f->move(0, 0);
+        }
     }
 };
 
