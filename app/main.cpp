@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 int main(int argc, char** argv) {
+    ProgramLock::HoldEndingSignals();
     TApplication app(argc, argv);
     dialogs::SetApplicationTitle(kApplicationTitle);
     // One program per program folder: a second start brings the first one's

@@ -12,6 +12,7 @@
 #include <QSysInfo>
 #include <QThread>
 #include <csignal>
+#include <pthread.h>
 #include <cstring>
 #include <iterator>
 #include <unistd.h>
@@ -39,6 +40,14 @@ void RemoveOnSignal(int signal) {
     ::raise(signal);
 }
 
+// Sets whether the calling thread holds the ending signals back.
+void HoldBack(int how) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kEndingSignals) sigaddset(&set, signal);
+    pthread_sigmask(how, &set, nullptr);
+}
+
 void Remember(char (&into)[4096], const QString& path) {
     const QByteArray bytes = QFile::encodeName(path);
     into[0] = 0;
@@ -51,13 +60,17 @@ void Remember(char (&into)[4096], const QString& path) {
 ProgramLock::ProgramLock(const QString& folder, QObject* parent) : QObject(parent), folder_(folder) {}
 
 ProgramLock::~ProgramLock() {
+    // The files go first: a signal that comes meanwhile finds them gone.
+    lock_.reset();
+    if (server_) server_->close();
     if (g_handling) {
         for (size_t i = 0; i < std::size(kEndingSignals); ++i) ::sigaction(kEndingSignals[i], &g_before[i], nullptr);
         g_handling = false;
     }
     g_lockFile[0] = g_socketFile[0] = 0;
-    if (server_) server_->close();
 }
+
+void ProgramLock::HoldEndingSignals() { HoldBack(SIG_BLOCK); }
 
 QString ProgramLock::SocketPath(const QString& folder) {
     QString canonical = QFileInfo(folder).canonicalFilePath();
@@ -71,6 +84,11 @@ QString ProgramLock::SocketPath(const QString& folder) {
 }
 
 ProgramLock::Start ProgramLock::Claim() {
+    // Whatever the start comes to, an ending signal held back until now
+    // is delivered once this returns, the handler knowing what to remove.
+    struct Deliver {
+        ~Deliver() { HoldBack(SIG_UNBLOCK); }
+    } deliver;
     // A program that answers for the folder holds it, whatever the lock
     // file says.
     if (HandOver(0)) return Start::HandedOver;

@@ -34,6 +34,12 @@ public:
     // Removes the lock file and the socket again, if this program made them.
     ~ProgramLock() override;
 
+    // Holds SIGTERM, SIGINT and SIGHUP back in the calling thread and in
+    // every thread it starts from then on, until Claim returns: called
+    // first thing in main, a signal never comes between the lock file's
+    // making and the moment the program knows to take it away.
+    static void HoldEndingSignals();
+
     // Reads and writes nothing but the lock file and the socket.
     Start Claim();
 

@@ -2,6 +2,7 @@
 #include "mainwindow/TForm1.h"
 #include "programlock/ProgramLock.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
@@ -104,6 +105,24 @@ private slots:
         QVERIFY(third.EndedWithin(5000));
         QVERIFY(!QFile::exists(LockFile()));
         QVERIFY(!QFile::exists(socket));
+    }
+
+    // A program ended by a signal at the very moment its lock file appears
+    // leaves neither the lock file nor the socket behind.
+    void endedAsTheLockAppears() {
+        for (int round = 0; round < 20; ++round) {
+            Program program;
+            // Looked for without a pause, to end it as close to the moment as can be.
+            const QByteArray lock = QFile::encodeName(LockFile());
+            struct stat seen;
+            QDeadlineTimer deadline(10000);
+            while (::stat(lock.constData(), &seen) != 0 && !deadline.hasExpired()) {}
+            program.terminate();
+            QVERIFY(!deadline.hasExpired());
+            QVERIFY(program.EndedWithin(5000));
+            QCOMPARE(FolderEntries(), QStringList{"flickstow"});
+            QVERIFY(!QFile::exists(ProgramLock::SocketPath(Folder())));
+        }
     }
 
     // The lock goes when the program ends, and a live program's lock is
