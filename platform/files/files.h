@@ -14,7 +14,9 @@ namespace files {
 bool FileExists(const AnsiString& path);
 
 // What lies at a path, symbolic links followed: nothing (also a link that
-// leads nowhere), a file, a folder, or something else (a device, a pipe).
+// leads nowhere), a file, a folder, or something else: a device, a pipe, or
+// something that cannot be reached (links that go round in a circle, a
+// folder on the way that may not be searched).
 enum class PathKind { None, File, Folder, Other };
 PathKind KindOf(const AnsiString& path);
 // A regular file that is not itself a symbolic link.
@@ -26,13 +28,19 @@ bool Occupied(const AnsiString& path);
 // The whole content of a file. Raises EFOpenError "Cannot open file %s",
 // also when a folder or anything but a regular file stands at the path.
 AnsiString ReadWholeFile(const AnsiString& path);
+// The content of a file as it is read, one block of at most blockSize bytes
+// after another, so that a large file is never whole in memory. Raises as
+// ReadWholeFile; an error the taker raises ends the reading.
+using BlockTaker = std::function<void(std::string_view block)>;
+void ReadInBlocks(const AnsiString& path, const BlockTaker& take, size_t blockSize = size_t(1) << 20);
 
 // Replaces the file's whole content: the bytes go to a temporary file in the
 // same folder, which is flushed to disk and then renamed over the target, so
 // a failure at any point leaves the previous file as it was. An existing
 // file keeps its permission bits; a new one gets 0666 less the umask. A path
 // that is a symbolic link is saved through the link: its target is replaced
-// and the link stays. Raises EFCreateError "Cannot create file %s".
+// and the link stays. Raises EFCreateError "Cannot create file %s." followed
+// by the system's reason on a line of its own ("No space left on device").
 //
 // Temporary files carry the target's name followed by ".flickstow-" six
 // letters or digits and ".tmp", and are locked while they are written; a
@@ -58,7 +66,7 @@ void RemoveStaleTemporaries(const AnsiString& path);
 // rename as the whole-file replacement above, which is made of it. Commit
 // puts the bytes in the file's place; dropped without Commit (an error, an
 // aborted job), the temporary file goes and the file stays as it was.
-// Raises EFCreateError "Cannot create file %s" when the temporary file
+// Raises EFCreateError (as above, with the reason) when the temporary file
 // cannot be made and when Commit fails, also after a failed Write.
 class Replacement {
 public:
@@ -75,6 +83,7 @@ private:
     AnsiString path_, target_, backup_, temp_;
     int fd_ = -1;
     bool ok_ = true;
+    int error_ = 0;  // the system's error code of the first failure
     long long written_ = 0;
 };
 
@@ -90,7 +99,7 @@ AnsiString ExtractFileName(std::string_view path);
 
 namespace test {
 // The next ReplaceWholeFile fails after writing this many bytes, as a full
-// disk would make it.
+// disk would make it (the reason given is the full disk's).
 void FailNextWriteAfter(size_t bytes);
 // ReadWholeFile of this path fails as an unreadable file would (empty: none).
 void FailReadsOf(const AnsiString& path);

@@ -3,6 +3,8 @@
 #include "files/files.h"
 
 #include <QDir>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -108,17 +110,39 @@ private slots:
         } catch (const EFOpenError& e) {
             QCOMPARE(e.Message, "Cannot open file " + missing);
         }
-        // A folder where the file should be cannot be replaced.
-        AnsiString folder = InProgramDir("dir");
-        QVERIFY(QDir().mkdir(QString::fromStdString(folder)));
-        QVERIFY(!files::FileExists(folder));
+    }
+
+    // A write that fails names the file and, on a line of its own, the
+    // system's reason, so that the user knows what to do.
+    void writeErrorsSayWhy_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("folder in its place") << "folder" << EISDIR;
+        QTest::newRow("folder missing") << "missing" << ENOENT;
+        QTest::newRow("disk full") << "full" << ENOSPC;
+        QTest::newRow("links in a circle") << "loop" << ELOOP;
+    }
+    void writeErrorsSayWhy() {
+        QFETCH(QString, fault);
+        QFETCH(int, reason);
+        AnsiString path = InProgramDir("data.vrx");
+        if (fault == "folder") QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        if (fault == "missing") path = InProgramDir("no/such/dir/data.vrx");
+        if (fault == "full") files::test::FailNextWriteAfter(2);
+        if (fault == "loop") {
+            QCOMPARE(::symlink("data.vrx", path.c_str()), 0);
+            // Read, the links are a file that cannot be opened, not a missing one.
+            QCOMPARE(files::KindOf(path), files::PathKind::Other);
+            QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadWholeFile(path));
+        }
         try {
-            files::ReplaceWholeFile(folder, "x");
+            files::ReplaceWholeFile(path, "some text");
             QFAIL("no error");
         } catch (const EFCreateError& e) {
-            QCOMPARE(e.Message, "Cannot create file " + folder);
+            QCOMPARE(QString::fromStdString(e.Message),
+                     QString::fromStdString("Cannot create file " + path + ".\n") + QString::fromLocal8Bit(std::strerror(reason)));
         }
-        QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(InProgramDir("no/such/dir/x"), "x"));
+        QVERIFY(fault == "folder" ? files::KindOf(path) == files::PathKind::Folder : !files::FileExists(path));
     }
 
     // Files the program makes get the usual permissions: 0666 less the umask.
