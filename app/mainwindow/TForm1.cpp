@@ -309,19 +309,18 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
-    AnsiString text;
-    // A folder in the file's place is unreadable, not missing: it is
-    // reported, and a later save never tries to replace it.
+    RecordStore rows;
+    // A folder (or links in a circle) in the file's place is unreadable,
+    // not missing: it is reported, and a later save never tries to replace
+    // it. Nor does a save replace a file that failed to load half-way.
     if (files::KindOf(path) != files::PathKind::None) {
         try {
-            text = files::ReadWholeFile(path);
-        } catch (const EFOpenError&) {
+            ReadCatalogueFile(path, rows);
+        } catch (...) {
             catalogueUnreadable_ = true;
             throw;
         }
     }
-    RecordStore rows;
-    ParseCatalogue(text, rows);
     Catalogue->ResetRows(std::move(rows));
     UpdateStatusBar();
 }
