@@ -37,7 +37,8 @@ void TForm4::FormShow() {
     GenreFile file = OpenGenreFile(FilePath());
     fileUnreadable_ = file.unreadable;
     Keys().SkipNextKeyUp = false;
-    Memo1->SetText(file.text);
+    text_ = std::move(file.text);
+    Memo1->SetText(ShownGenreText(text_));
     Memo1->setFocus();
     if (!file.error.empty()) Keys().ShowError(file.error);
 }
@@ -52,7 +53,7 @@ void TForm4::BitBtn1Click() {
     AnsiString path = FilePath();
     try {
         if (fileUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
-        files::ReplaceWholeFile(path, Memo1->Text());
+        WriteGenreText(path, Memo1->Text(), text_);
     } catch (const Exception& e) {
         // The key that answers the error box must not then close the
         // dialog and lose the text.
@@ -63,3 +64,5 @@ void TForm4::BitBtn1Click() {
 }
 
 void TForm4::SpeedButton1Click() { close(); }
+
+void TForm4::FormClose() { text_ = AnsiString(); }

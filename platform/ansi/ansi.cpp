@@ -46,6 +46,8 @@ AnsiString FromQString(const QString& text) {
 
 bool CanEncode(QChar c) { return Encode(c.unicode()).has_value(); }
 
+QString ToShownQString(std::string_view text) { return ToQString(ShownPart(text)); }
+
 AnsiString TrimLeft(std::string_view text) {
     size_t b = 0;
     while (b < text.size() && IsBlankChar(text[b])) ++b;
