@@ -3,7 +3,11 @@
 #include "dialogs/FileDialogs.h"
 #include "errors/Exception.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QWindow>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -198,6 +202,52 @@ private slots:
         QVERIFY(ClickListed(*dialog, "a.jpg"));
         QTRY_COMPARE(sizeLabel->text(), QString("(no preview)"));
         QVERIFY(picture->pixmap().isNull());
+    }
+
+    // A box opens above the window that raised it, modal, and on top of
+    // other windows with a window that stays on top, also when another
+    // window had the keyboard; a box no window names opens above the modal
+    // dialog on top, and can be answered while that dialog is disabled.
+    void boxOpensAboveItsWindow_data() {
+        QTest::addColumn<bool>("named");     // the box names the window
+        QTest::addColumn<bool>("disabled");  // the window is disabled meanwhile
+        QTest::newRow("named window") << true << false;
+        QTest::newRow("modal dialog on top") << false << false;
+        QTest::newRow("disabled modal dialog") << false << true;
+    }
+    void boxOpensAboveItsWindow() {
+        QFETCH(bool, named);
+        QFETCH(bool, disabled);
+        QWidget main;
+        main.show();
+        QDialog editor(&main);
+        editor.setWindowFlag(Qt::WindowStaysOnTopHint);
+        QLineEdit field(&editor);
+        if (!named) editor.setWindowModality(Qt::ApplicationModal);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QApplication::setActiveWindow(&main);
+        editor.setEnabled(!disabled);
+        bool active = false, above = false, onTop = false, modal = false, enabled = false;
+        dialogs::test::ShowBoxes([&](QWidget* box) {
+            active = QTest::qWaitFor([box] { return QApplication::activeWindow() == box; });
+            above = box->parentWidget() == &editor && box->windowHandle() &&
+                    box->windowHandle()->transientParent() == editor.windowHandle();
+            onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            modal = box->isModal();
+            enabled = box->isEnabled();
+        });
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        dialogs::ShowErrorBox("Cannot open file x", named ? &field : nullptr);
+        dialogs::test::ShowBoxes({});
+        QCOMPARE(Boxes().size(), size_t(1));
+        QCOMPARE(Boxes()[0].window, static_cast<const QWidget*>(&editor));
+        QVERIFY(active);
+        QVERIFY(above);
+        QVERIFY(onTop);
+        QVERIFY(modal);
+        QVERIFY(enabled);
+        QCOMPARE(dialogs::test::PendingAnswers(), 0);
     }
 
     void answersComeInOrder() {
