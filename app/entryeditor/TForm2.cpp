@@ -422,7 +422,7 @@ int TForm2::StatusIndex() const {
 
 // ---- Storing
 
-std::string_view TForm2::Kept(int field, AnsiString& text) const {
+std::string_view TForm2::Kept(int field, const AnsiString& text) const {
     if (!modifyMode_) return text;
     std::string_view whole = catalogue_->Records().Field(static_cast<size_t>(modifiedItem_), field);
     return ansi::IsShownCut(whole) && text == ansi::ShownPart(whole) ? whole : std::string_view(text);

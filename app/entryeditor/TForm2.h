@@ -158,7 +158,7 @@ private:
     // The text to store for a field from what its control holds: the
     // record's own whole text while the control still holds it as it was
     // shown, cut (text is where the control's text is kept meanwhile).
-    std::string_view Kept(int field, AnsiString& text) const;
+    std::string_view Kept(int field, const AnsiString& text) const;
 
     TVReg* settings_;
     CatalogueModel* catalogue_;

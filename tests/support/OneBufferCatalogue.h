@@ -30,7 +30,7 @@ inline void ParseWholeCatalogue(std::string_view text, RecordStore& rows) {
 }
 
 // The rows read from the text fed to the block reader in blocks whose sizes
-// come one after another from nextSize.
+// come one after another from nextSize, with an empty block after each.
 template <class NextSize>
 RecordStore ParseInBlocks(std::string_view text, NextSize nextSize) {
     RecordStore rows;
@@ -38,6 +38,7 @@ RecordStore ParseInBlocks(std::string_view text, NextSize nextSize) {
     while (!text.empty()) {
         const size_t n = std::min(text.size(), std::max<size_t>(nextSize(), 1));
         reader.Feed(text.substr(0, n));
+        reader.Feed({});
         text.remove_prefix(n);
     }
     reader.Finish();
