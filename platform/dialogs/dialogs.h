@@ -29,8 +29,7 @@ int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, But
 // top, else the active window.
 QWidget* OwnerWindow(QWidget* owner);
 // Makes a box or dialog about to open above its owner's window stay above
-// it: on top of other windows when that window is, and usable also while
-// that window is disabled (waiting for a scan).
+// it: on top of other windows when that window is.
 void KeepAbove(QWidget* dialog, const QWidget* window);
 
 // The application title: caption of the default error box.
