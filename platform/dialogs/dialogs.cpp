@@ -90,8 +90,6 @@ QWidget* OwnerWindow(QWidget* owner) {
 void KeepAbove(QWidget* dialog, const QWidget* window) {
     if (window && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
         dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
-    // A window takes the disabled state of the window it belongs to.
-    dialog->setEnabled(true);
 }
 
 int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons, QWidget* owner) {
