@@ -4,11 +4,13 @@
 // line 8: MID; lines 9-11: Rating, Picture, Description; line 12 empty;
 // line 13 "***".
 
+#include "ansi/LineReader.h"
 #include "catalogue/RecordStore.h"
 #include "files/files.h"
 
 #include <bitset>
 #include <string_view>
+#include <utility>
 
 inline constexpr const char* kCatalogueFileName = "data.vrx";
 // Each save keeps the catalogue it replaces under the file's name plus this.
@@ -31,11 +33,47 @@ private:
 // when all are taken.
 AnsiString NextFreeMID(const RecordStore& rows);
 
-// Reads the file's text into rows (appended to those there). Lines end at
-// CR LF, a lone CR or a lone LF and are kept whole, however long; a short
-// last block gives a row with empty missing fields; a blank MID line
-// gets the next free MID. Any bytes give rows; nothing is reported.
+// Reads the file's text into rows (appended to those there), as it
+// arrives: Feed takes the text in blocks of any size, one after another,
+// and Finish marks its end. Records are stored as soon as their lines are
+// in, so the text is never whole in memory beside the rows, and a record
+// the blocks cut apart is put together without a second copy of its
+// bytes. Lines end at CR LF, a lone CR or a lone LF (also when a block
+// ends between CR and LF) and are kept whole, however long; the text need
+// not end with a line end, and a final line end starts no further line.
+// Each 13 lines make a row: lines 1-11 its fields, lines 12 and 13
+// skipped unread; a short last block gives a row with empty missing
+// fields; a blank MID line gets the next free MID. Any bytes give rows;
+// nothing is reported.
+class CatalogueReader {
+public:
+    explicit CatalogueReader(RecordStore& rows);
+    void Feed(std::string_view block);
+    void Finish();
+
+private:
+    // The next line of the block, and whether its line end lies in it.
+    std::pair<std::string_view, bool> NextLine(ansi::LineReader& lines, std::string_view block);
+    // A record whose eleven fields all lie in the block is stored from it.
+    void RecordFromBlock(ansi::LineReader& lines, std::string_view block);
+    void Piece(std::string_view bytes, bool ended);
+    void EndLine();
+
+    RecordStore& rows_;
+    MidTracker mids_;
+    RecordStore::Draft draft_;
+    size_t line_ = 0;      // the line of the record that comes next (0-12)
+    bool open_ = false;    // that line has begun, its end has not come
+    bool skipLf_ = false;  // the last block ended with CR: an LF first in the next belongs to it
+};
+
+// The text read whole, for a text already in memory.
 void ParseCatalogue(std::string_view text, RecordStore& rows);
+
+// Reads the catalogue file into rows, block by block (CatalogueReader).
+// With an identity, it gets the file's as it was read. Raises EFOpenError
+// "Cannot open file %s".
+void ReadCatalogueFile(const AnsiString& path, RecordStore& rows, files::FileIdentity* identity = nullptr);
 
 // Appends the file's text for rows [from, to) to out.
 void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out);
@@ -47,5 +85,6 @@ files::Producer CataloguePieces(const RecordStore& rows);
 AnsiString CatalogueBackupPath(const AnsiString& path);
 // Replaces the file with the rows' text, atomically, written piece by piece;
 // the previous file becomes the backup. Raises EFCreateError "Cannot create
-// file %s". Returns the identity of the file written.
+// file %s." with the system's reason. Returns the identity of the file
+// written.
 files::FileIdentity WriteCatalogueFile(const AnsiString& path, const RecordStore& rows);

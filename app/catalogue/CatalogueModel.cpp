@@ -17,7 +17,8 @@ int CatalogueModel::columnCount(const QModelIndex& parent) const { return parent
 
 QVariant CatalogueModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
-    if (role == Qt::DisplayRole) return ansi::ToQString(rows_.Field(static_cast<size_t>(index.row()), index.column()));
+    if (role == Qt::DisplayRole)
+        return ansi::ToShownQString(rows_.Field(static_cast<size_t>(index.row()), index.column()));
     if (role == Qt::DecorationRole && index.column() == FieldTitle) return Image(rowImage_);
     return {};
 }
@@ -30,15 +31,19 @@ QVariant CatalogueModel::headerData(int section, Qt::Orientation orientation, in
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void CatalogueModel::AppendRecord(const MovieRecord& record) {
+void CatalogueModel::AppendRecord(const MovieRecord& record) { AppendFields(RecordStore::Views(record)); }
+
+void CatalogueModel::AppendFields(const RecordStore::FieldViews& fields) {
     int row = rowCount();
     beginInsertRows({}, row, row);
-    rows_.Append(record);
+    rows_.Append(fields);
     endInsertRows();
 }
 
-void CatalogueModel::SetRecord(int row, const MovieRecord& record) {
-    rows_.Set(static_cast<size_t>(row), record);
+void CatalogueModel::SetRecord(int row, const MovieRecord& record) { SetFields(row, RecordStore::Views(record)); }
+
+void CatalogueModel::SetFields(int row, const RecordStore::FieldViews& fields) {
+    rows_.Set(static_cast<size_t>(row), fields);
     emit dataChanged(index(row, 0), index(row, FieldCount - 1));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The catalogue in memory: the rows of the film list, in display order, as a
-// table model with one column per field.
+// table model with one column per field. The list is handed the first
+// characters of each text (ansi::kShownLength); the rows keep it whole.
 
 #include "catalogue/RecordStore.h"
 
@@ -21,6 +22,9 @@ public:
     MovieRecord Record(int row) const { return rows_.Get(static_cast<size_t>(row)); }
     void AppendRecord(const MovieRecord& record);
     void SetRecord(int row, const MovieRecord& record);
+    // The same from views of texts, which may be the row's own.
+    void AppendFields(const RecordStore::FieldViews& fields);
+    void SetFields(int row, const RecordStore::FieldViews& fields);
     // Replaces all rows at once.
     void ResetRows(RecordStore rows);
     // Puts the rows in the given order (entry i: the row that goes to place

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 size_t StoredLength(std::string_view text) {
@@ -11,7 +12,94 @@ size_t StoredLength(std::string_view text) {
     for (char c : text) n -= (c == '\r' || c == '\n');
     return n;
 }
+
+// Offsets are 32 bits: a record of 4 GB or more (only a damaged file has
+// one) is refused rather than wrapped.
+void CheckLength(size_t length) {
+    if (length > UINT32_MAX) throw Exception("A film's texts are too long to be kept in memory");
+}
+
+char* Allocate(size_t size) {
+    auto* p = static_cast<char*>(std::malloc(std::max<size_t>(size, 1)));
+    if (!p) throw std::bad_alloc();
+    return p;
+}
 }  // namespace
+
+// ---- Draft
+
+void RecordStore::Draft::Reserve(size_t size) {
+    CheckLength(size);
+    if (size <= capacity_) return;
+    // Growing by half again: a huge field grows in place where the system
+    // can remap its pages, and never needs much more room than it holds.
+    size_t capacity = std::max({size, capacity_ + capacity_ / 2, size_t(256)});
+    auto* p = static_cast<char*>(std::realloc(bytes_.get(), capacity));
+    if (!p) throw std::bad_alloc();
+    (void)bytes_.release();
+    bytes_.reset(p);
+    capacity_ = capacity;
+}
+
+void RecordStore::Draft::Add(std::string_view bytes) {
+    Reserve(size_ + bytes.size() + 1);
+    std::memcpy(bytes_.get() + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+    open_ += bytes.size();
+}
+
+void RecordStore::Draft::EndField() {
+    Reserve(size_ + 1);
+    bytes_[size_++] = '\n';
+    lengths_[count_++] = open_;
+    open_ = 0;
+}
+
+size_t RecordStore::Draft::Start(size_t i) const {
+    size_t at = kHeader;
+    for (size_t f = 0; f < i; ++f) at += lengths_[f] + 1;
+    return at;
+}
+
+std::string_view RecordStore::Draft::Field(size_t i) const { return {bytes_.get() + Start(i), lengths_[i]}; }
+
+void RecordStore::Draft::ReplaceLast(std::string_view text) {
+    size_ = Start(--count_);
+    open_ = 0;
+    Add(text);
+    EndField();
+}
+
+void RecordStore::Draft::MoveLastTo(size_t place) {
+    const size_t last = count_ - 1;
+    char* at = bytes_.get();
+    std::rotate(at + Start(place), at + Start(last), at + Start(count_));
+    std::rotate(lengths_.begin() + static_cast<ptrdiff_t>(place), lengths_.begin() + static_cast<ptrdiff_t>(last),
+                lengths_.begin() + static_cast<ptrdiff_t>(count_));
+}
+
+void RecordStore::Append(Draft& draft) {
+    while (draft.Ended() < FieldCount) draft.EndField();
+    // The text without the LF after the last field.
+    const size_t length = draft.size_ - 1;
+    CheckLength(length);
+    if (!OwnsChunk(length)) {
+        FieldViews v;
+        for (size_t f = 0; f < FieldCount; ++f) v[f] = draft.Field(f);
+        Append(v);
+        draft.Clear();
+        return;
+    }
+    char* header = draft.bytes_.get();
+    uint32_t end = 0;
+    for (size_t f = 0; f + 1 < FieldCount; ++f) {
+        end += static_cast<uint32_t>(draft.lengths_[f] + (f ? 1 : 0));
+        std::memcpy(header + sizeof end * f, &end, sizeof end);
+    }
+    chunks_.push_back(std::move(draft.bytes_));
+    slots_.push_back({static_cast<uint32_t>(chunks_.size() - 1), 0, static_cast<uint32_t>(length)});
+    draft = Draft();
+}
 
 std::string_view RecordStore::Bytes(const Slot& s) const {
     return {chunks_[s.chunk].get() + s.offset + kHeader, s.length - kHeader};
@@ -44,20 +132,19 @@ MovieRecord RecordStore::Get(size_t row) const {
 }
 
 char* RecordStore::Reserve(size_t length, Slot& slot) {
-    // Offsets are 32 bits: a record of 4 GB or more (only a damaged file has
-    // one) is refused rather than wrapped.
-    if (length > UINT32_MAX) throw Exception("A film's texts are too long to be kept in memory");
+    CheckLength(length);
     slot.length = static_cast<uint32_t>(length);
     slot.offset = 0;
-    if (length > kChunkSize / 4) {
-        // A record too large to share a chunk gets one of its own; the shared
-        // chunk in use stays the one to fill next.
-        chunks_.push_back(std::make_unique_for_overwrite<char[]>(length));
+    if (OwnsChunk(length)) {
+        // The shared chunk in use stays the one to fill next.
+        Buffer own(Allocate(length));
+        chunks_.push_back(std::move(own));
         slot.chunk = static_cast<uint32_t>(chunks_.size() - 1);
         return chunks_.back().get();
     }
     if (used_ + length > kChunkSize) {
-        chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunkSize));
+        Buffer shared(Allocate(kChunkSize));
+        chunks_.push_back(std::move(shared));
         current_ = static_cast<uint32_t>(chunks_.size() - 1);
         used_ = 0;
     }
@@ -88,16 +175,25 @@ RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
 
 void RecordStore::Append(const FieldViews& fields) { slots_.push_back(Store(fields)); }
 
-void RecordStore::Append(const MovieRecord& record) {
+RecordStore::FieldViews RecordStore::Views(const MovieRecord& record) {
     FieldViews v;
     for (int f = 0; f < FieldCount; ++f) v[static_cast<size_t>(f)] = record.Field(f);
-    Append(v);
+    return v;
 }
 
-void RecordStore::Set(size_t row, const MovieRecord& record) {
-    FieldViews v;
-    for (int f = 0; f < FieldCount; ++f) v[static_cast<size_t>(f)] = record.Field(f);
-    slots_[row] = Store(v);
+void RecordStore::Append(const MovieRecord& record) { Append(Views(record)); }
+
+void RecordStore::Set(size_t row, const MovieRecord& record) { Set(row, Views(record)); }
+
+void RecordStore::Set(size_t row, const FieldViews& fields) {
+    // The old texts are read while the new ones are stored.
+    const Slot old = slots_[row];
+    slots_[row] = Store(fields);
+    Release(old);
+}
+
+void RecordStore::Release(const Slot& s) {
+    if (OwnsChunk(s.length)) chunks_[s.chunk].reset();
 }
 
 void RecordStore::Clear() {
@@ -115,7 +211,9 @@ void RecordStore::Reorder(const std::vector<uint32_t>& order) {
 
 void RecordStore::RemoveFlagged(const std::vector<bool>& flagged) {
     size_t kept = 0;
-    for (size_t i = 0; i < slots_.size(); ++i)
+    for (size_t i = 0; i < slots_.size(); ++i) {
         if (!flagged[i]) slots_[kept++] = slots_[i];
+        else Release(slots_[i]);
+    }
     slots_.resize(kept);
 }

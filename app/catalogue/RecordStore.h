@@ -10,13 +10,49 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 class RecordStore {
+    struct Free {
+        void operator()(char* p) const { std::free(p); }
+    };
+    using Buffer = std::unique_ptr<char[], Free>;
+
 public:
     using FieldViews = std::array<std::string_view, FieldCount>;
+
+    // A record put together from pieces as they arrive (a reader whose
+    // lines come in blocks): bytes are added to the field being made, and
+    // fields are ended one after another. The bytes must hold no CR or LF.
+    // A large record is taken over by the store as it stands, without a
+    // second copy.
+    class Draft {
+    public:
+        void Add(std::string_view bytes);
+        void EndField();
+        size_t Ended() const { return count_; }
+        std::string_view Field(size_t i) const;
+        // Gives the last ended field this text instead.
+        void ReplaceLast(std::string_view text);
+        // Moves the last ended field to place i; those from i on move up one.
+        void MoveLastTo(size_t place);
+
+    private:
+        friend class RecordStore;
+        size_t Start(size_t i) const;
+        void Reserve(size_t size);
+        void Clear() { size_ = kHeader, count_ = 0, open_ = 0; }
+
+        // The header's room, then each ended field followed by LF, then the
+        // open field's bytes.
+        Buffer bytes_;
+        size_t size_ = kHeader, capacity_ = 0;
+        std::array<size_t, FieldCount> lengths_{};
+        size_t count_ = 0, open_ = 0;
+    };
 
     size_t size() const { return slots_.size(); }
     bool empty() const { return slots_.empty(); }
@@ -27,10 +63,17 @@ public:
     // The row's fields as stored: eleven texts joined by LF.
     std::string_view RecordBytes(size_t row) const { return Bytes(slots_[row]); }
 
+    // Views of the record's fields.
+    static FieldViews Views(const MovieRecord& record);
+
     // Stores the fields with every CR and LF dropped.
     void Append(const MovieRecord& record);
     void Append(const FieldViews& fields);
+    // Appends the draft's fields (those it lacks empty) and empties it.
+    void Append(Draft& draft);
     void Set(size_t row, const MovieRecord& record);
+    // The fields may be views of the row's own texts.
+    void Set(size_t row, const FieldViews& fields);
     void Clear();
 
     // Rows in the given order: row i of the result is row order[i] now.
@@ -68,8 +111,12 @@ private:
     uint32_t FieldEnd(const Slot& s, int field) const;
     Slot Store(const FieldViews& fields);
     char* Reserve(size_t length, Slot& slot);
+    // A record too large to share a chunk has one of its own.
+    static bool OwnsChunk(size_t length) { return length > kChunkSize / 4; }
+    // Frees the chunk of its own of a row that is gone.
+    void Release(const Slot& s);
 
-    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::vector<Buffer> chunks_;
     uint32_t current_ = 0;        // the shared chunk being filled
     uint32_t used_ = kChunkSize;  // bytes used in it
     std::vector<Slot> slots_;

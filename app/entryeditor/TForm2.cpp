@@ -106,10 +106,9 @@ protected:
 };
 
 // Index of the first item whose text is exactly the given text.
-int IndexInModel(const QAbstractItemModel* model, const AnsiString& text, int fallback) {
-    QString wanted = ansi::ToQString(text);
+int IndexInModel(const QAbstractItemModel* model, std::string_view text, int fallback) {
     for (int i = 0, n = model->rowCount(); i < n; ++i)
-        if (model->index(i, 0).data(Qt::DisplayRole).toString() == wanted) return i;
+        if (Text(model->index(i, 0).data(Qt::DisplayRole).toString()) == text) return i;
     return fallback;
 }
 
@@ -310,10 +309,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
 
 bool TForm2::NewEntry() { return ShowFor(false, -1); }
 
-bool TForm2::ModifyEntry(int row) {
-    Entry = catalogue_->Record(row);
-    return ShowFor(true, row);
-}
+bool TForm2::ModifyEntry(int row) { return ShowFor(true, row); }
 
 bool TForm2::ShowFor(bool modify, int row) {
     modifyMode_ = modify;
@@ -342,50 +338,58 @@ void TForm2::LoadGenreList() {
     GenreFile file = OpenGenreFile(GenreFilePath(settings_->AppDir()));
     // The key that answers the error box must not act in the dialog.
     if (!file.error.empty()) Keys().ShowError(file.error);
+    genreText_ = std::move(file.text);
+    genres_ = GenreItems(genreText_);
     QStringList genres;
-    for (const AnsiString& genre : GenreItems(file.text)) genres << ansi::ToQString(genre);
+    for (std::string_view genre : genres_) genres << ansi::ToShownQString(genre);
     QSignalBlocker quiet(ListBox1);
     ListBox1->clear();
     ListBox1->addItems(genres);
 }
 
-int TForm2::IndexOfItem(const QListWidget* list, const AnsiString& text, int fallback) {
+int TForm2::IndexOfItem(const QComboBox* list, std::string_view text, int fallback) {
     return IndexInModel(list->model(), text, fallback);
 }
 
-int TForm2::IndexOfItem(const QComboBox* list, const AnsiString& text, int fallback) {
-    return IndexInModel(list->model(), text, fallback);
+int TForm2::IndexOfGenre(std::string_view genre, int fallback) const {
+    auto found = std::find(genres_.begin(), genres_.end(), genre);
+    return found == genres_.end() ? fallback : static_cast<int>(found - genres_.begin());
 }
 
 void TForm2::FillFromRecord() {
-    Edit1->setText(ansi::ToQString(Entry.Title));
+    // The record's texts as the catalogue holds them; the controls get
+    // what they can show of each.
+    const RecordStore::FieldViews entry = catalogue_->Records().Fields(static_cast<size_t>(modifiedItem_));
+    auto shown = [&entry](MovieField f) { return ansi::ToShownQString(entry[f]); };
+    Edit1->setText(shown(FieldTitle));
     // A text that is not in a list selects its second item.
-    SelectGenre(IndexOfItem(ListBox1, Entry.Genre, 1));
-    ComboBox3->setCurrentIndex(IndexOfItem(ComboBox3, Entry.Media, 1));
-    ComboBox2->setCurrentIndex(IndexOfItem(ComboBox2, Entry.Language, 1));
-    int status = IndexOfItem(ComboBox4, Entry.Status, -1);
+    SelectGenre(IndexOfGenre(entry[FieldGenre], 1));
+    ComboBox3->setCurrentIndex(IndexOfItem(ComboBox3, entry[FieldMedia], 1));
+    ComboBox2->setCurrentIndex(IndexOfItem(ComboBox2, entry[FieldLanguage], 1));
+    int status = IndexOfItem(ComboBox4, entry[FieldStatus], -1);
     ComboBox4->setCurrentIndex(status);
-    if (status < 0) ComboBox4->setEditText(ansi::ToQString(Entry.Status));
-    ComboBox5->setCurrentIndex(IndexOfItem(ComboBox5, Entry.Viewed, 1));
-    CSpinEdit1->setValue(ansi::StrToIntDef(Entry.Disks, 1));
-    std::optional<int> mid = ansi::TryStrToInt(Entry.MID);
+    if (status < 0) ComboBox4->setEditText(shown(FieldStatus));
+    ComboBox5->setCurrentIndex(IndexOfItem(ComboBox5, entry[FieldViewed], 1));
+    CSpinEdit1->setValue(ansi::StrToIntDef(entry[FieldDisks], 1));
+    std::optional<int> mid = ansi::TryStrToInt(entry[FieldMID]);
     CSpinEdit2->setValue(mid ? *mid : ansi::StrToIntDef(::NextFreeMID(catalogue_->Records()), 0));
-    Edit2->setText(ansi::ToQString(Entry.Rating));
-    Edit4->setText(ansi::ToQString(Entry.Picture));
+    Edit2->setText(shown(FieldRating));
+    Edit4->setText(shown(FieldPicture));
     // The stored thumbnail, when it is there. One that cannot be shown is
     // reported once the dialog is filled: the rest of the entry must not be
     // lost with it.
     Image2->ClearPicture();
     AnsiString problem;
-    AnsiString picture = PicturePath(settings_->AppDir(), Entry.Picture);
-    if (files::FileExists(picture)) {
+    // A name too long to be shown whole is no file's name.
+    AnsiString picture = PicturePath(settings_->AppDir(), ansi::ShownPart(entry[FieldPicture]));
+    if (!ansi::IsShownCut(entry[FieldPicture]) && files::FileExists(picture)) {
         try {
             LadeBild(picture);
         } catch (const Exception& e) {
             problem = e.Message;
         }
     }
-    Memo2->SetText(Entry.Description);
+    Memo2->SetText(ansi::ShownPart(entry[FieldDescription]));
     if (!problem.empty()) Keys().ShowError(problem);
 }
 
@@ -441,8 +445,15 @@ int TForm2::StatusIndex() const {
 
 // ---- Storing
 
+std::string_view TForm2::Kept(int field, const AnsiString& text) const {
+    if (!modifyMode_) return text;
+    std::string_view whole = catalogue_->Records().Field(static_cast<size_t>(modifiedItem_), field);
+    return ansi::IsShownCut(whole) && text == ansi::ShownPart(whole) ? whole : std::string_view(text);
+}
+
 bool TForm2::StoreEntry() {
-    AnsiString title = Text(Edit1->text());
+    AnsiString titleText = Text(Edit1->text());
+    const std::string_view title = Kept(FieldTitle, titleText);
     if (ansi::IsBlank(title)) return false;
     // A list left without a selection (an empty genre list, a remembered
     // index beyond a list) stores an empty field.
@@ -452,21 +463,27 @@ bool TForm2::StoreEntry() {
     std::erase_if(description, [](char c) { return c == '\r' || c == '\n'; });
     Memo2->SetText(description);
 
-    MovieRecord record;
-    record.Title = title;
-    record.MID = ansi::IntToStr(CSpinEdit2->value());
-    if (genre >= 0) record.Genre = Text(ListBox1->item(genre)->text());
-    record.Language = Text(ComboBox2->currentText());
-    record.Media = Text(ComboBox3->currentText());
-    record.Disks = ansi::IntToStr(CSpinEdit1->value());
+    // Texts a control shows cut are stored whole unless they were edited;
+    // the record's own texts are read while it is stored again.
+    const AnsiString mid = ansi::IntToStr(CSpinEdit2->value()), language = Text(ComboBox2->currentText()),
+                     media = Text(ComboBox3->currentText()), disks = ansi::IntToStr(CSpinEdit1->value()),
+                     viewed = Text(ComboBox5->currentText());
     // The selected item, or the text typed in its place.
-    record.Status = Text(ComboBox4->currentText());
-    record.Viewed = Text(ComboBox5->currentText());
-    record.Rating = Text(Edit2->text());
-    record.Picture = Text(Edit4->text());
-    record.Description = description;
-    if (modifyMode_) catalogue_->SetRecord(modifiedItem_, record);
-    else catalogue_->AppendRecord(record);
+    AnsiString status = Text(ComboBox4->currentText()), rating = Text(Edit2->text()), picture = Text(Edit4->text());
+    RecordStore::FieldViews record;
+    record[FieldTitle] = title;
+    record[FieldMID] = mid;
+    if (genre >= 0) record[FieldGenre] = genres_[static_cast<size_t>(genre)];
+    record[FieldLanguage] = language;
+    record[FieldMedia] = media;
+    record[FieldDisks] = disks;
+    record[FieldStatus] = Kept(FieldStatus, status);
+    record[FieldViewed] = viewed;
+    record[FieldRating] = Kept(FieldRating, rating);
+    record[FieldPicture] = Kept(FieldPicture, picture);
+    record[FieldDescription] = Kept(FieldDescription, description);
+    if (modifyMode_) catalogue_->SetFields(modifiedItem_, record);
+    else catalogue_->AppendFields(record);
     return true;
 }
 
@@ -525,15 +542,18 @@ void TForm2::SpeedButton5Click() {
 // ---- The cover picture
 
 void TForm2::RemoveCurrentPicture() {
-    AnsiString old = Text(Edit4->text());
+    // A name too long to be shown whole is no file's name: nothing to delete.
+    AnsiString shown = Text(Edit4->text());
+    const std::string_view kept = Kept(FieldPicture, shown);
+    const AnsiString old = ansi::IsShownCut(kept) ? AnsiString() : AnsiString(kept);
     Image2->ClearPicture();
     Edit4->clear();
     if (modifyMode_) {
         // The record loses its picture at once, even if the dialog is
         // cancelled afterwards; the catalogue has changed all the same.
-        MovieRecord record = catalogue_->Record(modifiedItem_);
-        record.Picture.clear();
-        catalogue_->SetRecord(modifiedItem_, record);
+        RecordStore::FieldViews record = catalogue_->Records().Fields(static_cast<size_t>(modifiedItem_));
+        record[FieldPicture] = {};
+        catalogue_->SetFields(modifiedItem_, record);
         nothingSaved_ = false;
     }
     // Only a thumbnail of the program's own is deleted; a field naming
@@ -740,4 +760,9 @@ void TForm2::FormCloseQuery(bool&) {
     if (SavedAndNew) nothingSaved_ = false;
 }
 
-void TForm2::FormClose() { Image2->ClearPicture(); }
+void TForm2::FormClose() {
+    Image2->ClearPicture();
+    // The genre file is read again at the next showing.
+    genres_.clear();
+    genreText_ = AnsiString();
+}

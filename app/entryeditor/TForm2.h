@@ -5,8 +5,11 @@
 // remembers the user's last choices in the settings store as defaults for the
 // next new title.
 
-#include "catalogue/MovieRecord.h"
+#include "catalogue/RecordStore.h"
 #include "forms/TDialogForm.h"
+
+#include <string_view>
+#include <vector>
 
 class QComboBox;
 class QEventLoop;
@@ -85,8 +88,9 @@ public:
     // selection stores an empty field.
     bool StoreEntry();
     // Index of the first item equal to the text, else the fallback.
-    static int IndexOfItem(const QListWidget* list, const AnsiString& text, int fallback);
-    static int IndexOfItem(const QComboBox* list, const AnsiString& text, int fallback);
+    static int IndexOfItem(const QComboBox* list, std::string_view text, int fallback);
+    // The same for the genre list, whose genres the list box shows cut.
+    int IndexOfGenre(std::string_view genre, int fallback) const;
 
     // The cover picture.
     // Shows a JPEG file in the preview, scaled to fit the panel (PreviewRect).
@@ -157,11 +161,17 @@ private:
     bool WaitForScan();
     void RefuseStore();
     bool ShowFor(bool modify, int row);
+    // The text to store for a field from what its control holds: the
+    // record's own whole text while the control still holds it as it was
+    // shown, cut (text is where the control's text is kept meanwhile).
+    std::string_view Kept(int field, const AnsiString& text) const;
 
     TVReg* settings_;
     CatalogueModel* catalogue_;
-    // The record being changed, as the catalogue held it when the dialog opened.
-    MovieRecord Entry;
+    // The genre file's text while the dialog is open, and its genres as
+    // views of it: whole, however much of them the list box shows.
+    AnsiString genreText_;
+    std::vector<std::string_view> genres_;
     bool modifyMode_ = false;
     int modifiedItem_ = -1;
     bool nothingSaved_ = true;

@@ -18,10 +18,12 @@ bool FormKeys::KeyUp(QKeyEvent* key, bool pressedHere) {
 int FormKeys::MessageBox(const AnsiString& text, const AnsiString& caption, dialogs::Icon icon,
                          dialogs::Buttons buttons) {
     SkipNextKeyUp = true;
-    return dialogs::MessageBox(text, caption, icon, buttons);
+    return dialogs::MessageBox(text, caption, icon, buttons, Window());
 }
 
 void FormKeys::ShowError(const AnsiString& message) {
     SkipNextKeyUp = true;
-    dialogs::ShowErrorBox(message);
+    dialogs::ShowErrorBox(message, Window());
 }
+
+QWidget* FormKeys::Window() const { return static_cast<QWidget*>(parent()); }

@@ -32,12 +32,14 @@ public:
     // The next key release that reaches the window is ignored.
     bool SkipNextKeyUp = false;
 
-    // A message box shown from an action a key may have started.
+    // A message box shown from an action a key may have started; it opens
+    // above this window.
     int MessageBox(const AnsiString& text, const AnsiString& caption, dialogs::Icon icon, dialogs::Buttons buttons);
     // The default error box for an error reported while a key may be down.
     void ShowError(const AnsiString& message);
 
 private:
+    QWidget* Window() const;
     bool KeyUp(QKeyEvent* key, bool pressedHere);
 
     Handler onKeyUp_;

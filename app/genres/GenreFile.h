@@ -32,6 +32,14 @@ struct GenreFile {
 // written the built-in text; either way the error is returned, not shown.
 GenreFile OpenGenreFile(const AnsiString& path);
 
+// The text as the genre editor shows it: each line cut to what a control is
+// handed (ansi::kShownLength), line ends as they are.
+AnsiString ShownGenreText(std::string_view text);
+// The text the file gets for the text edited in the genre editor: a line
+// the editor showed cut (a line of the original text) that still stands in
+// the edited text as it was shown is written whole again.
+AnsiString GenreTextToWrite(std::string_view edited, std::string_view original);
+
 // The genres the entry editor offers: every line of the text that is not
-// blank, as it stands (untrimmed), duplicates included.
-std::vector<AnsiString> GenreItems(std::string_view text);
+// blank, as it stands (untrimmed), duplicates included; views of the text.
+std::vector<std::string_view> GenreItems(std::string_view text);

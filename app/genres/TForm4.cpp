@@ -39,7 +39,8 @@ void TForm4::FormShow() {
     fileUnreadable_ = file.unreadable;
     known_ = file.identity;
     Keys().SkipNextKeyUp = false;
-    Memo1->SetText(file.text);
+    text_ = std::move(file.text);
+    Memo1->SetText(ShownGenreText(text_));
     Memo1->setFocus();
     if (!file.error.empty()) Keys().ShowError(file.error);
 }
@@ -55,7 +56,7 @@ void TForm4::BitBtn1Click() {
     try {
         if (fileUnreadable_) throw EFCreateError(ansi::Format("Cannot create file %s", path));
         GuardedFile file{path, known_, "Genre list changed", "genres", path + ".bak", false};
-        const AnsiString text = Memo1->Text();
+        const AnsiString text = GenreTextToWrite(Memo1->Text(), text_);
         SaveOutcome outcome = SaveWithoutLoss(Keys(), file, [&text] { return files::BytesProducer(text); });
         known_ = file.known;
         // Back to the list: the text stays for the user to go on with.
@@ -70,3 +71,5 @@ void TForm4::BitBtn1Click() {
 }
 
 void TForm4::SpeedButton1Click() { close(); }
+
+void TForm4::FormClose() { text_ = AnsiString(); }

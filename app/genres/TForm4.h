@@ -30,11 +30,15 @@ public:
     bool FormKeyUp(QKeyEvent* key) override;
     void BitBtn1Click();
     void SpeedButton1Click();
+    void FormClose() override;
 
 private:
     AnsiString FilePath() const;
 
     TVReg* settings_;
+    // The file's text while the dialog is open: the memo shows its lines
+    // cut to what a control is handed, and "&Ok" writes those whole again.
+    AnsiString text_;
     // The file exists but could not be read: "&Ok" must not replace it with
     // the empty memo.
     bool fileUnreadable_ = false;

@@ -86,6 +86,8 @@ void PrintListModel::Fill(const RecordStore& films, const std::vector<bool>* fla
     for (size_t i = 0; i < films.size(); ++i) {
         if (flagged && !(*flagged)[i]) continue;
         RecordStore::FieldViews fields = films.Fields(i);
+        // The list holds what a page can show, not a copy of huge texts.
+        for (std::string_view& field : fields) field = ansi::ShownPart(field);
         for (int f = kFilledFields; f < FieldCount; ++f) fields[static_cast<size_t>(f)] = {};
         rows_.Append(fields);
     }

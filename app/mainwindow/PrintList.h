@@ -36,7 +36,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // Empties the list and copies in the films whose flag is set (all of
-    // them without flags), in display order.
+    // them without flags), in display order, each text cut to what a
+    // control is handed (ansi::kShownLength).
     void Fill(const RecordStore& films, const std::vector<bool>* flagged = nullptr);
     const RecordStore& Rows() const { return rows_; }
 

@@ -449,20 +449,19 @@ AnsiString TForm1::CatalogueFilePath() { return files::JoinPath(VReg1->AppDir(),
 
 void TForm1::LoadCatalogue() {
     AnsiString path = CatalogueFilePath();
-    AnsiString text;
+    RecordStore rows;
     catalogueKnown_ = {};
-    // A folder in the file's place is unreadable, not missing: it is
-    // reported, and a later save never tries to replace it.
+    // A folder (or links in a circle) in the file's place is unreadable,
+    // not missing: it is reported, and a later save never tries to replace
+    // it. Nor does a save replace a file that failed to load half-way.
     if (files::KindOf(path) != files::PathKind::None) {
         try {
-            text = files::ReadWholeFile(path, &catalogueKnown_);
-        } catch (const EFOpenError&) {
+            ReadCatalogueFile(path, rows, &catalogueKnown_);
+        } catch (...) {
             catalogueUnreadable_ = true;
             throw;
         }
     }
-    RecordStore rows;
-    ParseCatalogue(text, rows);
     Catalogue->ResetRows(std::move(rows));
     UpdateStatusBar();
 }

@@ -65,6 +65,8 @@ void AppendUtf8(std::string& out, std::string_view text) {
     }
 }
 
+QString ToShownQString(std::string_view text) { return ToQString(ShownPart(text)); }
+
 AnsiString TrimLeft(std::string_view text) {
     size_t b = 0;
     while (b < text.size() && IsBlankChar(text[b])) ++b;

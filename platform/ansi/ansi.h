@@ -22,6 +22,19 @@ bool CanEncode(QChar c);
 // Appends the text's characters encoded as UTF-8.
 void AppendUtf8(std::string& out, std::string_view text);
 
+// What a control is handed of a text: at most its first kShownLength
+// characters. The program keeps every text whole, however long, but a
+// control asked to lay out millions of characters takes seconds and
+// gigabytes to do it. 4096 characters are more than any control can show
+// on one line (the widest screens hold about 2,000 characters of the
+// smallest font the windows use) and many times the longest text the
+// editor's fields take (a description of 255 characters), and a control
+// lays them out in well under a millisecond.
+inline constexpr size_t kShownLength = 4096;
+inline std::string_view ShownPart(std::string_view text) { return text.substr(0, kShownLength); }
+inline bool IsShownCut(std::string_view text) { return text.size() > kShownLength; }
+QString ToShownQString(std::string_view text);
+
 // Removes leading and trailing blanks and control characters (codes <= 32).
 AnsiString Trim(std::string_view text);
 AnsiString TrimLeft(std::string_view text);

@@ -111,7 +111,7 @@ public:
             AnsiString message = MissingFolderMessage(QFile::encodeName(chosen.front()).toStdString());
             if (!message.empty()) {
                 dialogs::MessageBox(message, ansi::FromQString(windowTitle()), dialogs::Icon::Warning,
-                                    dialogs::Buttons::OK);
+                                    dialogs::Buttons::OK, this);
                 return;
             }
         }
@@ -144,7 +144,9 @@ bool TSaveDialog::Execute() {
         }
     }
 
-    SaveFileDialog dialog(QApplication::activeWindow(), ansi::ToQString(Title), PathMustExist);
+    QWidget* window = dialogs::OwnerWindow(qobject_cast<QWidget*>(parent()));
+    SaveFileDialog dialog(window, ansi::ToQString(Title), PathMustExist);
+    dialogs::KeepAbove(&dialog, window);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
@@ -262,7 +264,9 @@ std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& set
 bool TOpenPictureDialog::Execute() {
     if (dialogs::test::Logged({Title, Filter, {}, InitialDir, FileName, FilterIndex, true}))
         return TakeAnswer(dialogs::test::NextAnswer(Title), FileName, FilterIndex);
-    std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(*this, QApplication::activeWindow());
+    QWidget* window = dialogs::OwnerWindow(qobject_cast<QWidget*>(parent()));
+    std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(*this, window);
+    dialogs::KeepAbove(dialog.get(), window);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
     FileName = QFile::encodeName(dialog->selectedFiles().front()).toStdString();
     FilterIndex = ChosenType(*dialog, Descriptions(ParseFilter(Filter)));

@@ -1,7 +1,9 @@
 #pragma once
 // The common file dialogs: saving a file, and opening a picture with a
-// preview of the selected picture. In tests they are not shown: each Execute
-// is logged with the dialog's settings and answered from a queue.
+// preview of the selected picture. Each opens above the window of its owner
+// (as a message box does, dialogs::OwnerWindow). In tests they are not
+// shown: each Execute is logged with the dialog's settings and answered
+// from a queue.
 
 #include "ansi/ansi.h"
 

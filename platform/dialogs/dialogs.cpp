@@ -2,9 +2,11 @@
 
 #include "errors/Exception.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <deque>
 
@@ -19,6 +21,7 @@ struct TestMode {
     std::deque<int> answers;
     std::vector<test::ShownBox> log;
     int beeps = 0;
+    std::function<void(QWidget*)> whileUp;
 };
 TestMode& Test() {
     static TestMode mode;
@@ -46,9 +49,12 @@ const char* Describe(Buttons b) {
     return "?";
 }
 
-int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons) {
-    QMessageBox box(ToQt(icon), ansi::ToQString(caption), ansi::ToQString(text), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+// Shows the box above the window; in tests whileUp runs once it is up and
+// the answer is then chosen.
+int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons, QWidget* window,
+              const std::function<void(QWidget*)>& whileUp = {}, int answer = 0) {
+    QMessageBox box(ToQt(icon), ansi::ToQString(caption), ansi::ToQString(text), QMessageBox::NoButton, window);
+    KeepAbove(&box, window);
     struct Choice { QMessageBox::StandardButton button; int answer; };
     std::vector<Choice> choices;
     switch (buttons) {
@@ -64,6 +70,12 @@ int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Butt
     // Escape and the close box give Cancel where there is one, else No or OK.
     box.setEscapeButton(choices.back().button);
     if (g_dresser) g_dresser(&box);
+    if (whileUp)
+        QTimer::singleShot(0, &box, [&] {
+            whileUp(&box);
+            for (const Choice& c : choices)
+                if (c.answer == answer) box.button(c.button)->click();
+        });
     box.exec();
     for (const Choice& c : choices)
         if (box.clickedButton() == box.button(c.button)) return c.answer;
@@ -72,15 +84,28 @@ int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Butt
 
 }  // namespace
 
-int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons) {
+QWidget* OwnerWindow(QWidget* owner) {
+    if (owner) return owner->window();
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
+void KeepAbove(QWidget* dialog, const QWidget* window) {
+    if (window && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+
+int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons, QWidget* owner) {
     TestMode& t = Test();
-    if (!t.enabled) return ShowQtBox(text, caption, icon, buttons);
-    t.log.push_back({text, caption, icon, buttons});
+    QWidget* window = OwnerWindow(owner);
+    if (!t.enabled) return ShowQtBox(text, caption, icon, buttons, window);
+    t.log.push_back({text, caption, icon, buttons, window});
     if (t.answers.empty())
         qFatal("Message box shown without a queued answer: \"%s\" (caption \"%s\", %s)", text.c_str(),
                caption.c_str(), Describe(buttons));
     int answer = t.answers.front();
     t.answers.pop_front();
+    if (t.whileUp) return ShowQtBox(text, caption, icon, buttons, window, t.whileUp, answer);
     return answer;
 }
 
@@ -108,7 +133,9 @@ void ShowCurrentException() {
     ShowErrorBox(message);
 }
 
-void ShowErrorBox(const AnsiString& message) { MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK); }
+void ShowErrorBox(const AnsiString& message, QWidget* owner) {
+    MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK, owner);
+}
 
 void Beep() {
     if (Test().enabled) ++Test().beeps;
@@ -120,6 +147,7 @@ void Enable() { Test().enabled = true; }
 void Disable() { Test().enabled = false; }
 bool Enabled() { return Test().enabled; }
 void QueueAnswer(int answer) { Test().answers.push_back(answer); }
+void ShowBoxes(std::function<void(QWidget* box)> whileUp) { Test().whileUp = std::move(whileUp); }
 int PendingAnswers() { return static_cast<int>(Test().answers.size()); }
 const std::vector<ShownBox>& Log() { return Test().log; }
 int Beeps() { return Test().beeps; }
@@ -128,6 +156,7 @@ void Reset() {
     Test().log.clear();
     Test().answers.clear();
     Test().beeps = 0;
+    Test().whileUp = {};
 }
 }  // namespace test
 

@@ -18,8 +18,19 @@ enum class Icon { None, Error, Warning, Question, Information };
 enum class Buttons { OK, OKCancel, YesNo, YesNoCancel };
 enum Answer { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-// Shows a modal message box and returns the button the user chose.
-int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons);
+// Shows a modal message box and returns the button the user chose. The box
+// opens above the window that raised it (the window of owner), modal, and
+// on top of other windows when that window is.
+int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons,
+               QWidget* owner = nullptr);
+
+// The window a box or dialog raised by owner belongs to: owner's window;
+// without an owner the window the user is in, that is the modal dialog on
+// top, else the active window.
+QWidget* OwnerWindow(QWidget* owner);
+// Makes a box or dialog about to open above its owner's window stay above
+// it: on top of other windows when that window is.
+void KeepAbove(QWidget* dialog, const QWidget* window);
 
 // What dresses each message box before it shows: the program gives its boxes
 // the caption bar its windows wear, which offers a box (a fixed-size dialog)
@@ -39,7 +50,7 @@ AnsiString ErrorBoxText(const AnsiString& message);
 // from inside a catch block.
 void ShowCurrentException();
 // Shows the default error box for an error's message.
-void ShowErrorBox(const AnsiString& message);
+void ShowErrorBox(const AnsiString& message, QWidget* owner = nullptr);
 
 // The system's warning sound. In tests it is counted, not sounded.
 void Beep();
@@ -76,6 +87,7 @@ struct ShownBox {
     AnsiString text, caption;
     Icon icon;
     Buttons buttons;
+    const QWidget* window;  // the window the box opens above (OwnerWindow)
 };
 // From now on boxes are not shown: each is logged and answered with the next
 // queued answer. A box with no answer queued ends the test run at once.
@@ -85,6 +97,10 @@ void Enable();
 void Disable();
 bool Enabled();
 void QueueAnswer(int answer);
+// From now on boxes are logged and shown for real: once a box is up, the
+// test's steps run with it, then the box is answered with its queued
+// answer. An empty function goes back to logging only.
+void ShowBoxes(std::function<void(QWidget* box)> whileUp);
 int PendingAnswers();
 const std::vector<ShownBox>& Log();
 // How many times Beep was called since the last Reset.

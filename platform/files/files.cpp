@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,8 +27,12 @@ AnsiString g_failReadsOf;
 // Paths go into error texts in the program's code page.
 AnsiString Displayed(const AnsiString& path) { return ansi::FromQString(QFile::decodeName(path.c_str())); }
 
-[[noreturn]] void CannotCreate(const AnsiString& path) {
-    throw EFCreateError(ansi::Format("Cannot create file %s", Displayed(path)));
+// The error names the file and, on a line of its own, the system's reason
+// for the failure (the code of errno), so that the user knows what to do.
+[[noreturn]] void CannotCreate(const AnsiString& path, int error) {
+    AnsiString message = ansi::Format("Cannot create file %s", Displayed(path));
+    if (error) message += ".\n" + ansi::FromQString(QString::fromLocal8Bit(std::strerror(error)));
+    throw EFCreateError(message);
 }
 
 // Temporary files of a replacement: the target's name, this marker, six
@@ -44,15 +50,17 @@ bool WriteFully(int fd, const char* data, size_t size) {
     while (done < size) {
         ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;  // no room for a single byte
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
     return true;
 }
 
-// Writes the bytes; a write error injected by the test hook strikes once
-// its byte count is used up.
-bool WriteAll(int fd, std::string_view bytes) {
+// Writes the bytes and returns 0, or the system's error code. A write error
+// injected by the test hook strikes once its byte count is used up, as a
+// full disk.
+int WriteAll(int fd, std::string_view bytes) {
     size_t limit = bytes.size();
     bool injected = false;
     if (g_failWriteAfter) {
@@ -60,23 +68,28 @@ bool WriteAll(int fd, std::string_view bytes) {
         limit = std::min(limit, *g_failWriteAfter);
         *g_failWriteAfter -= limit;
     }
-    return WriteFully(fd, bytes.data(), limit) && !injected;
+    if (!WriteFully(fd, bytes.data(), limit)) return errno;
+    return injected ? ENOSPC : 0;
 }
 
 // The file a replacement writes: the path itself, or where it leads when it
-// is a symbolic link, also to a file not yet there (empty when the links go
-// round in a circle).
-AnsiString ResolvedTarget(const AnsiString& path) {
+// is a symbolic link, also to a file not yet there. Empty when the links go
+// round in a circle or cannot be read; error then says why.
+AnsiString ResolvedTarget(const AnsiString& path, int* error = nullptr) {
     AnsiString current = path;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st;
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
         std::error_code ec;
         std::filesystem::path target = std::filesystem::read_symlink(current, ec);
-        if (ec) return {};
+        if (ec) {
+            if (error) *error = ec.value();
+            return {};
+        }
         if (target.is_relative()) target = std::filesystem::path(current).parent_path() / target;
         current = target.string();
     }
+    if (error) *error = ELOOP;
     return {};
 }
 
@@ -147,7 +160,10 @@ bool FileExists(const AnsiString& path) {
 
 PathKind KindOf(const AnsiString& path) {
     struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::None;
+    if (path.empty()) return PathKind::None;
+    // Only nothing at all is missing (a link that leads nowhere too); what
+    // stands there but cannot be reached is something that cannot be read.
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? PathKind::None : PathKind::Other;
     if (S_ISREG(st.st_mode)) return PathKind::File;
     if (S_ISDIR(st.st_mode)) return PathKind::Folder;
     return PathKind::Other;
@@ -165,37 +181,55 @@ bool Occupied(const AnsiString& path) {
 
 namespace {
 
-// Reads a regular file to its end, a block at a time: `sized` learns the
-// file's size first, then `take` gets the blocks in order. An error `take`
-// raises ends the reading and goes on. With an identity, it gets the file's
-// as it was read (its hash from the blocks as they pass).
-void ReadInBlocks(const AnsiString& path, const std::function<void(size_t size)>& sized,
-                  const std::function<void(std::string_view block)>& take, FileIdentity* identity) {
+// Reads a regular file to its end, a block of at most blockSize bytes at a
+// time: `sized` learns the file's size first, then `take` gets the blocks in
+// order. An error `take` raises ends the reading and goes on. With an
+// identity, it gets the file's as it was read (its hash from the blocks as
+// they pass).
+void ReadInBlocks(const AnsiString& path, size_t blockSize, const std::function<void(size_t size)>& sized,
+                  const BlockTaker& take, FileIdentity* identity) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };
     if (!g_failReadsOf.empty() && path == g_failReadsOf) fail();
     // Non-blocking, so that a pipe or device in the file's place cannot
     // hold the program; only a regular file is read.
-    struct Open {
+    struct Descriptor {
         int fd;
-        ~Open() {
+        ~Descriptor() {
             if (fd >= 0) ::close(fd);
         }
     } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0) fail();
     struct stat st;
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) fail();
-    sized(static_cast<size_t>(std::max<off_t>(st.st_size, 0)));
+    if (sized && st.st_size > 0) sized(static_cast<size_t>(st.st_size));
     if (identity) *identity = StatIdentity(st);
     ContentHash hash;
-    char buf[1 << 16];
+    auto give = [&](std::string_view block) {
+        if (identity) hash.Feed(block);
+        take(block);
+    };
+    ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(blockSize);
+    std::unique_ptr<char[]> zeros;
+    off_t at = 0;
     for (;;) {
-        ssize_t n = ::read(file.fd, buf, sizeof buf);
+        // A hole of a sparse file reads as NUL bytes: they are given as
+        // such, without having the system make them one page after another.
+        off_t data = ::lseek(file.fd, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) data = ::lseek(file.fd, 0, SEEK_END);
+        if (data > at) {
+            if (!zeros) zeros = std::make_unique<char[]>(blockSize);
+            const size_t n = static_cast<size_t>(std::min<off_t>(data - at, static_cast<off_t>(blockSize)));
+            give(std::string_view(zeros.get(), n));
+            at += static_cast<off_t>(n);
+            continue;
+        }
+        ssize_t n = ::pread(file.fd, buffer.get(), blockSize, at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail();
         if (n == 0) break;
-        std::string_view block(buf, static_cast<size_t>(n));
-        if (identity) hash.Feed(block);
-        take(block);
+        give(std::string_view(buffer.get(), static_cast<size_t>(n)));
+        at += n;
     }
     if (identity) identity->hash = hash.Value();
 }
@@ -205,25 +239,26 @@ void ReadInBlocks(const AnsiString& path, const std::function<void(size_t size)>
 AnsiString ReadWholeFile(const AnsiString& path, FileIdentity* identity) {
     AnsiString text;
     ReadInBlocks(
-        path, [&](size_t size) { text.reserve(size); }, [&](std::string_view block) { text.append(block); },
-        identity);
+        path, size_t(1) << 16, [&](size_t size) { text.reserve(size); },
+        [&](std::string_view block) { text.append(block); }, identity);
     return text;
 }
 
-void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take,
-                FileIdentity* identity) {
-    ReadInBlocks(path, [](size_t) {}, take, identity);
+void ReadBlocks(const AnsiString& path, const BlockTaker& take, FileIdentity* identity, size_t blockSize) {
+    ReadInBlocks(path, std::max<size_t>(blockSize, 1), {}, take, identity);
 }
 
 Replacement::Replacement(const AnsiString& path, const AnsiString& backupPath) : path_(path), backup_(backupPath) {
-    target_ = ResolvedTarget(path);
-    if (path.empty() || target_.empty()) CannotCreate(path);
+    int error = ENOENT;
+    if (!path.empty()) target_ = ResolvedTarget(path, &error);
+    if (target_.empty()) CannotCreate(path, error);
     temp_ = TempTemplate(target_);
     fd_ = ::mkostemps(temp_.data(), static_cast<int>(kTempSuffix.size()), O_CLOEXEC);
-    if (fd_ < 0) CannotCreate(path);
+    if (fd_ < 0) CannotCreate(path, errno);
     // The lock tells RemoveStaleTemporaries that this file is still wanted.
     ::flock(fd_, LOCK_EX);
     ok_ = ::fchmod(fd_, NewFileMode(target_)) == 0;
+    if (!ok_) error_ = errno;
 }
 
 Replacement::~Replacement() {
@@ -234,7 +269,8 @@ Replacement::~Replacement() {
 
 bool Replacement::Write(std::string_view bytes) {
     if (!ok_ || fd_ < 0) return false;
-    ok_ = WriteAll(fd_, bytes);
+    error_ = WriteAll(fd_, bytes);
+    ok_ = error_ == 0;
     hash_.Feed(bytes);
     // Start putting these bytes on disk while the next ones are made; the
     // fsync of Commit then has little left to wait for.
@@ -244,26 +280,36 @@ bool Replacement::Write(std::string_view bytes) {
 }
 
 bool Replacement::Flushed() {
-    if (fd_ < 0) CannotCreate(path_);
+    if (fd_ < 0) CannotCreate(path_, error_);
     // (Only a test sets it; files written at once on several threads only read it.)
     if (g_failWriteAfter) g_failWriteAfter.reset();
+    if (!ok_) return false;
     struct stat st;
-    if (!ok_ || ::fsync(fd_) != 0 || ::fstat(fd_, &st) != 0) return false;
+    if (::fsync(fd_) != 0 || ::fstat(fd_, &st) != 0) {
+        error_ = errno;
+        return ok_ = false;
+    }
     identity_ = StatIdentity(st);
     identity_.hash = hash_.Value();
     return true;
 }
 
 void Replacement::Commit() {
+    int error = 0;
+    auto failed = [&error](bool fine) {
+        if (!fine && !error) error = errno;
+        return !fine;
+    };
     bool ok = Flushed();
+    if (!ok) error = error_;
     if (ok && !backup_.empty()) KeepBackup(target_, backup_);
     // The data is on disk before the rename, so whichever name survives a
     // crash holds a complete file.
-    ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
+    ok = ok && !failed(::rename(temp_.c_str(), target_.c_str()) == 0);
     if (!ok) ::unlink(temp_.c_str());
-    ok = ::close(fd_) == 0 && ok;
+    ok = !failed(::close(fd_) == 0) && ok;
     fd_ = -1;
-    if (!ok) CannotCreate(path_);
+    if (!ok) CannotCreate(path_, error);
     SyncFolderOf(target_);
     RemoveStaleTemporaries(target_);
     if (!backup_.empty()) RemoveStaleTemporaries(backup_);
@@ -281,13 +327,14 @@ bool Replacement::CommitAsNew() {
             if (placed) ::unlink(temp_.c_str());
         }
         taken = !placed && errno == EEXIST;
+        if (!placed) error_ = errno;
     }
     if (!placed) ::unlink(temp_.c_str());
     // The bytes are on disk already: a failing close loses nothing.
     ::close(fd_);
     fd_ = -1;
     if (taken) return false;
-    if (!placed) CannotCreate(path_);
+    if (!placed) CannotCreate(path_, error_);
     SyncFolderOf(path_);
     return true;
 }
@@ -359,7 +406,7 @@ AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiStr
         path = JoinPath(folder, name);
         if (CreateNewFile(path, content())) return name;
     }
-    CannotCreate(path);
+    CannotCreate(path, EEXIST);
 }
 
 AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,

@@ -15,7 +15,9 @@ namespace files {
 bool FileExists(const AnsiString& path);
 
 // What lies at a path, symbolic links followed: nothing (also a link that
-// leads nowhere), a file, a folder, or something else (a device, a pipe).
+// leads nowhere), a file, a folder, or something else: a device, a pipe, or
+// something that cannot be reached (links that go round in a circle, a
+// folder on the way that may not be searched).
 enum class PathKind { None, File, Folder, Other };
 PathKind KindOf(const AnsiString& path);
 // A regular file that is not itself a symbolic link.
@@ -28,18 +30,21 @@ bool Occupied(const AnsiString& path);
 // also when a folder or anything but a regular file stands at the path.
 // With an identity, it gets the file's as it was read.
 AnsiString ReadWholeFile(const AnsiString& path, FileIdentity* identity = nullptr);
-// The same content a block at a time, handed to `take` in order, so that a
-// large file is never whole in memory. Raises as ReadWholeFile; an error
-// `take` raises ends the reading and goes on.
-void ReadBlocks(const AnsiString& path, const std::function<void(std::string_view block)>& take,
-                FileIdentity* identity = nullptr);
+// The same content one block of at most blockSize bytes after another,
+// handed to `take` in order, so that a large file is never whole in memory.
+// Raises as ReadWholeFile; an error `take` raises ends the reading and goes
+// on.
+using BlockTaker = std::function<void(std::string_view block)>;
+void ReadBlocks(const AnsiString& path, const BlockTaker& take, FileIdentity* identity = nullptr,
+                size_t blockSize = size_t(1) << 20);
 
 // Replaces the file's whole content: the bytes go to a temporary file in the
 // same folder, which is flushed to disk and then renamed over the target, so
 // a failure at any point leaves the previous file as it was. An existing
 // file keeps its permission bits; a new one gets 0666 less the umask. A path
 // that is a symbolic link is saved through the link: its target is replaced
-// and the link stays. Raises EFCreateError "Cannot create file %s".
+// and the link stays. Raises EFCreateError "Cannot create file %s." followed
+// by the system's reason on a line of its own ("No space left on device").
 // Returns the identity of the file as written.
 //
 // Temporary files carry the target's name followed by ".flickstow-" six
@@ -86,7 +91,7 @@ void RemoveStaleTemporaries(const AnsiString& path);
 // rename as the whole-file replacement above, which is made of it. Commit
 // puts the bytes in the file's place; dropped without Commit (an error, an
 // aborted job), the temporary file goes and the file stays as it was.
-// Raises EFCreateError "Cannot create file %s" when the temporary file
+// Raises EFCreateError (as above, with the reason) when the temporary file
 // cannot be made and when Commit fails, also after a failed Write.
 class Replacement {
 public:
@@ -111,6 +116,7 @@ private:
     AnsiString path_, target_, backup_, temp_;
     int fd_ = -1;
     bool ok_ = true;
+    int error_ = 0;  // the system's error code of the first failure
     long long written_ = 0;
     ContentHash hash_;
     FileIdentity identity_;
@@ -128,7 +134,7 @@ AnsiString ExtractFileName(std::string_view path);
 
 namespace test {
 // The next ReplaceWholeFile fails after writing this many bytes, as a full
-// disk would make it.
+// disk would make it (the reason given is the full disk's).
 void FailNextWriteAfter(size_t bytes);
 // ReadWholeFile of this path fails as an unreadable file would (empty: none).
 void FailReadsOf(const AnsiString& path);

@@ -23,7 +23,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -180,7 +182,9 @@ private slots:
         dialogs::test::QueueAnswer(dialogs::IDOK);
         QVERIFY(!f->close());
         QCOMPARE(Boxes().size(), size_t(2));
-        QCOMPARE(Boxes()[1].text, "Cannot create file " + InProgramDir("data.vrx") + ".");
+        // The system's reason follows on a line of its own.
+        QCOMPARE(QString::fromStdString(Boxes()[1].text), QString::fromStdString("Cannot create file " + InProgramDir("data.vrx") + ".\n") +
+                                                            QString::fromLocal8Bit(std::strerror(EISDIR)) + ".");
         QCOMPARE(Boxes()[1].caption, AnsiString("Varnholt Flickstow"));
         QCOMPARE(Boxes()[1].icon, dialogs::Icon::Error);
         QVERIFY(f->isVisible());
@@ -196,6 +200,8 @@ private slots:
         dialogs::test::QueueAnswer(dialogs::IDOK);
         QVERIFY(!f->close());
         QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
+        QCOMPARE(QString::fromStdString(Boxes()[1].text), QString::fromStdString("Cannot create file " + InProgramDir("data.vrx") + ".\n") +
+                                                            QString::fromLocal8Bit(std::strerror(ENOSPC)) + ".");
         // A second try succeeds.
         dialogs::test::QueueAnswer(dialogs::IDYES);
         QVERIFY(f->close());
@@ -203,24 +209,32 @@ private slots:
     }
 
     // The error escapes the show handler: the default error box reports it
-    // and the window opens with an empty list. The file (or the folder in
-    // its place) is never replaced, and the user can still leave without
-    // saving.
+    // and the window opens with an empty list. The file (or the folder, or
+    // the links going round in a circle, in its place) is never replaced,
+    // and the user can still leave without saving.
     void unreadableFileIsNeverReplaced_data() {
-        QTest::addColumn<bool>("folder");
-        QTest::newRow("file that cannot be read") << false;
-        QTest::newRow("folder in its place") << true;
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("file that cannot be read") << "unreadable";
+        QTest::newRow("folder in its place") << "folder";
+        QTest::newRow("links in a circle") << "loop";
     }
     void unreadableFileIsNeverReplaced() {
-        QFETCH(bool, folder);
+        QFETCH(QString, fault);
         const AnsiString path = InProgramDir("data.vrx");
-        if (folder) {
+        if (fault == "folder") {
             QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        } else if (fault == "loop") {
+            QCOMPARE(::symlink("films.vrx", path.c_str()), 0);
+            QCOMPARE(::symlink("data.vrx", InProgramDir("films.vrx").c_str()), 0);
         } else {
             WriteFile(path, kTwoFilms);
             files::test::FailReadsOf(path);
         }
-        auto unchanged = [&] { return folder ? files::KindOf(path) == files::PathKind::Folder : ReadFile(path) == kTwoFilms; };
+        auto unchanged = [&] {
+            if (fault == "folder") return files::KindOf(path) == files::PathKind::Folder;
+            if (fault == "loop") return QFileInfo(QString::fromStdString(path)).symLinkTarget().endsWith("films.vrx");
+            return ReadFile(path) == kTwoFilms;
+        };
         dialogs::test::QueueAnswer(dialogs::IDOK);
         TForm1* f = Show(nullptr);
         files::test::FailReadsOf("");

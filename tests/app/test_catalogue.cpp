@@ -1,3 +1,4 @@
+#include "OneBufferCatalogue.h"
 #include "TestSupport.h"
 #include "catalogue/CatalogueFile.h"
 #include "errors/Exception.h"
@@ -250,6 +251,60 @@ private slots:
         QCOMPARE(rows.Field(0, FieldTitle), std::string_view("d"));
         QCOMPARE(rows.Field(1, FieldTitle), std::string_view("a"));
         QCOMPARE(rows.Field(2, FieldTitle), std::string_view("c"));
+    }
+
+    // Read in blocks as the file arrives, the catalogue gives exactly the
+    // rows of its whole text read in one piece, whatever the size of the
+    // blocks: every size from one byte up to the whole text (any larger
+    // block, 64 KB included, reads the text in one piece too), with empty
+    // blocks between. So every place in the text ends a block once: inside
+    // CR LF, inside a run of Windows-1252 characters, inside a blank MID, at
+    // a record's last line.
+    void blocksOfEverySize_data() {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray films = QByteArray::fromStdString(Block("Solaris", "3") + Block("M\xE4rchen \x80\x9F\xFF", "") +
+                                                           Block("Stalker", "  ") + Block("Mirror", " 7"));
+        QTest::newRow("CR LF") << films;
+        QTest::newRow("LF") << QByteArray(films).replace("\r\n", "\n");
+        QTest::newRow("CR") << QByteArray(films).replace("\r\n", "\r");
+        QTest::newRow("LF CR, mixed, no final line end") << QByteArray("A\n\rB\r\rC\n\nD\r\n\r\n\r\n***\r\nE\rF");
+        QTest::newRow("cut short inside the fields") << films + "Stray\r\nDrama\r";
+        QTest::newRow("cut short after the fields") << films + QByteArray::fromStdString(Block("Last", "")).chopped(6);
+        QTest::newRow("line ends only") << QByteArray("\r\n\r\n\n\r\r");
+        QTest::newRow("long lines") << QByteArray::fromStdString(
+            AnsiString(5000, 't') + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n8\r\n\r\n" +
+            AnsiString(6000, 'd') + "\r\n\r\n***\r\n" + Block("After", "4"));
+        QTest::newRow("empty") << QByteArray();
+    }
+    void blocksOfEverySize() {
+        QFETCH(QByteArray, text);
+        const std::string_view whole(text.constData(), static_cast<size_t>(text.size()));
+        RecordStore expected;
+        literal::ParseWholeCatalogue(whole, expected);
+        for (size_t size = 1; size <= std::max<size_t>(whole.size(), 1); ++size)
+            QVERIFY2(literal::SameRows(literal::ParseInBlocks(whole, [size] { return size; }), expected),
+                     ("blocks of " + std::to_string(size) + " bytes").c_str());
+    }
+
+    // A record larger than the blocks that bring it, and larger than the
+    // store's shared chunks, arrives whole; every byte of the file passes
+    // into the file's identity. Changed and removed, it leaves the others.
+    void fileReadInBlocks() {
+        testsupport::FreshSandbox();
+        const AnsiString text = Block("Before", "1") + "Big\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n8\r\n\r\n" +
+                                AnsiString(3 << 20, 'd') + "\r\n\r\n***\r\n" + Block("After", "");
+        testsupport::WriteFile(testsupport::InProgramDir("data.vrx"), text);
+        RecordStore rows, expected;
+        files::FileIdentity read, whole;
+        ReadCatalogueFile(testsupport::InProgramDir("data.vrx"), rows, &read);
+        files::ReadWholeFile(testsupport::InProgramDir("data.vrx"), &whole);
+        QVERIFY(read.hash == whole.hash);
+        QVERIFY(read.hash != files::FileIdentity{}.hash);
+        literal::ParseWholeCatalogue(text, expected);
+        QVERIFY(literal::SameRows(rows, expected));
+        rows.Set(1, MovieRecord{"Small", "2", "", "", "", "1", "", "", "", "", ""});
+        rows.RemoveFlagged({false, true, false});
+        QCOMPARE(rows.Get(1).Title, AnsiString("After"));
     }
 
     // Any bytes load, and what loads writes back and reloads unchanged.

@@ -7,6 +7,7 @@
 #include "mainwindow/Export.h"
 #include "mainwindow/TForm1.h"
 
+#include <cstring>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QJsonArray>
@@ -207,7 +208,9 @@ private slots:
         dialogs::test::QueueAnswer(dialogs::IDOK);
         f->Exort1->trigger();
         QCOMPARE(Boxes().size(), size_t(1));
-        QCOMPARE(Boxes()[0].text, "Cannot create file " + ExportDir() + "/taken.csv.");
+        QCOMPARE(QString::fromStdString(Boxes()[0].text),
+                 QString::fromStdString("Cannot create file " + ExportDir() + "/taken.csv.\n") +
+                     QString::fromLocal8Bit(std::strerror(EISDIR)) + ".");
         QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
         QCOMPARE(f->VReg1->Pop("LastExportDir"), ExportDir());

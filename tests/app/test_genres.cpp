@@ -8,6 +8,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTableView>
@@ -65,6 +69,10 @@ class TestGenres : public QObject {
         return w.form1->Catalogue->Record(w.form1->Catalogue->rowCount() - 1).Genre;
     }
     QStringList ProgramFiles() { return QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files); }
+    // The box of a write that fails for want of room, the reason on a line of its own.
+    QString DiskFull() {
+        return QString::fromStdString("Cannot create file " + Path() + ".\n") + QString::fromLocal8Bit(std::strerror(ENOSPC)) + ".";
+    }
 
 private slots:
     void init() { FreshSandbox(); }
@@ -274,7 +282,7 @@ private slots:
             dialogs::test::QueueAnswer(dialogs::IDOK);
             f4->BitBtn1->click();
             QCOMPARE(Boxes().size(), size_t(1));
-            QCOMPARE(Boxes()[0].text, "Cannot create file " + Path() + ".");
+            QCOMPARE(QString::fromStdString(Boxes()[0].text), DiskFull());
             QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
             QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
             QVERIFY(f4->isVisible());
@@ -291,13 +299,14 @@ private slots:
 
     // Errors on opening are reported and the dialog goes on: with an empty
     // list when the file cannot be read (and that file is never replaced),
-    // with the built-in list when it cannot be created. A folder in the
-    // file's place counts as a file that cannot be read.
+    // with the built-in list when it cannot be created. A folder, or links
+    // going round in a circle, in the file's place count as a file that
+    // cannot be read.
     void openingErrors_data() {
         QTest::addColumn<bool>("genreEditor");
         QTest::addColumn<QString>("fault");
         for (bool genreEditor : {false, true})
-            for (const char* fault : {"unreadable file", "folder in its place", "file cannot be created"})
+            for (const char* fault : {"unreadable file", "folder in its place", "links in a circle", "file cannot be created"})
                 QTest::addRow("%s, %s", genreEditor ? "genre editor" : "entry editor", fault) << genreEditor << fault;
     }
     void openingErrors() {
@@ -309,11 +318,13 @@ private slots:
             files::test::FailReadsOf(Path());
         } else if (fault == "folder in its place") {
             QVERIFY(QDir().mkdir(QString::fromStdString(Path())));
+        } else if (fault == "links in a circle") {
+            QCOMPARE(::symlink("genres.vrx", Path().c_str()), 0);
         } else {
             files::test::FailNextWriteAfter(0);
         }
         Start();
-        AnsiString error = (unreadable ? "Cannot open file " : "Cannot create file ") + Path() + ".";
+        const QString error = unreadable ? QString::fromStdString("Cannot open file " + Path() + ".") : DiskFull();
         dialogs::test::QueueAnswer(dialogs::IDOK);
         if (genreEditor) {
             EditGenres([&] {
@@ -330,13 +341,14 @@ private slots:
             QCOMPARE(OfferedGenres(), unreadable ? QStringList() : kBuiltInList);
         }
         QVERIFY(!Boxes().empty());
-        QCOMPARE(Boxes()[0].text, error);
+        QCOMPARE(QString::fromStdString(Boxes()[0].text), error);
         QCOMPARE(Boxes()[0].caption, AnsiString("Varnholt Flickstow"));
         QCOMPARE(Boxes()[0].icon, dialogs::Icon::Error);
         QCOMPARE(Boxes()[0].buttons, dialogs::Buttons::OK);
         files::test::FailReadsOf("");
         if (fault == "unreadable file") QCOMPARE(ReadFile(Path()), AnsiString("Western\r\n"));
         if (fault == "folder in its place") QCOMPARE(files::KindOf(Path()), files::PathKind::Folder);
+        if (fault == "links in a circle") QCOMPARE(QFileInfo(QString::fromStdString(Path())).symLinkTarget(), QString::fromStdString(Path()));
     }
 };
 

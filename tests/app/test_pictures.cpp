@@ -19,6 +19,9 @@
 #include <QTableView>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QWindow>
+#include <cerrno>
+#include <cstring>
 
 using namespace testsupport;
 using dialogs::test::FileDialogLog;
@@ -401,8 +404,9 @@ private slots:
         QCOMPARE(Thumbnails(), QStringList());
     }
 
-    // A thumbnail that cannot be written is reported, and the entry names
-    // no file.
+    // A thumbnail that cannot be written (the disk is full) is reported
+    // with the reason, in a box above the editor, also when the main window
+    // had the keyboard meanwhile; the entry names no file.
     void unwritableThumbnail_data() {
         QTest::addColumn<QString>("file");
         QTest::newRow("captured") << "cover.jpg";
@@ -417,12 +421,24 @@ private slots:
             before = Files();
             dialogs::test::QueueAnswer(dialogs::IDOK);
             files::test::FailNextWriteAfter(0);
+            QApplication::setActiveWindow(w.form1.get());
+            bool active = false, above = false;
+            dialogs::test::ShowBoxes([&](QWidget* box) {
+                active = QTest::qWaitFor([box] { return QApplication::activeWindow() == box; });
+                above = box->windowHandle()->transientParent() == f2->windowHandle() &&
+                        box->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && box->isModal();
+            });
             Browse(source);
+            dialogs::test::ShowBoxes({});
+            QVERIFY(active);
+            QVERIFY(above);
             QCOMPARE(Files(), before);
             QCOMPARE(Boxes().size(), size_t(1));
+            QCOMPARE(Boxes()[0].window, static_cast<const QWidget*>(f2));
             QVERIFY2(QString::fromStdString(Boxes()[0].text).startsWith("Cannot create file " +
                                                                        QString::fromStdString(ProgramDir()) + "t_"),
                      Boxes()[0].text.c_str());
+            QVERIFY(QString::fromStdString(Boxes()[0].text).endsWith(".jpg.\n" + QString::fromLocal8Bit(std::strerror(ENOSPC)) + "."));
             QCOMPARE(Picture(), QString());
             QVERIFY(f2->Image2->Picture().isNull());
             TypeText(f2->Edit1, "Mirror");

@@ -7,6 +7,7 @@
 #include "mainwindow/PrintList.h"
 #include "printer/printer.h"
 
+#include <cstring>
 #include <QAction>
 #include <QApplication>
 #include <QDate>
@@ -336,8 +337,10 @@ private slots:
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("error");
         QTest::newRow("no CUPS destination, nothing chosen") << "system" << "There is no default printer currently selected.";
-        QTest::newRow("PDF file that cannot be written") << "pdf in place of a folder" << "Cannot create file %1.";
-        QTest::newRow("PDF file in a missing folder") << "pdf in a missing folder" << "Cannot create file %1.";
+        // The system's reason follows on a line of its own.
+        auto cannotCreate = [](int reason) { return "Cannot create file %1.\n" + QString::fromLocal8Bit(std::strerror(reason)) + "."; };
+        QTest::newRow("PDF file that cannot be written") << "pdf in place of a folder" << cannotCreate(EISDIR);
+        QTest::newRow("PDF file in a missing folder") << "pdf in a missing folder" << cannotCreate(ENOENT);
         QTest::newRow("printer failing between pages") << "jamming" << "Paper jam.";
     }
     void failures() {

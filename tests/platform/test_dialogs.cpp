@@ -3,7 +3,11 @@
 #include "dialogs/FileDialogs.h"
 #include "errors/Exception.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QWindow>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -198,6 +202,41 @@ private slots:
         QVERIFY(ClickListed(*dialog, "a.jpg"));
         QTRY_COMPARE(sizeLabel->text(), QString("(no preview)"));
         QVERIFY(picture->pixmap().isNull());
+    }
+
+    // A box opens above the window that raised it, modal, and on top of
+    // other windows with a window that stays on top, also when another
+    // window had the keyboard; a box no window names opens above the modal
+    // dialog on top, also while that dialog is disabled (waiting for a scan).
+    void boxOpensAboveItsWindow_data() {
+        QTest::addColumn<bool>("named");  // the box names the window
+        QTest::newRow("named window") << true;
+        QTest::newRow("modal dialog on top, disabled") << false;
+    }
+    void boxOpensAboveItsWindow() {
+        QFETCH(bool, named);
+        QWidget main;
+        main.show();
+        QDialog editor(&main);
+        editor.setWindowFlag(Qt::WindowStaysOnTopHint);
+        QLineEdit field(&editor);
+        if (!named) editor.setWindowModality(Qt::ApplicationModal);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QApplication::setActiveWindow(&main);
+        editor.setEnabled(named);
+        bool active = false, above = false;
+        dialogs::test::ShowBoxes([&](QWidget* box) {
+            active = QTest::qWaitFor([box] { return QApplication::activeWindow() == box; });
+            above = box->windowHandle()->transientParent() == editor.windowHandle() && box->isModal() &&
+                    box->isEnabled() && box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        });
+        dialogs::test::QueueAnswer(dialogs::IDOK);
+        dialogs::ShowErrorBox("Cannot open file x", named ? &field : nullptr);
+        dialogs::test::ShowBoxes({});
+        QCOMPARE(Boxes().at(0).window, static_cast<const QWidget*>(&editor));
+        QVERIFY(active);
+        QVERIFY(above);
     }
 
     void answersComeInOrder() {

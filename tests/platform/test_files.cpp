@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -110,17 +112,39 @@ private slots:
         } catch (const EFOpenError& e) {
             QCOMPARE(e.Message, "Cannot open file " + missing);
         }
-        // A folder where the file should be cannot be replaced.
-        AnsiString folder = InProgramDir("dir");
-        QVERIFY(QDir().mkdir(QString::fromStdString(folder)));
-        QVERIFY(!files::FileExists(folder));
+    }
+
+    // A write that fails names the file and, on a line of its own, the
+    // system's reason, so that the user knows what to do.
+    void writeErrorsSayWhy_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("folder in its place") << "folder" << EISDIR;
+        QTest::newRow("folder missing") << "missing" << ENOENT;
+        QTest::newRow("disk full") << "full" << ENOSPC;
+        QTest::newRow("links in a circle") << "loop" << ELOOP;
+    }
+    void writeErrorsSayWhy() {
+        QFETCH(QString, fault);
+        QFETCH(int, reason);
+        AnsiString path = InProgramDir("data.vrx");
+        if (fault == "folder") QVERIFY(QDir().mkdir(QString::fromStdString(path)));
+        if (fault == "missing") path = InProgramDir("no/such/dir/data.vrx");
+        if (fault == "full") files::test::FailNextWriteAfter(2);
+        if (fault == "loop") {
+            QCOMPARE(::symlink("data.vrx", path.c_str()), 0);
+            // Read, the links are a file that cannot be opened, not a missing one.
+            QCOMPARE(files::KindOf(path), files::PathKind::Other);
+            QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadWholeFile(path));
+        }
         try {
-            files::ReplaceWholeFile(folder, "x");
+            files::ReplaceWholeFile(path, "some text");
             QFAIL("no error");
         } catch (const EFCreateError& e) {
-            QCOMPARE(e.Message, "Cannot create file " + folder);
+            QCOMPARE(QString::fromStdString(e.Message),
+                     QString::fromStdString("Cannot create file " + path + ".\n") + QString::fromLocal8Bit(std::strerror(reason)));
         }
-        QVERIFY_THROWS_EXCEPTION(EFCreateError, files::ReplaceWholeFile(InProgramDir("no/such/dir/x"), "x"));
+        QVERIFY(fault == "folder" ? files::KindOf(path) == files::PathKind::Folder : !files::FileExists(path));
     }
 
     // Files the program makes get the usual permissions: 0666 less the umask.
@@ -255,15 +279,41 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadBlocks(path, [](std::string_view) {}));
     }
 
-    // A large file read a block at a time comes in several pieces, in order.
+    // A large file read a block at a time comes in several pieces, in
+    // order, none larger than asked; a hole in a sparse file comes as the
+    // NUL bytes it reads as. The identity hashes the bytes as they pass.
+    void readInBlocks_data() {
+        QTest::addColumn<bool>("sparse");
+        QTest::newRow("written") << false;
+        QTest::newRow("with a hole") << true;
+    }
     void readInBlocks() {
+        QFETCH(bool, sparse);
         AnsiString bytes(300000, '\0'), joined;
-        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
-        WriteFile(InProgramDir("large"), bytes);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (!sparse || i < 1000 || i >= 290000) bytes[i] = static_cast<char>(i % 251 + 1);
+        const AnsiString path = InProgramDir("large");
+        if (sparse) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::pwrite(fd, bytes.data(), 1000, 0), ssize_t(1000));
+            QCOMPARE(::pwrite(fd, bytes.data() + 290000, 10000, 290000), ssize_t(10000));
+            ::close(fd);
+        } else {
+            WriteFile(path, bytes);
+        }
         int blocks = 0;
-        files::ReadBlocks(InProgramDir("large"), [&](std::string_view block) { joined.append(block), ++blocks; });
+        size_t largest = 0;
+        files::FileIdentity identity;
+        files::ReadBlocks(
+            path, [&](std::string_view block) { joined.append(block), ++blocks, largest = std::max(largest, block.size()); },
+            &identity, 1 << 16);
         QVERIFY(blocks > 1);
+        QVERIFY(largest <= 1 << 16);
         QVERIFY(joined == bytes);
+        files::ContentHash hash;
+        hash.Feed(bytes);
+        QCOMPARE(identity.hash, hash.Value());
     }
 
     // A name is occupied by anything standing there, also a link that

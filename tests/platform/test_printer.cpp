@@ -4,6 +4,7 @@
 #include "files/files.h"
 #include "printer/printer.h"
 
+#include <cstring>
 #include <QDir>
 #include <QPageLayout>
 
@@ -134,7 +135,8 @@ private slots:
             blocked->EndDoc();
             QFAIL("no error");
         } catch (const EFCreateError& e) {
-            QCOMPARE(e.Message, "Cannot create file " + folder);
+            QCOMPARE(QString::fromStdString(e.Message),
+                     QString::fromStdString("Cannot create file " + folder + ".\n") + QString::fromLocal8Bit(std::strerror(EISDIR)));
         }
         QVERIFY(!blocked->Printing());
         QVERIFY(FilesIn(ProgramDir()).isEmpty());

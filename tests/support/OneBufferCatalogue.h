@@ -1,0 +1,56 @@
+#pragma once
+// The catalogue reader as the file format describes it, on the whole text in
+// one buffer: split into lines, take them 13 at a time. The yardstick the
+// program's block reader (CatalogueReader) must match record for record.
+
+#include "ansi/LineReader.h"
+#include "catalogue/CatalogueFile.h"
+
+#include <array>
+
+namespace literal {
+
+inline void ParseWholeCatalogue(std::string_view text, RecordStore& rows) {
+    MidTracker mids;
+    for (size_t i = 0; i < rows.size(); ++i) mids.Mark(rows.Field(i, FieldMID));
+    ansi::LineReader reader(text);
+    std::array<std::string_view, 13> line;
+    while (!reader.AtEnd()) {
+        line.fill({});
+        for (size_t i = 0; i < line.size() && !reader.AtEnd(); ++i) line[i] = reader.Next();
+        AnsiString freshMid;
+        std::string_view mid = line[7];
+        if (ansi::IsBlank(mid)) {
+            freshMid = mids.NextFree();
+            mid = freshMid;
+        }
+        mids.Mark(mid);
+        rows.Append({line[0], mid, line[1], line[2], line[3], line[4], line[5], line[6], line[8], line[9], line[10]});
+    }
+}
+
+// The rows read from the text fed to the block reader in blocks whose sizes
+// come one after another from nextSize, with an empty block after each.
+template <class NextSize>
+RecordStore ParseInBlocks(std::string_view text, NextSize nextSize) {
+    RecordStore rows;
+    CatalogueReader reader(rows);
+    while (!text.empty()) {
+        const size_t n = std::min(text.size(), std::max<size_t>(nextSize(), 1));
+        reader.Feed(text.substr(0, n));
+        reader.Feed({});
+        text.remove_prefix(n);
+    }
+    reader.Finish();
+    return rows;
+}
+
+// Whether both hold the same rows, byte for byte.
+inline bool SameRows(const RecordStore& a, const RecordStore& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a.Fields(i) != b.Fields(i)) return false;
+    return true;
+}
+
+}  // namespace literal
