@@ -1,5 +1,8 @@
 #include "files/FileIdentity.h"
 
+#include "errors/Exception.h"
+#include "files/files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -84,24 +87,14 @@ namespace {
 
 // The hash of the whole file; false when it cannot be read as a file.
 bool HashOf(const AnsiString& path, uint64_t& hash) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ContentHash content;
-    char buf[1 << 16];
-    while (ok) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        content.Feed(std::string_view(buf, static_cast<size_t>(n)));
+    try {
+        FileIdentity read;
+        ReadBlocks(path, [](std::string_view) {}, &read);
+        hash = read.hash;
+        return true;
+    } catch (const EFOpenError&) {
+        return false;
     }
-    ::close(fd);
-    hash = content.Value();
-    return ok;
 }
 
 }  // namespace
