@@ -97,7 +97,9 @@ void RecordStore::Append(Draft& draft) {
         std::memcpy(header + sizeof end * f, &end, sizeof end);
     }
     chunks_.push_back(std::move(draft.bytes_));
-    slots_.push_back({static_cast<uint32_t>(chunks_.size() - 1), 0, static_cast<uint32_t>(length)});
+    Slot slot{static_cast<uint32_t>(chunks_.size() - 1), 0, static_cast<uint32_t>(length), 0, 0};
+    KeepTitlePrefix(slot);
+    slots_.push_back(slot);
     draft = Draft();
 }
 
@@ -110,6 +112,22 @@ uint32_t RecordStore::FieldEnd(const Slot& s, int field) const {
     uint32_t end;
     std::memcpy(&end, chunks_[s.chunk].get() + s.offset + sizeof end * static_cast<size_t>(field), sizeof end);
     return end;
+}
+
+uint64_t RecordStore::SortPrefix(std::string_view text) {
+    uint64_t key = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        auto b = i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+        key = key << 8 | (b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+    }
+    return key;
+}
+
+void RecordStore::KeepTitlePrefix(Slot& s) const {
+    std::string_view bytes = Bytes(s);
+    uint64_t key = SortPrefix(bytes.substr(0, FieldEnd(s, FieldTitle)));
+    s.titleHigh = static_cast<uint32_t>(key >> 32);
+    s.titleLow = static_cast<uint32_t>(key);
 }
 
 std::string_view RecordStore::Field(size_t row, int field) const {
@@ -170,6 +188,7 @@ RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
             std::memcpy(header + sizeof end * static_cast<size_t>(f), &end, sizeof end);
         }
     }
+    KeepTitlePrefix(slot);
     return slot;
 }
 
