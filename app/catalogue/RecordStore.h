@@ -2,11 +2,11 @@
 // Compact storage of the catalogue's records, in display order. Each record's
 // eleven fields lie one after another, separated by LF, in large shared
 // chunks, behind a small header holding where each field ends; a row is a
-// 12-byte slot pointing at its bytes. A million films take little more than
-// the bytes of their texts, any field is found at once, and reordering or
-// removing rows moves only slots. Each slot also holds the start of the
-// title as a sort key, computed once as the row is stored, so that sorting
-// by title seldom reads the rows' texts.
+// 20-byte slot pointing at its bytes and holding the start of its title as
+// a sort key, computed once as the row is stored, so that sorting by title
+// seldom reads the rows' texts. A million films take little more than the
+// bytes of their texts, any field is found at once, and reordering or
+// removing rows moves only slots.
 
 #include "catalogue/MovieRecord.h"
 
