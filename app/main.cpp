@@ -5,8 +5,25 @@
 #include "module/module.h"
 #include "programlock/ProgramLock.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <memory>
+
+namespace {
+// While the windows are made, Qt sees no plug-ins: the program's own
+// pictures (PNG) are read by Qt's built-in reader, where Qt would otherwise
+// load every image plug-in (JPEG with libjpeg, GIF, ...) to ask each whether
+// it reads them. Afterwards the plug-ins are there for whatever needs them.
+class BuiltInImageReadersOnly {
+public:
+    BuiltInImageReadersOnly() : paths_(QCoreApplication::libraryPaths()) { QCoreApplication::setLibraryPaths({}); }
+    ~BuiltInImageReadersOnly() { QCoreApplication::setLibraryPaths(paths_); }
+
+private:
+    QStringList paths_;
+};
+}  // namespace
 
 int main(int argc, char** argv) {
     ProgramLock::HoldEndingSignals();
@@ -30,9 +47,13 @@ int main(int argc, char** argv) {
     }
     try {
         // The main window makes its dialogs; all live until the end.
-        TForm1 form1;
-        QObject::connect(&lock, &ProgramLock::ActivationRequested, &form1, &TForm1::BringToFront);
-        form1.show();
+        auto made = [] {
+            BuiltInImageReadersOnly builtIn;
+            return std::make_unique<TForm1>();
+        };
+        std::unique_ptr<TForm1> form1 = made();
+        QObject::connect(&lock, &ProgramLock::ActivationRequested, form1.get(), &TForm1::BringToFront);
+        form1->show();
         return app.exec();
     } catch (...) {
         dialogs::ShowCurrentException();

@@ -32,6 +32,20 @@ void ReportValue(size_t n, const char* op, double value, const char* unit, doubl
 long ResidentKb();
 long PeakResidentKb();
 
+// The program itself, started in a child process under the offscreen
+// platform and left until it is idle (no CPU time for half a second after
+// its first timers ran): its CPU time until then, its resident and peak
+// resident memory, and which of the watched libraries (file names such as
+// "libcups.so") it has mapped.
+struct StartFigures {
+    bool ok = false;
+    double cpuSeconds = 0;
+    long residentKb = 0, peakKb = 0;
+    std::vector<std::string> mapped;
+};
+StartFigures StartProgram(const AnsiString& executable, const AnsiString& configDir,
+                          const std::vector<std::string>& watchedLibraries);
+
 // A suite runs its cases in the given scratch folder (its own, emptied).
 using SuiteFn = void (*)(const AnsiString& scratchDir);
 bool RegisterSuite(const char* name, SuiteFn run);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -11,51 +12,93 @@ unsigned char Folded(char c) {
     return b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 'a' + 'A') : b;
 }
 
+// Sorts the rows by their keys with a stable radix sort, 16 bits at a time
+// from the lowest; a pass whose digit is the same in every key is skipped
+// (MIDs and disk counts below 65536 take one pass).
+template <class Key>
+void RadixSort(std::vector<Key>& keys, std::vector<uint32_t>& rows) {
+    std::vector<Key> nextKeys(keys.size());
+    std::vector<uint32_t> nextRows(rows.size());
+    std::vector<size_t> count(size_t(1) << 16);
+    for (unsigned shift = 0; shift < 8 * sizeof(Key); shift += 16) {
+        auto digit = [shift](Key k) { return static_cast<size_t>(k >> shift) & 0xFFFF; };
+        std::fill(count.begin(), count.end(), 0);
+        for (Key k : keys) ++count[digit(k)];
+        if (keys.empty() || count[digit(keys[0])] == keys.size()) continue;
+        size_t at = 0;
+        for (size_t& c : count) at += std::exchange(c, at);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            size_t place = count[digit(keys[i])]++;
+            nextKeys[place] = keys[i];
+            nextRows[place] = rows[i];
+        }
+        keys.swap(nextKeys);
+        rows.swap(nextRows);
+    }
+}
+
+// The rows of numbers by value, then the others in their present order.
+// The values become unsigned keys in the wanted order: the sign bit
+// flipped, every bit for descending.
+std::vector<uint32_t> NumericOrder(const RecordStore& rows, int column, bool descending) {
+    const size_t n = rows.size();
+    std::vector<uint32_t> keys, order, others;
+    keys.reserve(n);
+    order.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (auto v = ansi::TryStrToInt(rows.Field(i, column))) {
+            uint32_t key = static_cast<uint32_t>(*v) ^ 0x80000000u;
+            keys.push_back(descending ? ~key : key);
+            order.push_back(static_cast<uint32_t>(i));
+        } else {
+            others.push_back(static_cast<uint32_t>(i));
+        }
+    }
+    RadixSort(keys, order);
+    order.insert(order.end(), others.begin(), others.end());
+    return order;
+}
+
+// Texts: sorted by their first eight bytes (RecordStore::SortPrefix; the
+// title's is kept with each row), then each run of rows with the same
+// prefix by the whole folded text, which only ties need; equal keys keep
+// their present order.
+std::vector<uint32_t> TextOrder(const RecordStore& rows, int column, bool descending) {
+    const size_t n = rows.size();
+    std::vector<uint64_t> keys(n);
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i) {
+        uint64_t key = column == FieldTitle ? rows.TitlePrefix(i) : RecordStore::SortPrefix(rows.Field(i, column));
+        keys[i] = descending ? ~key : key;
+        order[i] = static_cast<uint32_t>(i);
+    }
+    RadixSort(keys, order);
+    auto less = [&rows, column](uint32_t a, uint32_t b) {
+        std::string_view x = rows.Field(a, column), y = rows.Field(b, column);
+        for (size_t k = 0; k < x.size() && k < y.size(); ++k)
+            if (Folded(x[k]) != Folded(y[k])) return Folded(x[k]) < Folded(y[k]);
+        return x.size() < y.size();
+    };
+    for (size_t from = 0; from < n;) {
+        size_t to = from + 1;
+        while (to < n && keys[to] == keys[from]) ++to;
+        auto first = order.begin() + static_cast<ptrdiff_t>(from), last = order.begin() + static_cast<ptrdiff_t>(to);
+        // Columns of a few values (genres, say) make long runs of equal
+        // texts, which are in order already.
+        const bool same = std::all_of(first + 1, last, [&](uint32_t r) { return !less(*first, r) && !less(r, *first); });
+        if (!same) {
+            if (descending) std::stable_sort(first, last, [&less](uint32_t a, uint32_t b) { return less(b, a); });
+            else std::stable_sort(first, last, less);
+        }
+        from = to;
+    }
+    return order;
+}
+
 }  // namespace
 
 bool IsNumericColumn(int column) { return column == FieldMID || column == FieldDisks; }
 
 std::vector<uint32_t> SortOrder(const RecordStore& rows, int column, bool descending) {
-    const size_t n = rows.size();
-    std::vector<uint32_t> order;
-    order.reserve(n);
-    if (IsNumericColumn(column)) {
-        // Numbers first, sorted; the others after them in their present order.
-        std::vector<std::pair<int, uint32_t>> numbers;
-        numbers.reserve(n);
-        std::vector<uint32_t> others;
-        for (size_t i = 0; i < n; ++i) {
-            if (auto v = ansi::TryStrToInt(rows.Field(i, column))) numbers.emplace_back(*v, static_cast<uint32_t>(i));
-            else others.push_back(static_cast<uint32_t>(i));
-        }
-        auto byValue = [descending](const auto& a, const auto& b) {
-            return descending ? a.first > b.first : a.first < b.first;
-        };
-        std::stable_sort(numbers.begin(), numbers.end(), byValue);
-        for (const auto& [v, i] : numbers) order.push_back(i);
-        order.insert(order.end(), others.begin(), others.end());
-        return order;
-    }
-    // Texts: fold each key once into one buffer, then compare the folded
-    // keys byte by byte; a key that begins a longer one comes first.
-    std::vector<size_t> start(n + 1);
-    for (size_t i = 0; i < n; ++i) start[i + 1] = start[i] + rows.Field(i, column).size();
-    std::string folded(start[n], '\0');
-    for (size_t i = 0; i < n; ++i) {
-        std::string_view f = rows.Field(i, column);
-        std::transform(f.begin(), f.end(), folded.begin() + static_cast<ptrdiff_t>(start[i]), [](char c) {
-            return static_cast<char>(Folded(c));
-        });
-    }
-    std::vector<std::pair<std::string_view, uint32_t>> keys;
-    keys.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        keys.emplace_back(std::string_view(folded).substr(start[i], start[i + 1] - start[i]), static_cast<uint32_t>(i));
-    // string_view compares bytes as unsigned char, as the text order wants.
-    if (descending)
-        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return b.first < a.first; });
-    else
-        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& k : keys) order.push_back(k.second);
-    return order;
+    return IsNumericColumn(column) ? NumericOrder(rows, column, descending) : TextOrder(rows, column, descending);
 }

@@ -1,5 +1,7 @@
 #include "Vhtml/HtmlDocument.h"
 
+#include "module/Library.h"
+
 #include <gumbo.h>
 
 #include <QByteArray>
@@ -10,18 +12,38 @@
 namespace vhtml {
 namespace {
 
+// The HTML parser, opened when the first page is parsed.
+struct GumboFunctions {
+    const GumboOptions* defaultOptions;
+    decltype(&::gumbo_parse_with_options) parseWithOptions;
+    decltype(&::gumbo_destroy_output) destroyOutput;
+    decltype(&::gumbo_tag_from_original_text) tagFromOriginalText;
+    decltype(&::gumbo_normalized_tagname) normalizedTagname;
+};
+const GumboFunctions& Gumbo() {
+    static const GumboFunctions functions = [] {
+        static const module::Library gumbo(FLICKSTOW_GUMBO_LIBRARY, "Reading HTML pages");
+        return GumboFunctions{static_cast<const GumboOptions*>(gumbo.Symbol("kGumboDefaultOptions")),
+                              FLICKSTOW_FUNCTION(gumbo, gumbo_parse_with_options),
+                              FLICKSTOW_FUNCTION(gumbo, gumbo_destroy_output),
+                              FLICKSTOW_FUNCTION(gumbo, gumbo_tag_from_original_text),
+                              FLICKSTOW_FUNCTION(gumbo, gumbo_normalized_tagname)};
+    }();
+    return functions;
+}
+
 // A parsed page; the tree lives as long as the object.
 class ParsedPage {
 public:
     explicit ParsedPage(const QString& html) : source_(html.toUtf8()) {
-        options_ = kGumboDefaultOptions;
+        options_ = *Gumbo().defaultOptions;
         // Parse errors are not wanted, and recording them keeps a copy of
         // the open elements for each: a deeply nested page would take
         // memory by the square of its depth.
         options_.max_errors = 0;
-        output_ = gumbo_parse_with_options(&options_, source_.constData(), static_cast<size_t>(source_.size()));
+        output_ = Gumbo().parseWithOptions(&options_, source_.constData(), static_cast<size_t>(source_.size()));
     }
-    ~ParsedPage() { gumbo_destroy_output(&options_, output_); }
+    ~ParsedPage() { Gumbo().destroyOutput(&options_, output_); }
     ParsedPage(const ParsedPage&) = delete;
     ParsedPage& operator=(const ParsedPage&) = delete;
 
@@ -74,11 +96,11 @@ std::string TagName(const GumboElement& element) {
     if (element.tag == GUMBO_TAG_UNKNOWN) {
         GumboStringPiece piece = element.original_tag;
         if (piece.data && piece.length > 0) {
-            gumbo_tag_from_original_text(&piece);
+            Gumbo().tagFromOriginalText(&piece);
             name.assign(piece.data, piece.length);
         }
     } else {
-        name = gumbo_normalized_tagname(element.tag);
+        name = Gumbo().normalizedTagname(element.tag);
     }
     for (char& c : name) c = Upper(c);
     return name;

@@ -1,6 +1,7 @@
 #include "jpeg/jpeg.h"
 
 #include "files/files.h"
+#include "module/Library.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -63,13 +64,50 @@ void LimitScans(j_common_ptr cinfo) {
         Fail(cinfo, "JPEG file has too many scans");
 }
 
+// libjpeg, opened when the first picture is read or written. Its absence is
+// a picture that cannot be read or written, reported as such.
+struct JpegFunctions {
+    decltype(&::jpeg_std_error) stdError;
+    decltype(&::jpeg_destroy) destroy;
+    decltype(&::jpeg_CreateDecompress) createDecompress;
+    decltype(&::jpeg_mem_src) memSrc;
+    decltype(&::jpeg_read_header) readHeader;
+    decltype(&::jpeg_start_decompress) startDecompress;
+    decltype(&::jpeg_read_scanlines) readScanlines;
+    decltype(&::jpeg_CreateCompress) createCompress;
+    decltype(&::jpeg_set_defaults) setDefaults;
+    decltype(&::jpeg_set_quality) setQuality;
+    decltype(&::jpeg_simple_progression) simpleProgression;
+    decltype(&::jpeg_start_compress) startCompress;
+    decltype(&::jpeg_write_scanlines) writeScanlines;
+    decltype(&::jpeg_finish_compress) finishCompress;
+};
+const JpegFunctions& Jpeg() {
+    static const JpegFunctions functions = [] {
+        try {
+            static const module::Library l(FLICKSTOW_JPEG_LIBRARY, "Reading and writing JPEG pictures");
+            return JpegFunctions{
+                FLICKSTOW_FUNCTION(l, jpeg_std_error),      FLICKSTOW_FUNCTION(l, jpeg_destroy),
+                FLICKSTOW_FUNCTION(l, jpeg_CreateDecompress), FLICKSTOW_FUNCTION(l, jpeg_mem_src),
+                FLICKSTOW_FUNCTION(l, jpeg_read_header),    FLICKSTOW_FUNCTION(l, jpeg_start_decompress),
+                FLICKSTOW_FUNCTION(l, jpeg_read_scanlines), FLICKSTOW_FUNCTION(l, jpeg_CreateCompress),
+                FLICKSTOW_FUNCTION(l, jpeg_set_defaults),   FLICKSTOW_FUNCTION(l, jpeg_set_quality),
+                FLICKSTOW_FUNCTION(l, jpeg_simple_progression), FLICKSTOW_FUNCTION(l, jpeg_start_compress),
+                FLICKSTOW_FUNCTION(l, jpeg_write_scanlines), FLICKSTOW_FUNCTION(l, jpeg_finish_compress)};
+        } catch (const module::ELibraryError& e) {
+            throw EJPEG(e.Message);
+        }
+    }();
+    return functions;
+}
+
 // One library object (compressor or decompressor) and its error manager.
 template <class Info>
 class Library {
 public:
     Library() {
         std::memset(&info, 0, sizeof info);
-        info.err = jpeg_std_error(&errors_.pub);
+        info.err = Jpeg().stdError(&errors_.pub);
         errors_.pub.error_exit = ErrorExit;
         errors_.pub.emit_message = EmitMessage;
         errors_.pub.output_message = OutputMessage;
@@ -77,7 +115,7 @@ public:
     }
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
-    ~Library() { jpeg_destroy(reinterpret_cast<j_common_ptr>(&info)); }
+    ~Library() { Jpeg().destroy(reinterpret_cast<j_common_ptr>(&info)); }
 
     // Runs the library calls of step; an error the library reports raises
     // EJPEG with its message. step must own no C++ objects: an error
@@ -166,11 +204,11 @@ Picture Decode(std::string_view bytes, const ShownSize& shown) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto size = static_cast<unsigned long>(bytes.size());
     jpeg.Call([&] {
-        jpeg_create_decompress(&info);
+        Jpeg().createDecompress(&info, JPEG_LIB_VERSION, sizeof info);
         info.mem->max_memory_to_use = kMaxMemory;
         info.progress = &progress;
-        jpeg_mem_src(&info, data, size);
-        jpeg_read_header(&info, TRUE);
+        Jpeg().memSrc(&info, data, size);
+        Jpeg().readHeader(&info, TRUE);
     });
 
     Picture result;
@@ -183,7 +221,7 @@ Picture Decode(std::string_view bytes, const ShownSize& shown) {
     info.out_color_space = cmyk ? JCS_CMYK : kRgb32;
     info.scale_num = 1;
     info.scale_denom = shown ? Denominator(result.natural, shown(result.natural)) : 1;
-    jpeg.Call([&] { jpeg_start_decompress(&info); });
+    jpeg.Call([&] { Jpeg().startDecompress(&info); });
 
     QImage image(static_cast<int>(info.output_width), static_cast<int>(info.output_height), QImage::Format_RGB32);
     if (image.isNull()) throw EJPEG("Insufficient memory for the JPEG image");
@@ -193,7 +231,7 @@ Picture Decode(std::string_view bytes, const ShownSize& shown) {
         while (info.output_scanline < info.output_height) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(info.output_scanline)));
             JSAMPROW row = cmyk ? cmykBuffer : reinterpret_cast<JSAMPROW>(line);
-            if (jpeg_read_scanlines(&info, &row, 1) != 1) Fail(reinterpret_cast<j_common_ptr>(&info), "JPEG data ends early");
+            if (Jpeg().readScanlines(&info, &row, 1) != 1) Fail(reinterpret_cast<j_common_ptr>(&info), "JPEG data ends early");
             if (cmyk) CmykToRgb32(cmykBuffer, line, info.output_width, inverted);
         }
     });
@@ -217,22 +255,22 @@ AnsiString Encode(const QImage& source, int quality, bool progressive) {
     destination.pub.empty_output_buffer = EmptyOutput;
     destination.pub.term_destination = EndOutput;
     jpeg.Call([&] {
-        jpeg_create_compress(&info);
+        Jpeg().createCompress(&info, JPEG_LIB_VERSION, sizeof info);
         info.dest = &destination.pub;
         info.image_width = static_cast<JDIMENSION>(image.width());
         info.image_height = static_cast<JDIMENSION>(image.height());
         info.input_components = 4;
         info.in_color_space = kRgb32;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, std::clamp(quality, 1, 100), TRUE);
-        if (progressive) jpeg_simple_progression(&info);
-        jpeg_start_compress(&info, TRUE);
+        Jpeg().setDefaults(&info);
+        Jpeg().setQuality(&info, std::clamp(quality, 1, 100), TRUE);
+        if (progressive) Jpeg().simpleProgression(&info);
+        Jpeg().startCompress(&info, TRUE);
         while (info.next_scanline < info.image_height) {
             // The library only reads the rows it is given.
             auto row = const_cast<JSAMPROW>(image.constScanLine(static_cast<int>(info.next_scanline)));
-            jpeg_write_scanlines(&info, &row, 1);
+            Jpeg().writeScanlines(&info, &row, 1);
         }
-        jpeg_finish_compress(&info);
+        Jpeg().finishCompress(&info);
     });
     return bytes;
 }

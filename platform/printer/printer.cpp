@@ -1,6 +1,7 @@
 #include "printer/printer.h"
 
 #include "files/files.h"
+#include "module/Library.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,22 @@
 #include <optional>
 
 namespace {
+
+// CUPS, opened with the first print job.
+struct CupsFunctions {
+    decltype(&::cupsAddOption) addOption;
+    decltype(&::cupsFreeOptions) freeOptions;
+    decltype(&::cupsPrintFile) printFile;
+    decltype(&::cupsLastErrorString) lastErrorString;
+};
+const CupsFunctions& Cups() {
+    static const CupsFunctions functions = [] {
+        static const module::Library cups(FLICKSTOW_CUPS_LIBRARY, "Printing");
+        return CupsFunctions{FLICKSTOW_FUNCTION(cups, cupsAddOption), FLICKSTOW_FUNCTION(cups, cupsFreeOptions),
+                             FLICKSTOW_FUNCTION(cups, cupsPrintFile), FLICKSTOW_FUNCTION(cups, cupsLastErrorString)};
+    }();
+    return functions;
+}
 
 const char* const kNoDefaultPrinter = "There is no default printer currently selected";
 
@@ -43,12 +60,13 @@ private:
 // The options a CUPS job carries from the settings: paper, copies, sides,
 // orientation, and what the print dialog added for the destination.
 int JobOptions(const QPrinter& s, cups_option_t** options) {
+    const auto add = Cups().addOption;
     int n = 0;
     const QPageLayout layout = s.pageLayout();
-    n = cupsAddOption("media", layout.pageSize().key().toUtf8().constData(), n, options);
+    n = add("media", layout.pageSize().key().toUtf8().constData(), n, options);
     if (s.copyCount() > 1) {
-        n = cupsAddOption("copies", QByteArray::number(s.copyCount()).constData(), n, options);
-        if (s.collateCopies()) n = cupsAddOption("Collate", "True", n, options);
+        n = add("copies", QByteArray::number(s.copyCount()).constData(), n, options);
+        if (s.collateCopies()) n = add("Collate", "True", n, options);
     }
     const char* sides = "one-sided";
     switch (s.duplex()) {
@@ -59,13 +77,13 @@ int JobOptions(const QPrinter& s, cups_option_t** options) {
     case QPrinter::DuplexLongSide: sides = "two-sided-long-edge"; break;
     case QPrinter::DuplexShortSide: sides = "two-sided-short-edge"; break;
     }
-    n = cupsAddOption("sides", sides, n, options);
-    if (layout.orientation() == QPageLayout::Landscape) n = cupsAddOption("landscape", "", n, options);
+    n = add("sides", sides, n, options);
+    if (layout.orientation() == QPageLayout::Landscape) n = add("landscape", "", n, options);
     // Name and value pairs the CUPS print dialog keeps in its engine.
     const QPrintEngine::PrintEnginePropertyKey kCupsOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
     const QStringList extra = s.printEngine() ? s.printEngine()->property(kCupsOptions).toStringList() : QStringList();
     for (qsizetype i = 0; i + 1 < extra.size(); i += 2)
-        n = cupsAddOption(extra[i].toUtf8().constData(), extra[i + 1].toUtf8().constData(), n, options);
+        n = add(extra[i].toUtf8().constData(), extra[i + 1].toUtf8().constData(), n, options);
     return n;
 }
 
@@ -192,13 +210,14 @@ void TSystemPrinter::CloseJob() {
     if (job->spool->error() != QFileDevice::NoError) throw EPrinter("The print job could not be spooled");
     // CUPS takes the printer's own name, without an instance.
     const QByteArray name = job->destination.section('/', 0, 0).toUtf8();
+    const CupsFunctions& cups = Cups();
     cups_option_t* options = nullptr;
     const int count = JobOptions(*settings_, &options);
-    const int id = cupsPrintFile(name.constData(), QFile::encodeName(job->spool->fileName()).constData(),
+    const int id = cups.printFile(name.constData(), QFile::encodeName(job->spool->fileName()).constData(),
                                  ansi::ToQString(Title).toUtf8().constData(), count, options);
-    cupsFreeOptions(count, options);
+    cups.freeOptions(count, options);
     if (id == 0) {
-        const char* why = cupsLastErrorString();
+        const char* why = cups.lastErrorString();
         throw EPrinter(why && *why ? why : "The print job failed");
     }
 }

@@ -2,6 +2,7 @@
 #include "forms/FormKeys.h"
 #include "Windows.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/Sorting.h"
 #include "files/files.h"
 #include "mainwindow/TForm1.h"
 
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <numeric>
+#include <random>
 
 using namespace testsupport;
 
@@ -192,6 +195,80 @@ private slots:
         QCOMPARE(Column(FieldTitle), others + tied);
         f->ListView1ColumnClick(column);
         QCOMPARE(Column(FieldTitle), tied + others);
+    }
+
+    // Many rows against a plain stable sort of the same keys, in both
+    // directions: numbers anywhere in the whole range, negative ones, ties
+    // and texts that are no numbers (last, in their present order); titles
+    // that share long beginnings or differ only after eight bytes, empty
+    // ones, zero bytes and bytes above 127; rows changed after they were
+    // added.
+    void orderOfManyRows_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<long long>("lowest");
+        QTest::addColumn<long long>("highest");
+        QTest::newRow("MIDs") << int(FieldMID) << 1LL << 9999LL;
+        QTest::newRow("both signs") << int(FieldMID) << -70000LL << 70000LL;
+        QTest::newRow("whole range") << int(FieldMID) << -2147483648LL << 2147483647LL;
+        QTest::newRow("titles") << int(FieldTitle) << 0LL << 0LL;
+        QTest::newRow("genres") << int(FieldGenre) << 0LL << 0LL;
+    }
+    void orderOfManyRows() {
+        QFETCH(int, column);
+        QFETCH(long long, lowest);
+        QFETCH(long long, highest);
+        const bool numeric = IsNumericColumn(column);
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<long long> value(lowest, highest);
+        const std::string letters("aAbB\0\xE9\xC9zZ_ ", 11);
+        RecordStore rows;
+        std::vector<std::string> texts;
+        for (uint32_t i = 0; i < 3000; ++i) {
+            std::string text;
+            if (numeric && i % 50 == 7) text = i % 100 == 7 ? "n/a" : "";
+            else if (numeric && i % 4 == 0 && i > 0) text = texts[rng() % i];  // ties
+            else if (numeric) text = (i % 3 == 0 ? " " : "") + std::to_string(value(rng));
+            else if (i % 5 == 0 && i > 0) text = texts[rng() % i];
+            else {
+                text = i % 3 == 0 ? "Star Wars" : i % 3 == 1 ? "sTAR" : "";
+                for (size_t k = rng() % 6; k > 0; --k) text += letters[rng() % letters.size()];
+            }
+            MovieRecord r = Film("t");
+            r.Field(column) = text;
+            rows.Append(r);
+            texts.push_back(text);
+        }
+        // Rows changed since: by their new texts.
+        for (uint32_t i = 3; i < texts.size(); i += 7) {
+            MovieRecord r = rows.Get(i);
+            r.Field(column) = texts[i] = (numeric ? "" : "Changed ") + std::to_string(i % 13);
+            rows.Set(i, r);
+        }
+        auto folded = [](const std::string& t) {
+            std::vector<unsigned char> f;
+            for (char c : t) f.push_back(static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c));
+            return f;
+        };
+        for (bool descending : {false, true}) {
+            std::vector<uint32_t> order(texts.size()), others;
+            std::iota(order.begin(), order.end(), 0u);
+            if (numeric) {
+                auto isNumber = [&](uint32_t i) { return ansi::TryStrToInt(texts[i]).has_value(); };
+                auto split = std::stable_partition(order.begin(), order.end(), isNumber);
+                others.assign(split, order.end());
+                order.erase(split, order.end());
+                std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+                    int x = *ansi::TryStrToInt(texts[a]), y = *ansi::TryStrToInt(texts[b]);
+                    return descending ? x > y : x < y;
+                });
+            } else {
+                std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+                    return descending ? folded(texts[b]) < folded(texts[a]) : folded(texts[a]) < folded(texts[b]);
+                });
+            }
+            order.insert(order.end(), others.begin(), others.end());
+            QCOMPARE(SortOrder(rows, column, descending), order);
+        }
     }
 
     void sortingMovesSelectionAndIsSaved() {

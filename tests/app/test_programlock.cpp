@@ -27,6 +27,19 @@ bool Listening(const QString& socket) {
     probe.connectToServer(socket);
     return probe.waitForConnected(100);
 }
+// The files a process has mapped, from /proc/PID/maps.
+QStringList Mapped(qint64 pid) {
+    QFile maps(QString("/proc/%1/maps").arg(pid));
+    QStringList files;
+    if (!maps.open(QIODevice::ReadOnly)) return files;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        qsizetype at = line.indexOf('/');
+        if (at >= 0 && !files.contains(QString::fromLocal8Bit(line.mid(at))))
+            files << QString::fromLocal8Bit(line.mid(at));
+    }
+    return files;
+}
+
 QStringList FolderEntries() { return QDir(Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
 // The program itself, as copied into the test's program folder, started
@@ -123,6 +136,20 @@ private slots:
             QCOMPARE(FolderEntries(), QStringList{"flickstow"});
             QVERIFY(!QFile::exists(ProgramLock::SocketPath(Folder())));
         }
+    }
+
+    // A start that only shows the list maps none of the libraries of
+    // printing, pictures, HTML pages or scanners, nor an image plug-in,
+    // also once the scanner's source manager is loaded (500 ms after the
+    // window is shown).
+    void startMapsNoFeatureLibrary() {
+        WriteFile(InProgramDir("data.vrx"), "Solaris\r\nDrama\r\n");
+        Program program;
+        QTRY_VERIFY_WITH_TIMEOUT(Mapped(program.processId()).filter("libtwain_32.so").size() == 1, 20000);
+        const QStringList mapped = Mapped(program.processId());
+        for (const char* library : {"libcups.so", "libjpeg.so", "libgumbo.so", "/imageformats/", "libsane"})
+            QVERIFY2(mapped.filter(library).isEmpty(), qPrintable(mapped.filter(library).join(", ")));
+        QCOMPARE(program.state(), QProcess::Running);
     }
 
     // The lock goes when the program ends, and a live program's lock is

@@ -120,6 +120,13 @@ contents() {
         [ -n "$package" ] || fail "no installed package holds $path ($soname)"
         [[ $depends == *", $package, "* ]] || fail "the package does not depend on $package, which holds $soname"
     done <<<"$needed"
+    # The libraries the program opens only when a feature first needs them.
+    [ -s "$build/on-demand-libraries.txt" ] || fail "the build names no library opened on demand"
+    while read -r path; do
+        package=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1)
+        [ -n "$package" ] || fail "no installed package holds $path, opened on demand"
+        [[ $depends == *", $package, "* ]] || fail "the package does not depend on $package, which holds $path (opened on demand)"
+    done <"$build/on-demand-libraries.txt"
 
     echo "== lintian"
     command -v lintian >/dev/null || fail "lintian is missing (make deps)"

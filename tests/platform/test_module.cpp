@@ -1,7 +1,9 @@
+#include "module/Library.h"
 #include "module/module.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -70,6 +72,32 @@ private slots:
                                  entries.join(':').toStdString(), root + "/lib/flickstow/flickstow"};
         QCOMPARE(QString::fromStdString(module::StartedThroughLink(facts)),
                  expected.isEmpty() ? QString() : QString::fromStdString(root) + expected);
+    }
+
+    // A library opened when a feature first needs it: its functions once it
+    // is there; when it or a function is missing, a message that names the
+    // feature and what is missing.
+    void libraryOpenedWhenNeeded() {
+        QVERIFY(!module::IsMapped("libpthread-does-not-exist.so.0"));
+        module::Library libc("libc.so.6", "Testing");
+        QVERIFY(module::IsMapped("libc.so.6"));
+        auto length = FLICKSTOW_FUNCTION(libc, strlen);
+        QCOMPARE(length("films"), size_t(5));
+        try {
+            libc.Symbol("no_such_function_in_libc");
+            QFAIL("a missing function was found");
+        } catch (const module::ELibraryError& e) {
+            QCOMPARE(QString::fromStdString(e.Message),
+                     "Testing needs the function no_such_function_in_libc of the library libc.so.6, which it lacks");
+        }
+        try {
+            module::Library missing("libflickstow-missing.so.3", "Printing");
+            QFAIL("a missing library was opened");
+        } catch (const module::ELibraryError& e) {
+            QVERIFY2(QString::fromStdString(e.Message)
+                         .startsWith("Printing needs the library libflickstow-missing.so.3, which cannot be loaded ("),
+                     e.what());
+        }
     }
 };
 
