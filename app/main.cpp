@@ -5,6 +5,7 @@
 #include "module/module.h"
 #include "programlock/ProgramLock.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
     }
     try {
         // The main window makes its dialogs; all live until the end.
+        // The style comes first: the desktop's may be a plug-in.
+        QApplication::style();
         auto made = [] {
             BuiltInImageReadersOnly builtIn;
             return std::make_unique<TForm1>();
