@@ -104,7 +104,8 @@ int AreaPane::PartAt(const QPointF& p) const {
 
 void AreaPane::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), palette().mid());
+    // The glass, white until previewed, on a dark ground.
+    p.fillRect(rect(), QColor(80, 80, 80));
     QRectF g = GlassRect();
     p.fillRect(g, Qt::white);
     if (!picture_.isNull()) {
@@ -409,6 +410,9 @@ void SourceDialog::EnableArea(bool enabled) {
 }
 
 void SourceDialog::SetScanning(bool scanning, const QString& status) {
+    // The control the user left goes on where it was, rather than on Cancel,
+    // which took the focus meanwhile: Enter after a preview scans.
+    if (scanning && !focusBefore_) focusBefore_ = focusWidget();
     ModeBox->setEnabled(!scanning && ModeBox->count() > 1);
     ResolutionBox->setEnabled(!scanning && hasResolution_);
     EnableArea(!scanning);
@@ -416,6 +420,10 @@ void SourceDialog::SetScanning(bool scanning, const QString& status) {
     ScanButton->setEnabled(!scanning);
     StatusLabel->setStyleSheet({});
     StatusLabel->setText(scanning ? status : QString());
+    if (!scanning && focusBefore_) {
+        if (focusBefore_->isEnabled()) focusBefore_->setFocus();
+        focusBefore_ = nullptr;
+    }
 }
 
 void SourceDialog::ShowPreview(const QImage& picture) {

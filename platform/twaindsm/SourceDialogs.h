@@ -7,6 +7,7 @@
 #include "twaindsm/SaneDevice.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -118,6 +119,7 @@ private:
     QList<QLabel*> areaLabels_;
     QSizeF glass_;
     bool setting_ = false;  // the boxes are being set, not edited
+    QPointer<QWidget> focusBefore_;
 };
 
 }  // namespace twaindsm

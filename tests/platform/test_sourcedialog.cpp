@@ -6,6 +6,7 @@
 #include "twaindsm/SaneDevice.h"
 #include "twaindsm/SourceDialogs.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -181,11 +182,17 @@ private slots:
         QCOMPARE(d->NoAreaLabel->text(), QString("This scanner scans its whole glass"));
         QVERIFY(d->PreviewButton->isEnabled());
         QVERIFY(d->ScanButton->isEnabled());
-        // Through a preview and back the area controls stay disabled.
+        // Through a preview and back the area controls stay disabled, and
+        // the focus comes back to Preview (not to Cancel, where Enter would
+        // close the window).
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        d->PreviewButton->setFocus();
         d->SetScanning(true, "Previewing ...");
+        QCOMPARE(d->StatusLabel->text(), QString("Previewing ..."));
         d->ShowPreview(QImage(100, 140, QImage::Format_Grayscale8));
         QVERIFY(!d->LeftBox->isEnabled());
         QVERIFY(d->PreviewButton->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), d->PreviewButton);
         QTest::mousePress(d->PreviewPane, Qt::LeftButton, {}, QPoint(50, 50));
         QTest::mouseMove(d->PreviewPane, QPoint(150, 200));
         QTest::mouseRelease(d->PreviewPane, Qt::LeftButton, {}, QPoint(150, 200));
