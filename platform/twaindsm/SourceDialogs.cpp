@@ -118,11 +118,11 @@ void AreaPane::paintEvent(QPaintEvent*) {
     QPainterPath outside;
     outside.addRect(g);
     outside.addRect(a);
-    p.fillPath(outside, QColor(0, 0, 0, 70));
+    p.fillPath(outside, QColor(0, 0, 0, 110));
     QColor frame = isEnabled() ? QColor(0, 90, 200) : palette().color(QPalette::Disabled, QPalette::WindowText);
-    p.setPen(QPen(frame, 1));
+    p.setPen(QPen(frame, 2));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(a.adjusted(0, 0, -1, -1));
+    p.drawRect(a.adjusted(1, 1, -1, -1));
     p.setBrush(frame);
     for (QPointF c : {a.topLeft(), a.topRight(), a.bottomLeft(), a.bottomRight()})
         p.drawRect(QRectF(c.x() - 2.5, c.y() - 2.5, 5, 5));
