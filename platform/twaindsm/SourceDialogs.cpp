@@ -130,15 +130,16 @@ void AreaPane::paintEvent(QPaintEvent*) {
 
 void AreaPane::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !HasSize(glass_) || !GlassRect().contains(event->position())) return;
-    pressMm_ = ToMm(event->position());
-    dragging_ = PartAt(event->position());
+    pressAt_ = event->position();
+    pressMm_ = ToMm(pressAt_);
+    dragging_ = PartAt(pressAt_);
     pressArea_ = area_;
-    if (dragging_ == 0) {
+    drawing_ = dragging_ == 0;
+    if (drawing_) {
         // A new area from the point pressed, drawn by its bottom right corner.
         pressArea_ = {pressMm_.x(), pressMm_.y(), 0, 0};
         dragging_ = 4 | 8;
     }
-    mouseMoveEvent(event);
 }
 
 void AreaPane::mouseMoveEvent(QMouseEvent* event) {
@@ -153,6 +154,9 @@ void AreaPane::mouseMoveEvent(QMouseEvent* event) {
         setCursor(shape);
         return;
     }
+    // A click beside the area is no new area yet.
+    if (drawing_ && (event->position() - pressAt_).manhattanLength() < 3) return;
+    drawing_ = false;
     QPointF at = ToMm(event->position());
     double dx = at.x() - pressMm_.x(), dy = at.y() - pressMm_.y();
     const double gw = glass_.width(), gh = glass_.height();

@@ -68,7 +68,8 @@ private:
     ScanArea area_;
     QImage picture_;
     int dragging_ = 0;
-    QPointF pressMm_;
+    bool drawing_ = false;
+    QPointF pressAt_, pressMm_;
     ScanArea pressArea_;
 };
 

@@ -643,4 +643,3 @@ TW_UINT16 Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 
 }
 
 }  // namespace twaindsm
-

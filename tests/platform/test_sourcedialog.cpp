@@ -140,6 +140,8 @@ private slots:
                                                        << ScanArea{60, 30, 40, 60};
         QTest::newRow("drawn anew") << QPointF(120, 120) << QPointF(180, 190) << ScanArea{120, 120, 60, 70};
         QTest::newRow("drawn anew upwards") << QPointF(150, 150) << QPointF(100, 110) << ScanArea{100, 110, 50, 40};
+        QTest::newRow("a click beside it changes nothing") << QPointF(150, 150) << QPointF(150, 150)
+                                                            << ScanArea{20, 30, 40, 60};
     }
     void rectangleAndNumbers() {
         QFETCH(QPointF, press);
