@@ -1,8 +1,10 @@
 // Scanning: one A4 colour page at 300 dpi from SANE's test device through
 // the scanner component and our source manager (without the source's
 // window), beside SANE's own scanimage scanning the same page with the same
-// options in the same run (its page thrown away, and kept in a file); and
-// the memory the acquisition takes on top of the finished bitmap.
+// options in the same run (its page thrown away, and kept in a file); the
+// memory the acquisition takes on top of the finished bitmap; and the
+// preview of the glass in the source's window, beside the same grey
+// low-resolution scan of the glass through SANE directly and by scanimage.
 
 #include "Bench.h"
 #include "files/files.h"
@@ -10,19 +12,26 @@
 #include "scansource/ScanSource.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QPushButton>
 #include <QWidget>
+#include <sane/sane.h>
+#include <sane/saneopts.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace bench;
 
@@ -69,6 +78,50 @@ long PeakKbDuring(const std::function<void()>& work) {
     done = true;
     sampler.join();
     return peak * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The preview's scan made straight through SANE, on an open device: grey,
+// 25 dpi, the whole glass, read to its end.
+double DirectPreviewMs() {
+    SANE_Int version = 0;
+    SANE_Handle h = nullptr;
+    if (sane_init(&version, nullptr) != SANE_STATUS_GOOD || sane_open("test:0", &h) != SANE_STATUS_GOOD) {
+        std::fprintf(stderr, "SANE did not open test:0\n");
+        return 0;
+    }
+    auto set = [&](const char* name, void* value) {
+        for (SANE_Int i = 1;; ++i) {
+            const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+            if (!d) return;
+            if (d->name && std::strcmp(d->name, name) == 0) {
+                sane_control_option(h, i, SANE_ACTION_SET_VALUE, value, nullptr);
+                return;
+            }
+        }
+    };
+    std::vector<SANE_Byte> rows(1 << 20);
+    double ms = Median([&] {
+        char gray[] = "Gray";
+        SANE_Word dpi = SANE_FIX(25), zero = SANE_FIX(0), right = SANE_FIX(300), bottom = SANE_FIX(300);
+        set(SANE_NAME_SCAN_MODE, gray);
+        set(SANE_NAME_SCAN_RESOLUTION, &dpi);
+        set(SANE_NAME_SCAN_TL_X, &zero);
+        set(SANE_NAME_SCAN_TL_Y, &zero);
+        set(SANE_NAME_SCAN_BR_X, &right);
+        set(SANE_NAME_SCAN_BR_Y, &bottom);
+        SANE_Status status = sane_start(h);
+        SANE_Int got = 0;
+        long total = 0;
+        while (status == SANE_STATUS_GOOD &&
+               (status = sane_read(h, rows.data(), static_cast<SANE_Int>(rows.size()), &got)) == SANE_STATUS_GOOD)
+            total += got;
+        sane_cancel(h);
+        if (status != SANE_STATUS_EOF || total != 295L * 295L)
+            std::fprintf(stderr, "the direct preview failed: %s, %ld bytes\n", sane_strstatus(status), total);
+    });
+    sane_close(h);
+    sane_exit();
+    return ms;
 }
 
 void Scan(const AnsiString& dir) {
@@ -121,6 +174,47 @@ void Scan(const AnsiString& dir) {
     long peak = PeakKbDuring(acquire);
     double bitmapMb = static_cast<double>(page.sizeInBytes()) / (1024.0 * 1024.0);
     ReportValue(1, "scan_peak_memory", static_cast<double>(peak - before) / 1024.0, "MB", bitmapMb, "bitmap", 2.0);
+
+    // The preview: the source's window up, its Preview button pressed, until
+    // the glass shows in its pane.
+    twain.SetShowUI(true);
+    twain.Acquire(page);
+    auto* dialog = window.findChild<QDialog*>("SourceDialog");
+    QWidget* pane = dialog ? dialog->findChild<QWidget*>("PreviewPane") : nullptr;
+    if (!pane) {
+        std::fprintf(stderr, "no preview pane in the source's window\n");
+        return;
+    }
+    QSize glass;
+    auto preview = [&] {
+        const qint64 shownBefore = pane->property("picture").value<QImage>().cacheKey();
+        dialog->findChild<QPushButton*>("PreviewButton")->click();
+        for (;;) {
+            QImage shown = pane->property("picture").value<QImage>();
+            if (shown.cacheKey() != shownBefore && !shown.isNull()) {
+                glass = shown.size();
+                return;
+            }
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    };
+    preview();
+    double ourPreview = Median(preview);
+    twain.DisableDataSource();
+    twain.CloseDataSource();
+    twain.CloseDataSourceManager();
+    if (glass != QSize(295, 295)) std::fprintf(stderr, "unexpected preview %dx%d\n", glass.width(), glass.height());
+    const double direct = DirectPreviewMs();
+    // scanimage making the same scan of the glass, as a user would.
+    double scanimagePreview = Median([] {
+        QProcess p;
+        p.start("scanimage", {"-d", "test:0", "--mode", "Gray", "--resolution", "25", "-l", "0", "-t", "0", "-x", "300",
+                              "-y", "300", "--format=pnm", "-o", "/dev/null"});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) std::fprintf(stderr, "scanimage failed\n");
+    });
+    Report(1, "scan_preview", ourPreview, scanimagePreview, 1.5);
+    // The bare scan, without a window to update or a thread to hand over.
+    Report(1, "scan_preview_vs_sane", ourPreview, direct, 1.5);
 }
 
 }  // namespace

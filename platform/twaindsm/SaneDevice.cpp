@@ -295,6 +295,7 @@ void SaneDevice::ReadOptions() {
         } else if (d->constraint_type == SANE_CONSTRAINT_RANGE) {
             minDpi_ = OptionNumber(d, d->constraint.range->min);
             maxDpi_ = OptionNumber(d, d->constraint.range->max);
+            dpiStep_ = OptionNumber(d, d->constraint.range->quant);
         } else if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST) {
             for (SANE_Int k = 1; k <= d->constraint.word_list[0]; ++k)
                 dpiList_.push_back(OptionNumber(d, d->constraint.word_list[k]));
@@ -310,6 +311,105 @@ void SaneDevice::ReadOptions() {
             maxDpi_ = 9600;
         }
     }
+    ReadGeometry();
+    previewOption_ = FindOption(SANE_NAME_PREVIEW);
+    if (previewOption_ >= 0 && sane_get_option_descriptor(H(handle_), previewOption_)->type != SANE_TYPE_BOOL)
+        previewOption_ = -1;
+}
+
+void SaneDevice::ReadGeometry() {
+    static const char* const names[4] = {SANE_NAME_SCAN_TL_X, SANE_NAME_SCAN_TL_Y, SANE_NAME_SCAN_BR_X,
+                                         SANE_NAME_SCAN_BR_Y};
+    // An area needs all four corners' coordinates, as ranges of one unit.
+    bool usable = true;
+    for (int k = 0; k < 4; ++k) {
+        Coordinate& c = geometry_[k];
+        c = {};
+        c.option = FindOption(names[k]);
+        const SANE_Option_Descriptor* d = c.option >= 0 ? sane_get_option_descriptor(H(handle_), c.option) : nullptr;
+        if (!d || (d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) || d->size != sizeof(SANE_Word) ||
+            d->constraint_type != SANE_CONSTRAINT_RANGE || (d->unit != SANE_UNIT_MM && d->unit != SANE_UNIT_PIXEL)) {
+            usable = false;
+            continue;
+        }
+        c.min = OptionNumber(d, d->constraint.range->min);
+        c.max = OptionNumber(d, d->constraint.range->max);
+        if (k == 0) geometryInPixels_ = d->unit == SANE_UNIT_PIXEL;
+        else if ((d->unit == SANE_UNIT_PIXEL) != geometryInPixels_) usable = false;
+    }
+    if (!usable || geometry_[2].max <= geometry_[0].min || geometry_[3].max <= geometry_[1].min)
+        for (Coordinate& c : geometry_) c = {};
+}
+
+double SaneDevice::UnitsPerMm(double dpi) const {
+    // Pixels are the device's at the resolution of the scan.
+    if (!geometryInPixels_) return 1;
+    return dpi > 0 ? dpi / 25.4 : 1;
+}
+
+QSizeF SaneDevice::Glass() const {
+    if (!HasGeometry()) return {};
+    double f = UnitsPerMm(CurrentDpi());
+    return {(geometry_[2].max - geometry_[0].min) / f, (geometry_[3].max - geometry_[1].min) / f};
+}
+
+ScanArea SaneDevice::CurrentArea() const {
+    if (!HasGeometry()) return {};
+    double v[4];
+    for (int k = 0; k < 4; ++k) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), geometry_[k].option);
+        SANE_Word w = 0;
+        if (sane_control_option(H(handle_), geometry_[k].option, SANE_ACTION_GET_VALUE, &w, nullptr) != SANE_STATUS_GOOD)
+            return {};
+        v[k] = OptionNumber(d, w);
+    }
+    double f = UnitsPerMm(CurrentDpi());
+    return {(v[0] - geometry_[0].min) / f, (v[1] - geometry_[1].min) / f, (v[2] - v[0]) / f, (v[3] - v[1]) / f};
+}
+
+double SaneDevice::PreviewDpi() const {
+    constexpr double kLowest = 25;
+    if (!HasResolution()) return 0;
+    if (!dpiList_.empty()) {
+        auto at = std::lower_bound(dpiList_.begin(), dpiList_.end(), kLowest);
+        return at == dpiList_.end() ? dpiList_.back() : *at;
+    }
+    double dpi = std::max(minDpi_, kLowest);
+    if (dpiStep_ > 0) dpi = minDpi_ + std::ceil((dpi - minDpi_) / dpiStep_ - 1e-9) * dpiStep_;
+    return std::min(dpi, maxDpi_);
+}
+
+DeviceOptions SaneDevice::Options() const {
+    DeviceOptions o;
+    o.modes = modes_;
+    o.hasResolution = HasResolution();
+    o.minDpi = minDpi_;
+    o.maxDpi = maxDpi_;
+    if (HasGeometry()) o.glass = Glass();
+    return o;
+}
+
+void SaneDevice::SetNumber(int option, double value) {
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), option);
+    SANE_Word w = OptionWord(d, value);
+    SANE_Status status = sane_control_option(H(handle_), option, SANE_ACTION_SET_VALUE, &w, nullptr);
+    if (status != SANE_STATUS_GOOD) Fail("scan area", status);
+}
+
+void SaneDevice::SetArea(const ScanArea& area, double dpi) {
+    double f = UnitsPerMm(dpi);
+    double v[4] = {geometry_[0].min + area.left * f, geometry_[1].min + area.top * f, 0, 0};
+    v[2] = v[0] + area.width * f;
+    v[3] = v[1] + area.height * f;
+    for (int k = 0; k < 4; ++k) v[k] = std::clamp(v[k], geometry_[k].min, geometry_[k].max);
+    // The top left corner goes to the glass's first, so that no step ever
+    // has it beyond the bottom right one, wherever the old area was.
+    SetNumber(geometry_[0].option, geometry_[0].min);
+    SetNumber(geometry_[1].option, geometry_[1].min);
+    SetNumber(geometry_[2].option, v[2]);
+    SetNumber(geometry_[3].option, v[3]);
+    SetNumber(geometry_[0].option, v[0]);
+    SetNumber(geometry_[1].option, v[1]);
 }
 
 QString SaneDevice::CurrentMode() const {
@@ -381,6 +481,54 @@ QImage SaneDevice::Scan(const ScanSettings& settings, const RowSink& sink) {
     cancelled_ = false;
     SetMode(settings.mode);
     SetDpi(settings.dpi);
+    if (settings.area && HasGeometry()) SetArea(*settings.area, CurrentDpi());
+    return Acquire(sink);
+}
+
+QImage SaneDevice::Preview() {
+    cancelled_ = false;
+    // The values of every option the preview changes, restored afterwards
+    // in this order: the whole glass it leaves lets the area's top left
+    // corner go back before the bottom right one.
+    struct Kept {
+        int option;
+        std::vector<char> value;
+    };
+    struct Restore {
+        SaneDevice* device;
+        std::vector<Kept> kept;
+        ~Restore() {
+            // A restored mode may have changed the other options: each is
+            // described anew before it is set, as SANE asks.
+            for (Kept& k : kept)
+                if (sane_get_option_descriptor(H(device->handle_), k.option))
+                    sane_control_option(H(device->handle_), k.option, SANE_ACTION_SET_VALUE, k.value.data(), nullptr);
+            device->ReadOptions();
+        }
+    } restore{this, {}};
+    for (int option : {previewOption_, modeOption_, resolutionOption_, geometry_[0].option, geometry_[1].option,
+                       geometry_[2].option, geometry_[3].option}) {
+        if (option < 0) continue;
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), option);
+        std::vector<char> value(static_cast<size_t>(std::max<SANE_Int>(d->size, 1)), 0);
+        if (sane_control_option(H(handle_), option, SANE_ACTION_GET_VALUE, value.data(), nullptr) == SANE_STATUS_GOOD)
+            restore.kept.push_back({option, std::move(value)});
+    }
+    if (previewOption_ >= 0) {
+        SANE_Bool on = SANE_TRUE;
+        SANE_Status status = sane_control_option(H(handle_), previewOption_, SANE_ACTION_SET_VALUE, &on, nullptr);
+        if (status != SANE_STATUS_GOOD) Fail("preview", status);
+    }
+    SetMode(GrayMode());
+    SetDpi(PreviewDpi());
+    if (HasGeometry()) {
+        QSizeF glass = Glass();
+        SetArea({0, 0, glass.width(), glass.height()}, CurrentDpi());
+    }
+    return Acquire({});
+}
+
+QImage SaneDevice::Acquire(const RowSink& sink) {
     double dpi = CurrentDpi();
     Assembler image(sink, dpi > 0 ? static_cast<int>(std::lround(dpi / 0.0254)) : 0);
     std::vector<uint8_t> surplus;

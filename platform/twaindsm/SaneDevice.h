@@ -4,11 +4,13 @@
 // failure as a SaneError; nothing here shows anything.
 
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,10 +48,27 @@ private:
 
 using RowSink = std::function<void(const QImage& band, int firstRow, int height)>;
 
+// A part of the glass in millimetres, from the glass's top left corner.
+struct ScanArea {
+    double left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const ScanArea&) const = default;
+};
+
 // What a scan is made with.
 struct ScanSettings {
     QString mode;       // one of the device's modes; empty: the device's own
     double dpi = 0;     // 0: the device's own
+    std::optional<ScanArea> area;  // none: the device's own
+    QString size;       // the name the user chose the area by (the window's)
+};
+
+// What a device lets the user choose, as its window shows it.
+struct DeviceOptions {
+    QStringList modes;
+    bool hasResolution = false;
+    double minDpi = 0, maxDpi = 0;
+    // The glass in millimetres; none when the device has no scan area.
+    std::optional<QSizeF> glass;
 };
 
 class SaneDevice {
@@ -78,6 +97,15 @@ public:
     QString GrayMode() const;
     QString LineartMode() const;
 
+    // The scan area: the glass and the part of it a scan takes now, in
+    // millimetres; false / empty when the device has no area to choose.
+    bool HasGeometry() const { return geometry_[0].option >= 0; }
+    QSizeF Glass() const;
+    ScanArea CurrentArea() const;
+    // The lowest resolution at or above 25 dpi (the highest below, if none).
+    double PreviewDpi() const;
+    DeviceOptions Options() const;
+
     // Applies the settings and scans one image (every frame of it). With a
     // sink, an image of one frame and a known height goes to it in bands of
     // rows as they arrive (the band, its first row, the image's height) and
@@ -90,18 +118,38 @@ public:
     // most a few seconds).
     void Cancel();
 
+    // A quick grey scan of the whole glass at PreviewDpi(), with the
+    // device's own preview setting where it has one. Every setting it
+    // changes is as before afterwards. Raises as Scan does.
+    QImage Preview();
+
 private:
+    // One of the four corners' coordinates: tl-x, tl-y, br-x, br-y.
+    struct Coordinate {
+        int option = -1;
+        double min = 0, max = 0;
+    };
+    void SetArea(const ScanArea& area, double dpi);
+    void SetNumber(int option, double value);
+    // Device units (millimetres or pixels) per millimetre.
+    double UnitsPerMm(double dpi) const;
+    QImage Acquire(const RowSink& sink);
+
     int FindOption(const char* name) const;
     void SetMode(const QString& mode);
     void SetDpi(double dpi);
     void ReadOptions();
+    void ReadGeometry();
     void Drain();
 
     void* handle_ = nullptr;
     int modeOption_ = -1, resolutionOption_ = -1;
     bool resolutionFixed_ = false;
+    Coordinate geometry_[4];
+    bool geometryInPixels_ = false;
+    int previewOption_ = -1;
     QStringList modes_;
-    double minDpi_ = 0, maxDpi_ = 0;
+    double minDpi_ = 0, maxDpi_ = 0, dpiStep_ = 0;
     std::vector<double> dpiList_;
     std::atomic<bool> cancelled_{false};
 };

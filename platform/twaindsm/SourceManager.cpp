@@ -3,6 +3,7 @@
 #include "errors/Exception.h"
 #include "globalmem/GlobalMemory.h"
 #include "profile/profile.h"
+#include "registry/registry.h"
 #include "twaindsm/NativeTransfer.h"
 #include "twaindsm/SaneDevice.h"
 #include "twaindsm/SourceDialogs.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <map>
 #include <memory>
 #include <pthread.h>
@@ -35,19 +37,89 @@ constexpr double kStartDpi = 150;
 const QEvent::Type kSourceEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // What a source posts to the application: a TWAIN message (MSG_XFERREADY
-// with the image's block, MSG_CLOSEDSREQ) or, with MSG_NULL, a scan error
-// for the source's own window. An image nobody took is freed with the event.
+// with the image's block, MSG_CLOSEDSREQ) or, with MSG_NULL, a preview or a
+// scan error for the source's own window. An image nobody took is freed
+// with the event.
 class SourceEvent : public QEvent {
 public:
-    SourceEvent(uint64_t session, TW_UINT16 message, globalmem::HGLOBAL image, QString error)
-        : QEvent(kSourceEventType), Session(session), Message(message), Image(image), Error(std::move(error)) {}
+    SourceEvent(uint64_t session, TW_UINT16 message, globalmem::HGLOBAL image, QString error, QImage preview = {})
+        : QEvent(kSourceEventType), Session(session), Message(message), Image(image), Error(std::move(error)),
+          Preview(std::move(preview)) {}
     ~SourceEvent() override { globalmem::GlobalFree(Image); }
     const uint64_t Session;
     const TW_UINT16 Message;
     globalmem::HGLOBAL Image;
     const QString Error;
+    const QImage Preview;
     bool Done = false;
 };
+
+// Each source's last settings, for its next window: in the settings store,
+// one key per device.
+constexpr const char* kSettingsKey = "Software\\varnholt\\TWAIN\\";
+
+AnsiString SettingsKey(const std::string& device) {
+    AnsiString key = kSettingsKey;
+    for (char c : device) key += c == '\\' ? '/' : c;
+    return key;
+}
+
+AnsiString Decimal(double v) { return QString::number(v, 'f', 1).toStdString(); }
+
+std::optional<ScanSettings> RememberedSettings(const std::string& device) {
+    try {
+        registry::TRegistry reg;
+        if (!reg.OpenKey(SettingsKey(device), false) || !reg.ValueExists("Mode")) return std::nullopt;
+        ScanSettings s;
+        s.mode = QString::fromStdString(reg.ReadString("Mode"));
+        s.dpi = QString::fromStdString(reg.ReadString("Resolution")).toDouble();
+        s.size = QString::fromStdString(reg.ReadString("Size"));
+        double v[4];
+        bool all = true;
+        const char* names[4] = {"Left", "Top", "Width", "Height"};
+        for (int k = 0; k < 4; ++k) {
+            bool ok = false;
+            v[k] = QString::fromStdString(reg.ReadString(names[k])).toDouble(&ok);
+            all = all && ok;
+        }
+        if (all) s.area = ScanArea{v[0], v[1], v[2], v[3]};
+        return s;
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "TWAIN: %s\n", e.what());
+        return std::nullopt;
+    }
+}
+
+// The settings store writes its changes a moment later, from the
+// application's event loop: the library stays loaded from the first
+// change on, whoever closes it.
+void KeepLoaded() {
+    static bool kept = false;
+    Dl_info self;
+    if (!kept && dladdr(&kept, &self) && self.dli_fname)
+        kept = dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
+void Remember(const std::string& device, const ScanSettings& s) {
+    try {
+        KeepLoaded();
+        registry::TRegistry reg;
+        if (!reg.OpenKey(SettingsKey(device), true)) return;
+        reg.WriteString("Mode", s.mode.toStdString());
+        reg.WriteString("Resolution", Decimal(s.dpi));
+        if (s.area) {
+            reg.WriteString("Left", Decimal(s.area->left));
+            reg.WriteString("Top", Decimal(s.area->top));
+            reg.WriteString("Width", Decimal(s.area->width));
+            reg.WriteString("Height", Decimal(s.area->height));
+            reg.WriteString("Size", s.size.toStdString());
+        }
+        registry::Flush();
+    } catch (const Exception& e) {
+        // The scan goes on; the next window starts from the device's values.
+        std::fprintf(stderr, "TWAIN: %s\n", e.what());
+    }
+}
 
 void CopyName(TW_STR32& field, const std::string& text) {
     std::memset(field, 0, sizeof field);
@@ -147,7 +219,6 @@ private:
         if (dat == DAT_PARENT && msg == MSG_CLOSEDSM) {
             if (!open_ || source_) return FailManager(TWCC_SEQERROR);
             open_ = false;
-            remembered_.clear();
             devices_.clear();
             enumerated_ = false;
             sane_.Stop();
@@ -282,11 +353,12 @@ private:
     }
 
     ScanSettings StartSettings(const std::string& name, const SaneDevice& device) const {
-        if (auto r = remembered_.find(name); r != remembered_.end()) return r->second;
+        if (auto r = RememberedSettings(name)) return *r;
         ScanSettings s;
         s.mode = device.ColourMode();
         if (s.mode.isEmpty()) s.mode = device.CurrentMode();
         s.dpi = device.HasResolution() ? device.ClampDpi(kStartDpi) : 0;
+        if (device.HasGeometry()) s.area = device.CurrentArea();
         return s;
     }
 
@@ -333,7 +405,7 @@ private:
             s.showUI = ui->ShowUI != 0;
             s.state = 5;
             if (s.showUI) ShowDialog(static_cast<QWidget*>(ui->hParent), ui->ModalUI != 0);
-            else StartScan();
+            else StartScan(false);
             return TWRC_SUCCESS;
         }
         if (dg == DG_CONTROL && dat == DAT_USERINTERFACE && msg == MSG_DISABLEDS) {
@@ -415,13 +487,16 @@ private:
 
     void ShowDialog(QWidget* parent, bool modal) {
         OpenSource& s = *source_;
-        s.dialog = new SourceDialog(parent ? parent : parent_.data(), s.info, *s.device, s.settings);
+        s.dialog = new SourceDialog(parent ? parent : parent_.data(), s.info, s.device->Options(), s.settings);
         s.dialog->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
         QObject::connect(s.dialog, &SourceDialog::ScanRequested, [this] {
             if (!source_ || source_->state != 5) return;
             source_->settings = source_->dialog->Settings();
-            remembered_[source_->info.name] = source_->settings;
-            StartScan();
+            Remember(source_->info.name, source_->settings);
+            StartScan(false);
+        });
+        QObject::connect(s.dialog, &SourceDialog::PreviewRequested, [this] {
+            if (source_ && source_->state == 5) StartScan(true);
         });
         QObject::connect(s.dialog, &SourceDialog::CancelRequested, [this] {
             if (!source_ || source_->state != 5) return;
@@ -438,14 +513,15 @@ private:
                                     new SourceEvent(source_->session, message, image, std::move(error)));
     }
 
-    // The scan runs on a worker thread; its outcome comes back as an event.
-    void StartScan() {
+    // The scan (or the preview of the glass for the source's window) runs
+    // on a worker thread; its outcome comes back as an event.
+    void StartScan(bool preview) {
         OpenSource& s = *source_;
         StopWorker();
-        if (s.dialog) s.dialog->SetScanning(true);
+        if (s.dialog) s.dialog->SetScanning(true, preview ? "Previewing ..." : "Scanning ...");
         ++s.session;
         s.worker = std::thread([device = s.device.get(), settings = s.settings, relay = s.relay.get(),
-                                session = s.session, showUI = s.showUI] {
+                                session = s.session, showUI = s.showUI, preview] {
             // Backends hand the data over through pipes from reader threads
             // made here, which inherit this mask: a reader writing into a
             // pipe closed by a cancel gets an error, not a SIGPIPE that
@@ -456,6 +532,18 @@ private:
             pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
             globalmem::HGLOBAL image = nullptr;
             QString error;
+            if (preview) {
+                QImage glass;
+                try {
+                    glass = device->Preview();
+                } catch (const SaneCancelled&) {
+                    return;
+                } catch (const std::exception& e) {
+                    error = QString("The preview failed: %1.").arg(QString::fromLocal8Bit(e.what()));
+                }
+                QCoreApplication::postEvent(relay, new SourceEvent(session, MSG_NULL, nullptr, error, glass));
+                return;
+            }
             try {
                 // The bitmap is packed band by band while the scan comes in;
                 // an image that cannot come in bands is packed at the end.
@@ -495,8 +583,8 @@ private:
             s.pending = se->Image;
             se->Image = nullptr;
             s.state = 6;
-        } else if (se->Message == MSG_NULL && s.dialog) {
-            s.dialog->ShowError(se->Error);
+        } else {
+            ShowInWindow(*se);
         }
         event.TWMessage = se->Message;
         return TWRC_DSEVENT;
@@ -507,7 +595,14 @@ private:
     void OnRelayedEvent(SourceEvent* e) {
         if (!source_ || e->Done || e->Session != source_->session) return;
         e->Done = true;
-        if (e->Message == MSG_NULL && source_->dialog) source_->dialog->ShowError(e->Error);
+        ShowInWindow(*e);
+    }
+
+    // A preview, or an error, for the source's window.
+    void ShowInWindow(const SourceEvent& e) {
+        if (e.Message != MSG_NULL || !source_->dialog) return;
+        if (e.Error.isEmpty()) source_->dialog->ShowPreview(e.Preview);
+        else source_->dialog->ShowError(e.Error);
     }
 
     bool open_ = false;
@@ -521,8 +616,6 @@ private:
     TW_UINT32 nextId_ = 1;
     TW_UINT16 managerCondition_ = TWCC_SUCCESS, sourceCondition_ = TWCC_SUCCESS;
     std::unique_ptr<OpenSource> source_;
-    // The settings last used with each source, while the connection lasts.
-    std::map<std::string, ScanSettings> remembered_;
 };
 
 // The manager lives from the first call to the closing of the connection.

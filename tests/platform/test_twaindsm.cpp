@@ -9,12 +9,14 @@
 #include "globalmem/GlobalMemory.h"
 #include "messagefilter/MessageFilter.h"
 #include "profile/profile.h"
+#include "registry/registry.h"
 #include "scansource/ScanSource.h"
 #include "twaindsm/Twain.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -168,6 +170,29 @@ class TestTwainDsm : public QObject {
         twain->InitTWAIN();
         twain->Acquire(target);
         return twain;
+    }
+
+    // The source's window, up: enabled with its user interface.
+    QDialog* SourceWindow() {
+        if (dsm_->Enable(true, window_.get()) != TWRC_SUCCESS) return nullptr;
+        auto* dialog = window_->findChild<QDialog*>("SourceDialog");
+        if (dialog) dialog->show();
+        return dialog;
+    }
+
+    static void SetArea(QDialog* d, double left, double top, double width, double height) {
+        d->findChild<QDoubleSpinBox*>("LeftBox")->setValue(left);
+        d->findChild<QDoubleSpinBox*>("TopBox")->setValue(top);
+        d->findChild<QDoubleSpinBox*>("WidthBox")->setValue(width);
+        d->findChild<QDoubleSpinBox*>("HeightBox")->setValue(height);
+    }
+
+    static QStringList Shown(QDialog* d) {
+        QStringList shown{d->findChild<QComboBox*>("ModeBox")->currentText(),
+                          QString::number(d->findChild<QSpinBox*>("ResolutionBox")->value())};
+        for (const char* box : {"LeftBox", "TopBox", "WidthBox", "HeightBox"})
+            shown << QString::number(d->findChild<QDoubleSpinBox*>(box)->value());
+        return shown << d->findChild<QComboBox*>("SizeBox")->currentText();
     }
 
     void CloseAll() {
@@ -517,6 +542,99 @@ private slots:
         QCOMPARE(dsm_->Enable(true, window_.get()), TWRC_SUCCESS);
         dialog = window_->findChild<QDialog*>("SourceDialog");
         QCOMPARE(dialog->findChild<QSpinBox*>("ResolutionBox")->value(), action == "scan" ? 30 : 150);
+    }
+
+    // The page is the area chosen in the window, at the resolution chosen,
+    // as scanimage scans the same area; also after a preview of the glass,
+    // which shows in the window in grey and sends the application nothing.
+    void areaScans_data() {
+        QTest::addColumn<QString>("size");  // empty: the area's numbers
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<bool>("previewFirst");
+        QTest::addColumn<QStringList>("scanimage");
+        QTest::addColumn<QSize>("page");
+        const QStringList area{"-l", "10", "-t", "20", "-x", "40", "-y", "60", "--resolution", "150"};
+        QTest::newRow("40 x 60 mm at 150 dpi") << QString() << 150 << false << area << QSize(236, 354);
+        QTest::newRow("the same after a preview") << QString() << 150 << true << area << QSize(236, 354);
+        QTest::newRow("DVD cover at 50 dpi")
+            << "DVD cover (130 x 184 mm)" << 50 << false
+            << QStringList{"-l", "0", "-t", "0", "-x", "130", "-y", "184", "--resolution", "50"} << QSize(255, 362);
+    }
+    void areaScans() {
+        QFETCH(QString, size);
+        QFETCH(int, dpi);
+        QFETCH(bool, previewFirst);
+        QFETCH(QStringList, scanimage);
+        QFETCH(QSize, page);
+        window_->show();
+        PumpToSource();
+        OpenSource();
+        QDialog* dialog = SourceWindow();
+        QVERIFY(dialog);
+        // The device's own area, until the user chooses another.
+        QCOMPARE(Shown(dialog), (QStringList{"Color", "150", "0", "0", "80", "100", "Custom"}));
+        dialog->findChild<QSpinBox*>("ResolutionBox")->setValue(dpi);
+        if (size.isEmpty()) SetArea(dialog, 10, 20, 40, 60);
+        else dialog->findChild<QComboBox*>("SizeBox")->setCurrentText(size);
+        const QStringList chosen = Shown(dialog);
+        if (previewFirst) {
+            QWidget* pane = dialog->findChild<QWidget*>("PreviewPane");
+            QVERIFY(pane->property("picture").value<QImage>().isNull());
+            dialog->findChild<QPushButton*>("PreviewButton")->click();
+            QVERIFY(!dialog->findChild<QPushButton*>("ScanButton")->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(!pane->property("picture").value<QImage>().isNull(), 60000);
+            const QImage glass = pane->property("picture").value<QImage>();
+            // The whole glass, 200 x 200 mm, at 25 dpi, in grey.
+            QCOMPARE(glass.size(), QSize(196, 196));
+            QCOMPARE(glass.format(), QImage::Format_Grayscale8);
+            QVERIFY(dialog->findChild<QPushButton*>("ScanButton")->isEnabled());
+            QCOMPARE(Shown(dialog), chosen);
+            QVERIFY(messages_.isEmpty());
+        }
+        dialog->findChild<QPushButton*>("ScanButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(messages_, QList<TW_UINT16>{MSG_XFERREADY}, 60000);
+        const QImage ours = Transfer().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(std::abs(ours.width() - page.width()) <= 1 && std::abs(ours.height() - page.height()) <= 1);
+        QCOMPARE(qRound(ours.dotsPerMeterX() * 0.0254), dpi);
+        const QImage theirs = ScanImage(QStringList{"--mode", "Color"} + scanimage).convertToFormat(QImage::Format_RGB32);
+        QVERIFY(ours == theirs);
+    }
+
+    // What the user chose in a source's window comes back in its next
+    // window, in another connection too, and is kept in the settings store
+    // by device: the other device starts from its own values.
+    void rememberedInNewWindow() {
+        window_->show();
+        PumpToSource();
+        OpenSource();
+        QDialog* dialog = SourceWindow();
+        QVERIFY(dialog);
+        dialog->findChild<QComboBox*>("ModeBox")->setCurrentText("Gray");
+        dialog->findChild<QSpinBox*>("ResolutionBox")->setValue(40);
+        SetArea(dialog, 30, 40, 50, 60);
+        dialog->findChild<QComboBox*>("SizeBox")->setCurrentText("CD booklet (120 x 120 mm)");
+        const QStringList chosen{"Gray", "40", "30", "40", "120", "120", "CD booklet (120 x 120 mm)"};
+        QCOMPARE(Shown(dialog), chosen);
+        dialog->findChild<QPushButton*>("ScanButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(messages_, QList<TW_UINT16>{MSG_XFERREADY}, 60000);
+        QCOMPARE(Transfer().size(), QSize(188, 188));
+        CloseAll();
+
+        const QStringList deviceOwn{"Color", "150", "0", "0", "80", "100", "Custom"};
+        registry::TRegistry reg;
+        QVERIFY(reg.OpenKey("Software\\varnholt\\TWAIN\\test:0", false));
+        QCOMPARE(reg.ReadString("Size"), AnsiString("CD booklet (120 x 120 mm)"));
+        for (const char* device : {"test:0", "test:1"}) {
+            QCOMPARE(dsm_->Open(window_.get()), TWRC_SUCCESS);
+            TW_IDENTITY id{};
+            std::strcpy(id.ProductName, device);
+            QCOMPARE(dsm_->Identity(MSG_OPENDS, id), TWRC_SUCCESS);
+            dsm_->source = id;
+            dialog = SourceWindow();
+            QVERIFY(dialog);
+            QCOMPARE(Shown(dialog), QString(device) == "test:0" ? chosen : deviceOwn);
+            CloseAll();
+        }
     }
 
     // A device error shows in the source's window, which stays up for
