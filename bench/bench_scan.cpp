@@ -4,10 +4,10 @@
 // options in the same run (its page thrown away, and kept in a file); and
 // the memory the acquisition takes on top of the finished bitmap.
 
-#include "Bench.h"
-#include "files/files.h"
-#include "module/module.h"
-#include "scansource/ScanSource.h"
+#include "bench/Bench.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/files/files.h"
+#include "platform/module/module.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

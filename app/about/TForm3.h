@@ -4,8 +4,8 @@
 // open), a note on how the program was made, and the textured strip with
 // the rights notice and "&Close". Enter or Escape closes it on release.
 
-#include "ansi/ansi.h"
-#include "forms/TDialogForm.h"
+#include "app/forms/TDialogForm.h"
+#include "platform/ansi/ansi.h"
 
 class QFrame;
 class QLabel;

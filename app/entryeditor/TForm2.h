@@ -5,8 +5,8 @@
 // remembers the user's last choices in the settings store as defaults for the
 // next new title.
 
-#include "catalogue/RecordStore.h"
-#include "forms/TDialogForm.h"
+#include "app/catalogue/RecordStore.h"
+#include "app/forms/TDialogForm.h"
 
 #include <string_view>
 #include <vector>

@@ -3,9 +3,9 @@
 // memo. "&Ok" writes the memo back whatever it holds; "&Cancel" and Escape
 // leave the file as it was.
 
-#include "ansi/ansi.h"
-#include "files/FileIdentity.h"
-#include "forms/TDialogForm.h"
+#include "app/forms/TDialogForm.h"
+#include "platform/ansi/ansi.h"
+#include "platform/files/FileIdentity.h"
 
 class TImage;
 class TVReg;

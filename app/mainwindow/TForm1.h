@@ -2,8 +2,8 @@
 // The main window: the film list under the toolbar, the menus, the status
 // bar and the modified flag; it owns the catalogue and the settings store.
 
-#include "catalogue/CatalogueModel.h"
-#include "files/FileIdentity.h"
+#include "app/catalogue/CatalogueModel.h"
+#include "platform/files/FileIdentity.h"
 
 #include <QMainWindow>
 

@@ -1,7 +1,7 @@
-#include "Enhancedform/Enhancedform.h"
+#include "components/Enhancedform/Enhancedform.h"
 
-#include "Enhancedform/ClassicPaint.h"
-#include "errors/Exception.h"
+#include "components/Enhancedform/ClassicPaint.h"
+#include "platform/errors/Exception.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -18,11 +18,11 @@
 // the child widgets of a form without one are moved into a client widget
 // that fills the client area, keeping their positions.
 
-#include "Enhancedform/CaptionGeometry.h"
-#include "Enhancedform/ImageList.h"
-#include "Enhancedform/TrayBackend.h"
-#include "ansi/ansi.h"
-#include "metrics/metrics.h"
+#include "components/Enhancedform/CaptionGeometry.h"
+#include "components/Enhancedform/ImageList.h"
+#include "components/Enhancedform/TrayBackend.h"
+#include "platform/ansi/ansi.h"
+#include "platform/metrics/metrics.h"
 
 #include <QFont>
 #include <QIcon>

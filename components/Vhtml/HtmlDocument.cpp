@@ -1,4 +1,4 @@
-#include "Vhtml/HtmlDocument.h"
+#include "components/Vhtml/HtmlDocument.h"
 
 #include <gumbo.h>
 

@@ -1,6 +1,6 @@
-#include "jpeg/jpeg.h"
+#include "platform/jpeg/jpeg.h"
 
-#include "files/files.h"
+#include "platform/files/files.h"
 
 #include <algorithm>
 #include <csetjmp>

@@ -1,6 +1,6 @@
-#include "printer/printer.h"
+#include "platform/printer/printer.h"
 
-#include "files/files.h"
+#include "platform/files/files.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // scanners found, and a source's own window (scan mode, resolution, Scan,
 // Cancel) that stays up while the application waits for the image.
 
-#include "twaindsm/SaneDevice.h"
+#include "platform/twaindsm/SaneDevice.h"
 
 #include <QDialog>
 

@@ -1,11 +1,11 @@
-#include "TestSupport.h"
-#include "Windows.h"
-#include "Vreg/Vreg.h"
-#include "catalogue/CatalogueFile.h"
-#include "dialogs/FileDialogs.h"
-#include "files/files.h"
-#include "mainwindow/Export.h"
-#include "mainwindow/TForm1.h"
+#include "app/catalogue/CatalogueFile.h"
+#include "app/mainwindow/Export.h"
+#include "app/mainwindow/TForm1.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/files/files.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstring>
 #include <QDir>

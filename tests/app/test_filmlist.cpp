@@ -1,9 +1,9 @@
-#include "TestSupport.h"
-#include "forms/FormKeys.h"
-#include "Windows.h"
-#include "catalogue/CatalogueFile.h"
-#include "files/files.h"
-#include "mainwindow/TForm1.h"
+#include "app/catalogue/CatalogueFile.h"
+#include "app/forms/FormKeys.h"
+#include "app/mainwindow/TForm1.h"
+#include "platform/files/files.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>

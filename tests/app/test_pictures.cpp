@@ -1,15 +1,15 @@
 // Cover pictures in the entry editor: browsing for a JPEG file, the
 // thumbnail the program keeps of it, the preview, replacing and clearing.
 
-#include "JpegSamples.h"
-#include "TestSupport.h"
-#include "Windows.h"
-#include "dialogs/FileDialogs.h"
-#include "edits/edits.h"
-#include "files/files.h"
-#include "forms/TImage.h"
-#include "jpeg/jpeg.h"
-#include "random/Random.h"
+#include "app/forms/TImage.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/edits/edits.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "platform/random/Random.h"
+#include "tests/app/Windows.h"
+#include "tests/support/JpegSamples.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QDir>

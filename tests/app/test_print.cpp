@@ -1,11 +1,11 @@
-#include "Printdib/Printdib.h"
-#include "TestSupport.h"
-#include "Windows.h"
-#include "dialogs/PrinterSetupDialog.h"
-#include "forms/FormKeys.h"
-#include "forms/TFrame5.h"
-#include "mainwindow/PrintList.h"
-#include "printer/printer.h"
+#include "app/forms/FormKeys.h"
+#include "app/forms/TFrame5.h"
+#include "app/mainwindow/PrintList.h"
+#include "components/Printdib/Printdib.h"
+#include "platform/dialogs/PrinterSetupDialog.h"
+#include "platform/printer/printer.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstring>
 #include <QAction>

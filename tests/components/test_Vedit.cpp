@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "Vedit/Vedit.h"
+#include "components/Vedit/Vedit.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QKeySequence>

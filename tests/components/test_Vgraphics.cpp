@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "Vgraphics/Vgraphics.h"
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "components/Vgraphics/Vgraphics.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
+#include "tests/support/TestSupport.h"
 
 #include <QTimer>
 #include <algorithm>

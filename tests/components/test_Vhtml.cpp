@@ -1,9 +1,9 @@
-#include "LiteralScans.h"
-#include "TestSupport.h"
-#include "UrlSink.h"
-#include "Vhtml/HtmlDocument.h"
-#include "Vhtml/TCppWebBrowser.h"
-#include "Vhtml/Vhtml.h"
+#include "components/Vhtml/HtmlDocument.h"
+#include "components/Vhtml/TCppWebBrowser.h"
+#include "components/Vhtml/Vhtml.h"
+#include "tests/support/LiteralScans.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/UrlSink.h"
 
 #include <QListWidget>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "Vmidi/Vmidi.h"
-#include "files/files.h"
+#include "components/Vmidi/Vmidi.h"
+#include "platform/files/files.h"
+#include "tests/support/TestSupport.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "Vparser/Vparser.h"
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "components/Vparser/Vparser.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <charconv>

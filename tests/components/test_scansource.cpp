@@ -1,12 +1,12 @@
-#include "FakeTwainDsm.h"
-#include "TestSupport.h"
-#include "dib/dib.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "globalmem/GlobalMemory.h"
-#include "messagefilter/MessageFilter.h"
-#include "profile/profile.h"
-#include "scansource/ScanSource.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/dib/dib.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/messagefilter/MessageFilter.h"
+#include "platform/profile/profile.h"
+#include "tests/components/FakeTwainDsm.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <QGuiApplication>

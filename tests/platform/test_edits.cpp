@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "edits/edits.h"
+#include "platform/edits/edits.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QClipboard>

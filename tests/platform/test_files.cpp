@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>

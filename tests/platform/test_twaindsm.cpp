@@ -3,14 +3,14 @@
 // the source's window and scans compared with what SANE's own scanimage
 // makes of the same page; and the scanner component acquiring through it.
 
-#include "TestSupport.h"
-#include "dib/dib.h"
-#include "files/files.h"
-#include "globalmem/GlobalMemory.h"
-#include "messagefilter/MessageFilter.h"
-#include "profile/profile.h"
-#include "scansource/ScanSource.h"
-#include "twaindsm/Twain.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/dib/dib.h"
+#include "platform/files/files.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/messagefilter/MessageFilter.h"
+#include "platform/profile/profile.h"
+#include "platform/twaindsm/Twain.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
