@@ -4,8 +4,8 @@
 //
 //   flickstow-bench [--json] [--runs N] [--sizes 100000,1000000]
 
-#include "app/catalogue/CatalogueFile.h"
-#include "app/mainwindow/Export.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/formats/Export.h"
 #include "app/mainwindow/TForm1.h"
 #include "bench/Bench.h"
 #include "platform/dialogs/Application.h"

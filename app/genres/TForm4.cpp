@@ -1,8 +1,8 @@
 #include "app/genres/TForm4.h"
 
+#include "app/formats/GenreFile.h"
 #include "app/forms/FormKeys.h"
 #include "app/forms/SaveWithoutLoss.h"
-#include "app/genres/GenreFile.h"
 #include "components/Vreg/Vreg.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/edits/edits.h"

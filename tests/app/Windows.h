@@ -4,9 +4,9 @@
 // genre editor.
 
 #include "app/about/TForm3.h"
-#include "app/catalogue/CatalogueFile.h"
 #include "app/catalogue/CatalogueModel.h"
 #include "app/entryeditor/TForm2.h"
+#include "app/formats/CatalogueFile.h"
 #include "app/genres/TForm4.h"
 #include "app/mainwindow/TForm1.h"
 #include "tests/support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include "app/about/TForm3.h"
-#include "app/catalogue/CatalogueFile.h"
 #include "app/entryeditor/TForm2.h"
+#include "app/formats/CatalogueFile.h"
 #include "app/forms/FormKeys.h"
 #include "app/forms/SaveWithoutLoss.h"
 #include "app/forms/TImage.h"

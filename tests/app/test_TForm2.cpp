@@ -1,5 +1,5 @@
-#include "app/catalogue/CatalogueFile.h"
 #include "app/entryeditor/Thumbnails.h"
+#include "app/formats/CatalogueFile.h"
 #include "app/forms/TImage.h"
 #include "components/Enhancedform/Enhancedform.h"
 #include "components/Vreg/Vreg.h"

@@ -1,4 +1,4 @@
-#include "app/catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
 #include "platform/errors/Exception.h"
 #include "platform/files/files.h"
 #include "tests/support/OneBufferCatalogue.h"

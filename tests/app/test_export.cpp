@@ -1,5 +1,5 @@
-#include "app/catalogue/CatalogueFile.h"
-#include "app/mainwindow/Export.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/formats/Export.h"
 #include "app/mainwindow/TForm1.h"
 #include "components/Vreg/Vreg.h"
 #include "platform/dialogs/FileDialogs.h"

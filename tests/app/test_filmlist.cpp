@@ -1,4 +1,4 @@
-#include "app/catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
 #include "app/forms/FormKeys.h"
 #include "app/mainwindow/TForm1.h"
 #include "platform/files/files.h"

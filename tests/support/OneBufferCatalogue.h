@@ -3,7 +3,7 @@
 // one buffer: split into lines, take them 13 at a time. The yardstick the
 // program's block reader (CatalogueReader) must match record for record.
 
-#include "app/catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
 #include "platform/ansi/LineReader.h"
 
 #include <array>

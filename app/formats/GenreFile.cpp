@@ -1,4 +1,4 @@
-#include "app/genres/GenreFile.h"
+#include "app/formats/GenreFile.h"
 
 #include "platform/ansi/LineReader.h"
 #include "platform/errors/Exception.h"

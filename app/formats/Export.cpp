@@ -1,4 +1,4 @@
-#include "app/mainwindow/Export.h"
+#include "app/formats/Export.h"
 
 #include "platform/files/files.h"
 
