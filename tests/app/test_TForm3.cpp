@@ -147,8 +147,10 @@ private slots:
     void linksOpenTheHelpMenusAddresses_data() {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("menuItem");
+        // clang-format off
         QTest::newRow("maker's page") << "Label9" << "VarnholtWebpage1";
         QTest::newRow("community site") << "Label1" << "Link4";
+        // clang-format on
     }
     void linksOpenTheHelpMenusAddresses() {
         QFETCH(QString, link);

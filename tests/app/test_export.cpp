@@ -297,10 +297,12 @@ private slots:
     void folderOf_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");
+        // clang-format off
         QTest::newRow("folder") << "/films/a.csv" << "/films";
         QTest::newRow("root") << "/a.csv" << "/";
         QTest::newRow("deeper") << "/home/ann/lists/x" << "/home/ann/lists";
         QTest::newRow("no folder") << "a.csv" << "";
+        // clang-format on
     }
     void folderOf() {
         QFETCH(QString, path);

@@ -319,8 +319,10 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::newRow("present") << "present" << QString();
         QTest::newRow("missing") << "missing" << QString();
+        // clang-format off
         QTest::newRow("damaged") << "damaged" << "Premature end of JPEG file.";
         QTest::newRow("not a picture") << "text" << "Not a JPEG file: starts with 0x6e 0x6f.";
+        // clang-format on
     }
     void openingShowsTheThumbnail() {
         QFETCH(QString, state);

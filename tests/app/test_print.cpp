@@ -336,12 +336,14 @@ private slots:
     void failures_data() {
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("error");
+        // clang-format off
         QTest::newRow("no CUPS destination, nothing chosen") << "system" << "There is no default printer currently selected.";
         // The system's reason follows on a line of its own.
         auto cannotCreate = [](int reason) { return "Cannot create file %1.\n" + QString::fromLocal8Bit(std::strerror(reason)) + "."; };
         QTest::newRow("PDF file that cannot be written") << "pdf in place of a folder" << cannotCreate(EISDIR);
         QTest::newRow("PDF file in a missing folder") << "pdf in a missing folder" << cannotCreate(ENOENT);
         QTest::newRow("printer failing between pages") << "jamming" << "Paper jam.";
+        // clang-format on
     }
     void failures() {
         QFETCH(QString, printer);

@@ -244,12 +244,14 @@ private slots:
         QTest::addColumn<QString>("failing");  // the manager's call that fails
         QTest::addColumn<QString>("error");    // the error box's text begins so; empty: no box
         const QString module = "Data Source Manager error in module ";
+        // clang-format off
         QTest::newRow("transfer fails") << "page" << "SRC IMAGENATIVEXFER GET" << module + "Native Transfer";
         QTest::newRow("end of transfer fails")
             << "page" << "SRC PENDINGXFERS ENDXFER" << module + "Check for Pending Transfers";
         QTest::newRow("closing fails") << "close" << "SRC USERINTERFACE DISABLEDS" << module + "DisableDataSource";
         QTest::newRow("scanner destroyed") << "destroy" << "" << "";
         QTest::newRow("program quits") << "quit" << "" << "";
+        // clang-format on
     }
     void scanEndsWithoutPage() {
         QFETCH(QString, end);

@@ -33,9 +33,11 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("company");
         QTest::addColumn<QString>("key");
+        // clang-format off
         QTest::newRow("both") << "Flickstow" << "varnholt" << "Software\\varnholt\\Flickstow";
         QTest::newRow("no company") << "Flickstow" << "" << "Software\\Flickstow";
         QTest::newRow("neither") << "" << "" << "Software";
+        // clang-format on
     }
     void settingsKey() {
         QFETCH(QString, program);

@@ -291,6 +291,7 @@ private slots:
     // else the first one; none at all is a condition, not a crash.
     void defaultSource_data() {
         QTest::addColumn<QString>("backends");
+        // clang-format off
         QTest::addColumn<QString>("entry");  // "<none>": no profile entry
         QTest::addColumn<QString>("expected");  // "": TWCC_NODS
         QTest::newRow("the profile's") << "test" << "test:1" << "test:1";
@@ -298,6 +299,7 @@ private slots:
         QTest::newRow("a device gone") << "test" << "epson2:libusb:001:002" << "test:0";
         QTest::newRow("no backend") << "" << "test:1" << "";
         QTest::newRow("a backend that is not installed") << "nosuchbackend" << "<none>" << "";
+        // clang-format on
     }
     void defaultSource() {
         QFETCH(QString, backends);
