@@ -59,7 +59,7 @@ format: deps
 format-check: deps
 	$(FORMAT_FILES) | LC_ALL=C sort | xargs clang-format --dry-run --Werror --style=file
 
-# clang-tidy (.clang-tidy) over every source file of the build: zero findings.
+# clang-tidy (.clang-tidy) over every source file of the build; any finding fails.
 # It needs the build's compile commands and generated headers, so it builds
 # first; it takes a while, and is not part of .ci/run.
 tidy: build
