@@ -1,9 +1,9 @@
 // Start-up: the application object, its title, the windows, the event loop.
 
-#include "dialogs/Application.h"
-#include "mainwindow/TForm1.h"
-#include "module/module.h"
-#include "programlock/ProgramLock.h"
+#include "app/mainwindow/TForm1.h"
+#include "platform/dialogs/Application.h"
+#include "platform/module/module.h"
+#include "platform/programlock/ProgramLock.h"
 
 #include <QApplication>
 #include <QCoreApplication>

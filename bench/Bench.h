@@ -4,7 +4,7 @@
 // the list of suites. Each suite lives in a file of its own and registers
 // itself with FLICKSTOW_BENCH_SUITE; `--only name,...` picks suites by name.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <cstddef>
 #include <functional>

@@ -3,8 +3,8 @@
 // size with QPainter::fillRect; and how often a one-pixel resize of the
 // shown window composes the bar.
 
-#include "Bench.h"
-#include "Enhancedform/Enhancedform.h"
+#include "bench/Bench.h"
+#include "components/Enhancedform/Enhancedform.h"
 
 #include <QCoreApplication>
 #include <QLabel>

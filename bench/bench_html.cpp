@@ -2,8 +2,8 @@
 // a baseline that only finds the same marker with std::string_view::find in
 // a loop over the same text.
 
-#include "Bench.h"
-#include "Vhtml/HtmlScan.h"
+#include "bench/Bench.h"
+#include "components/Vhtml/HtmlScan.h"
 
 #include <cstdio>
 

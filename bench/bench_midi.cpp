@@ -2,9 +2,9 @@
 // velocity, against replacing a file with the same bytes from a prepared
 // buffer (both atomic and flushed to disk).
 
-#include "Bench.h"
-#include "Vmidi/Vmidi.h"
-#include "files/files.h"
+#include "bench/Bench.h"
+#include "components/Vmidi/Vmidi.h"
+#include "platform/files/files.h"
 
 #include <iterator>
 

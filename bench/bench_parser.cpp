@@ -7,9 +7,9 @@
 // The plotter: ten curves sampled at every pixel of 1920 x 1080, with grid
 // and axes, beside QPainter drawing the same line segments.
 
-#include "Bench.h"
-#include "Vgraphics/Vgraphics.h"
-#include "Vparser/Vparser.h"
+#include "bench/Bench.h"
+#include "components/Vgraphics/Vgraphics.h"
+#include "components/Vparser/Vparser.h"
 
 #include <QImage>
 #include <QLine>

@@ -6,14 +6,14 @@
 // write the file. Also the peak memory the 6000 x 4000 thumbnail takes above
 // the idle program.
 
-#include "Bench.h"
-#include "Vreg/Vreg.h"
-#include "catalogue/CatalogueModel.h"
-#include "entryeditor/TForm2.h"
-#include "files/files.h"
-#include "forms/TImage.h"
-#include "jpeg/jpeg.h"
-#include "module/module.h"
+#include "app/catalogue/CatalogueModel.h"
+#include "app/entryeditor/TForm2.h"
+#include "app/forms/TImage.h"
+#include "bench/Bench.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "platform/module/module.h"
 
 #include <QDir>
 #include <QImage>

@@ -4,10 +4,10 @@
 // onto the same PDF printer; and the resident memory while the job runs,
 // which must not grow with the pages printed.
 
-#include "Bench.h"
-#include "Printdib/Printdib.h"
-#include "mainwindow/PrintList.h"
-#include "printer/printer.h"
+#include "app/mainwindow/PrintList.h"
+#include "bench/Bench.h"
+#include "components/Printdib/Printdib.h"
+#include "platform/printer/printer.h"
 
 #include <QPageLayout>
 #include <atomic>

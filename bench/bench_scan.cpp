@@ -6,10 +6,10 @@
 // preview of the glass in the source's window, beside the same grey
 // low-resolution scan of the glass through SANE directly and by scanimage.
 
-#include "Bench.h"
-#include "files/files.h"
-#include "module/module.h"
-#include "scansource/ScanSource.h"
+#include "bench/Bench.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/files/files.h"
+#include "platform/module/module.h"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -4,15 +4,15 @@
 //
 //   flickstow-bench [--json] [--runs N] [--sizes 100000,1000000]
 
-#include "Bench.h"
-#include "catalogue/CatalogueFile.h"
-#include "dialogs/Application.h"
-#include "dialogs/FileDialogs.h"
-#include "dialogs/dialogs.h"
-#include "files/files.h"
-#include "mainwindow/Export.h"
-#include "mainwindow/TForm1.h"
-#include "module/module.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/formats/Export.h"
+#include "app/mainwindow/TForm1.h"
+#include "bench/Bench.h"
+#include "platform/dialogs/Application.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/files/files.h"
+#include "platform/module/module.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -13,6 +13,7 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth
   ccache
+  clang-format clang-tidy
   python3
   python3-mido
   desktop-file-utils libglib2.0-bin

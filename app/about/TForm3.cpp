@@ -1,8 +1,8 @@
-#include "about/TForm3.h"
+#include "app/about/TForm3.h"
 
-#include "Vhtml/Vhtml.h"
-#include "dialogs/dialogs.h"
-#include "forms/TImage.h"
+#include "app/forms/TImage.h"
+#include "components/Vhtml/Vhtml.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QFrame>
 #include <QKeyEvent>

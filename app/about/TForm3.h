@@ -4,8 +4,8 @@
 // open), a note on how the program was made, and the textured strip with
 // the rights notice and "&Close". Enter or Escape closes it on release.
 
-#include "ansi/ansi.h"
-#include "forms/TDialogForm.h"
+#include "app/forms/TDialogForm.h"
+#include "platform/ansi/ansi.h"
 
 class QFrame;
 class QLabel;
@@ -23,21 +23,21 @@ public:
            const AnsiString& communitySite);
 
     // Controls.
-    QFrame* Panel1;
+    QFrame* Panel1;  // the white panel
     TImage* Image2;  // the logo
-    QLabel *Label2, *Label8, *Label6, *Label4;
+    QLabel *Label2, *Label8, *Label6, *Label4;  // maker, product, version, credit
     QLabel* Label1;  // link to the community site
     QLabel* Label9;  // link to the maker's page
     TImage* Image3;  // the note's picture
-    QLabel *Label5, *Label3;
-    QToolButton* BitBtn1;
+    QLabel *Label5, *Label3;  // the note, the rights notice
+    QToolButton* BitBtn1;  // "&Close"
 
     // Handlers.
     void FormShow() override;
     bool FormKeyUp(QKeyEvent* key) override;
-    void BitBtn1Click();
-    void Label1Click();
-    void Label9Click();
+    void BitBtn1Click();  // "&Close", Enter, Escape
+    void Label1Click();  // opens the community site
+    void Label9Click();  // opens the maker's page
 
 private:
     QLabel* AddLabel(const char* name, const QString& text, const QRect& geometry);

@@ -1,4 +1,4 @@
-#include "catalogue/CatalogueModel.h"
+#include "app/catalogue/CatalogueModel.h"
 
 namespace {
 const char* const kCaptions[FieldCount] = {"Titel",  "#",      "Genre",  "Language", "Media",      "Disks",

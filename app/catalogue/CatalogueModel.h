@@ -3,7 +3,7 @@
 // table model with one column per field. The list is handed the first
 // characters of each text (ansi::kShownLength); the rows keep it whole.
 
-#include "catalogue/RecordStore.h"
+#include "app/catalogue/RecordStore.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>

@@ -3,7 +3,7 @@
 // them. Numbers (MID, Disks) are kept as their decimal text. No field holds
 // a CR or LF: the catalogue file has one field per line and relies on it.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "catalogue/RecordStore.h"
+#include "app/catalogue/RecordStore.h"
 
-#include "errors/Exception.h"
+#include "platform/errors/Exception.h"
 
 #include <algorithm>
 #include <cstring>

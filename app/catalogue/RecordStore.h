@@ -8,7 +8,7 @@
 // bytes of their texts, any field is found at once, and reordering or
 // removing rows moves only slots.
 
-#include "catalogue/MovieRecord.h"
+#include "app/catalogue/MovieRecord.h"
 
 #include <algorithm>
 #include <cstdint>

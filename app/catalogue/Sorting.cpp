@@ -1,4 +1,4 @@
-#include "catalogue/Sorting.h"
+#include "app/catalogue/Sorting.h"
 
 #include <algorithm>
 #include <optional>

@@ -4,7 +4,7 @@
 // ASCII letters a-z are folded onto A-Z, all other bytes by their code, and
 // a text that begins a longer one comes first.
 
-#include "catalogue/RecordStore.h"
+#include "app/catalogue/RecordStore.h"
 
 #include <cstdint>
 #include <vector>

@@ -5,8 +5,8 @@
 // remembers the user's last choices in the settings store as defaults for the
 // next new title.
 
-#include "catalogue/RecordStore.h"
-#include "forms/TDialogForm.h"
+#include "app/catalogue/RecordStore.h"
+#include "app/forms/TDialogForm.h"
 
 #include <string_view>
 #include <vector>
@@ -52,24 +52,24 @@ public:
     bool NothingSaved() const { return nothingSaved_; }
 
     // Controls.
-    QTabWidget* PageControl1;
-    QWidget *TabSheet1, *TabSheet2;
+    QTabWidget* PageControl1;  // the two pages
+    QWidget *TabSheet1, *TabSheet2;  // "Movie Properties", "More Details"
     QFrame *Panel1, *Panel3;  // the grey panels of the two pages
-    QLineEdit* Edit1;
-    QSpinBox* CSpinEdit2;
-    QListWidget* ListBox1;
-    QComboBox *ComboBox3, *ComboBox2, *ComboBox4, *ComboBox5;
-    QSpinBox* CSpinEdit1;
-    QLineEdit* Edit2;
-    edits::TMemo* Memo2;
-    QLineEdit* Edit4;
-    QFrame* Panel2;
-    TImage* Image2;
-    QToolButton *SpeedButton6, *Button1, *SpeedButton4;
-    QToolButton *SpeedButton1, *SpeedButton5, *SpeedButton2, *SpeedButton3;
-    QTimer* SetFocusTimer;
-    TOpenPictureDialog* OpenPictureDialog1;
-    TVSnapShot* VSnapShot1;
+    QLineEdit* Edit1;  // Title
+    QSpinBox* CSpinEdit2;  // MID
+    QListWidget* ListBox1;  // Genre
+    QComboBox *ComboBox3, *ComboBox2, *ComboBox4, *ComboBox5;  // Media, Language, Status, Viewed
+    QSpinBox* CSpinEdit1;  // Disks
+    QLineEdit* Edit2;  // Rating
+    edits::TMemo* Memo2;  // Description
+    QLineEdit* Edit4;  // the thumbnail's file name
+    QFrame* Panel2;  // the preview's panel
+    TImage* Image2;  // the preview
+    QToolButton *SpeedButton6, *Button1, *SpeedButton4;  // scan, browse, clear
+    QToolButton *SpeedButton1, *SpeedButton5, *SpeedButton2, *SpeedButton3;  // Cancel, Reset, Save & New, Save
+    QTimer* SetFocusTimer;  // the focus to the title once shown
+    TOpenPictureDialog* OpenPictureDialog1;  // "Open Picture"
+    TVSnapShot* VSnapShot1;  // captures the preview as the thumbnail
     // Hidden: receives the scanned page.
     TImage* Image3;
     // The scanner; the main window starts it and lets the user choose the
@@ -96,7 +96,7 @@ public:
     // Shows a JPEG file in the preview, scaled to fit the panel (PreviewRect).
     // Raises EJPEG or EFOpenError when the file is no picture that can be
     // read; the preview is then empty.
-    void LadeBild(const AnsiString& fileName);
+    void LadeBild(const AnsiString& fileName);  // "load picture"
     // Makes the thumbnail of a picture file (a path in the file system's
     // bytes) under a free name with the number, and names it in Edit4. A
     // file whose name begins with "t_" is taken to be a thumbnail already and
@@ -112,23 +112,23 @@ public:
     void FormCloseQuery(bool& canClose) override;
     void FormClose() override;
     bool FormKeyUp(QKeyEvent* key) override;
-    void SetFocusTimerTimer();
+    void SetFocusTimerTimer();  // puts the focus on the title
     void Button1Click();       // browse for a picture; also a double click on the preview
     void SpeedButton1Click();  // Cancel
     void SpeedButton2Click();  // Save & New
     void SpeedButton3Click();  // Save and Close
     void SpeedButton4Click();  // clear the picture
     void SpeedButton6Click();  // scan a picture
-    void TWAINScanReady();
+    void TWAINScanReady();  // the scanner is done
     void SpeedButton5Click();  // Reset Entries
-    void ComboBox2Change();
+    void ComboBox2Change();   // each remembers its default
     void ComboBox3Change();
     void ComboBox4Change();
     void ComboBox5Change();
     void CSpinEdit1Change();
     void Edit2Change();
-    void ListBox1Click();
-    void ListBox1Exit();
+    void ListBox1Click();  // also remembers the genre
+    void ListBox1Exit();   // the focus leaves the genre list
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

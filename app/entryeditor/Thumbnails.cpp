@@ -1,7 +1,7 @@
-#include "entryeditor/Thumbnails.h"
+#include "app/entryeditor/Thumbnails.h"
 
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
 
 #include <QFile>
 #include <algorithm>

@@ -6,7 +6,7 @@
 // a path: only its file-name part counts, and only the program's own
 // thumbnails are ever deleted through it.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QRect>
 #include <functional>

@@ -5,8 +5,8 @@
 // constructor, after a dialog's client size and before a main window's
 // whole-window size is set; from then on message boxes wear it too.
 
-#include "Enhancedform/Enhancedform.h"
-#include "dialogs/dialogs.h"
+#include "components/Enhancedform/Enhancedform.h"
+#include "platform/dialogs/dialogs.h"
 
 inline TEnhancedForm* AttachEnhancedForm(QWidget* window);
 

@@ -1,6 +1,6 @@
-#include "forms/FormKeys.h"
+#include "app/forms/FormKeys.h"
 
-#include "keypreview/KeyPreview.h"
+#include "platform/keypreview/KeyPreview.h"
 
 #include <QWidget>
 

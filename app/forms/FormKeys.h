@@ -12,8 +12,8 @@
 // that key pressed (the box was answered some other way and the user is
 // typing anew).
 
-#include "ansi/ansi.h"
-#include "dialogs/dialogs.h"
+#include "platform/ansi/ansi.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QObject>
 #include <functional>

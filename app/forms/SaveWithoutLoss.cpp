@@ -1,6 +1,6 @@
-#include "forms/SaveWithoutLoss.h"
+#include "app/forms/SaveWithoutLoss.h"
 
-#include "forms/FormKeys.h"
+#include "app/forms/FormKeys.h"
 
 #include <QFile>
 

@@ -4,8 +4,8 @@
 // changed since the window read it. Nothing is saved over such a change
 // without asking, and no answer loses either version.
 
-#include "ansi/ansi.h"
-#include "files/files.h"
+#include "platform/ansi/ansi.h"
+#include "platform/files/files.h"
 
 #include <QDateTime>
 #include <functional>

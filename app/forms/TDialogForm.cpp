@@ -1,9 +1,9 @@
-#include "forms/TDialogForm.h"
+#include "app/forms/TDialogForm.h"
 
-#include "dialogs/dialogs.h"
-#include "forms/EnhancedForm1.h"
-#include "forms/FormKeys.h"
-#include "forms/TImage.h"
+#include "app/forms/EnhancedForm1.h"
+#include "app/forms/FormKeys.h"
+#include "app/forms/TImage.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

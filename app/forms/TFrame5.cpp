@@ -1,4 +1,4 @@
-#include "forms/TFrame5.h"
+#include "app/forms/TFrame5.h"
 
 #include <QPainter>
 

@@ -2,7 +2,7 @@
 // The picture frame: a scrolling frame holding one image whose picture is a
 // bitmap to draw on. The main window keeps one, hidden, as the print page.
 
-#include "graphics/graphics.h"
+#include "platform/graphics/graphics.h"
 
 #include <QScrollArea>
 

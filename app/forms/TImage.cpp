@@ -1,4 +1,4 @@
-#include "forms/TImage.h"
+#include "app/forms/TImage.h"
 
 #include <QGuiApplication>
 #include <QPainter>

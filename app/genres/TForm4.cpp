@@ -1,13 +1,13 @@
-#include "genres/TForm4.h"
+#include "app/genres/TForm4.h"
 
-#include "Vreg/Vreg.h"
-#include "dialogs/dialogs.h"
-#include "edits/edits.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "forms/FormKeys.h"
-#include "forms/SaveWithoutLoss.h"
-#include "genres/GenreFile.h"
+#include "app/formats/GenreFile.h"
+#include "app/forms/FormKeys.h"
+#include "app/forms/SaveWithoutLoss.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/edits/edits.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
 
 #include <QKeyEvent>
 #include <QToolButton>

@@ -3,9 +3,9 @@
 // memo. "&Ok" writes the memo back whatever it holds; "&Cancel" and Escape
 // leave the file as it was.
 
-#include "ansi/ansi.h"
-#include "files/FileIdentity.h"
-#include "forms/TDialogForm.h"
+#include "app/forms/TDialogForm.h"
+#include "platform/ansi/ansi.h"
+#include "platform/files/FileIdentity.h"
 
 class TImage;
 class TVReg;
@@ -21,15 +21,15 @@ public:
     // folder, the texture is the picture the strip is tiled with.
     TForm4(QWidget* parent, TVReg* settings, const TImage* texture);
 
-    edits::TMemo* Memo1;
-    QToolButton* BitBtn1;
-    QToolButton* SpeedButton1;
+    edits::TMemo* Memo1;  // the genre file as free text
+    QToolButton* BitBtn1;  // "&Ok": writes the memo back
+    QToolButton* SpeedButton1;  // "&Cancel": the file stays
 
     // Handlers.
     void FormShow() override;
     bool FormKeyUp(QKeyEvent* key) override;
-    void BitBtn1Click();
-    void SpeedButton1Click();
+    void BitBtn1Click();  // "&Ok"
+    void SpeedButton1Click();  // "&Cancel", Escape
     void FormClose() override;
 
 private:

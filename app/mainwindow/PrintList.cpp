@@ -1,7 +1,7 @@
-#include "mainwindow/PrintList.h"
+#include "app/mainwindow/PrintList.h"
 
-#include "Printdib/Printdib.h"
-#include "printer/printer.h"
+#include "components/Printdib/Printdib.h"
+#include "platform/printer/printer.h"
 
 #include <QApplication>
 #include <QDate>

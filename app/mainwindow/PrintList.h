@@ -5,8 +5,8 @@
 // is printed through the bitmap printer, as high as the printer page and
 // centred across it.
 
-#include "catalogue/RecordStore.h"
-#include "graphics/graphics.h"
+#include "app/catalogue/RecordStore.h"
+#include "platform/graphics/graphics.h"
 
 #include <QAbstractTableModel>
 #include <QImage>

@@ -1,8 +1,8 @@
-#include "mainwindow/WindowState.h"
+#include "app/mainwindow/WindowState.h"
 
-#include "Vreg/Vreg.h"
-#include "errors/Exception.h"
-#include "metrics/metrics.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/errors/Exception.h"
+#include "platform/metrics/metrics.h"
 
 #include <QGuiApplication>
 #include <QScreen>

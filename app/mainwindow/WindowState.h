@@ -4,7 +4,7 @@
 // sorted by, and the column widths the user changed. Kept as values of the
 // settings store, written when the window closes.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QRect>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Enhancedform/CaptionGeometry.h"
+#include "components/Enhancedform/CaptionGeometry.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 // fit beside each other. Rectangles are the system's: right and bottom are
 // exclusive.
 
-#include "Enhancedform/EFTypes.h"
-#include "metrics/metrics.h"
+#include "components/Enhancedform/EFTypes.h"
+#include "platform/metrics/metrics.h"
 
 #include <QRect>
 #include <QRgb>

@@ -1,4 +1,4 @@
-#include "Enhancedform/ClassicPaint.h"
+#include "components/Enhancedform/ClassicPaint.h"
 
 #include <QImage>
 #include <QPainter>

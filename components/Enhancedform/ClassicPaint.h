@@ -3,7 +3,7 @@
 // the caption buttons (close, minimize, maximize, restore, help) with their
 // normal, pushed and greyed-out looks, in the system colours.
 
-#include "Enhancedform/CaptionGeometry.h"
+#include "components/Enhancedform/CaptionGeometry.h"
 
 class QPainter;
 

@@ -45,6 +45,15 @@ enum TShiftStateFlag { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight =
 Q_DECLARE_FLAGS(TShiftState, TShiftStateFlag)
 Q_FLAG_NS(TShiftState)
 
+// A property's setter: the field takes the new value; true when it changed,
+// so that the setter goes on to show the change.
+template <typename T, typename U>
+bool Assign(T& field, const U& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
 }  // namespace ef
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(ef::TBorderIcons)

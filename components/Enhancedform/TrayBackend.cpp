@@ -1,6 +1,6 @@
-#include "Enhancedform/TrayBackend.h"
+#include "components/Enhancedform/TrayBackend.h"
 
-#include "dialogs/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QSystemTrayIcon>
 

@@ -4,7 +4,7 @@
 // desktop's own tray (StatusNotifierItem or the X11 tray) sits behind it;
 // tests put a fake in its place.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QIcon>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "Printdib/Printdib.h"
+#include "components/Printdib/Printdib.h"
 
-#include "dib/dib.h"
+#include "platform/dib/dib.h"
 
 #include <algorithm>
 #include <new>

@@ -4,7 +4,7 @@
 // buffer and the packed rows are stretched onto the target. Printers take
 // pictures this way whatever the screen's pixels look like.
 
-#include "graphics/graphics.h"
+#include "platform/graphics/graphics.h"
 
 #include <QObject>
 

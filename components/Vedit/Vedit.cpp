@@ -1,6 +1,6 @@
-#include "Vedit/Vedit.h"
+#include "components/Vedit/Vedit.h"
 
-#include "edits/edits.h"
+#include "platform/edits/edits.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -6,7 +6,7 @@
 // in ExclusionList get no completion. When ExitAfterTab is false the edit
 // keeps the focus when the user tries to leave it.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QLineEdit>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "Vgraphics/Vgraphics.h"
+#include "components/Vgraphics/Vgraphics.h"
 
-#include "Vparser/Vparser.h"
-#include "errors/Exception.h"
+#include "components/Vparser/Vparser.h"
+#include "platform/errors/Exception.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -9,8 +9,8 @@
 // Colours are the system's colour values, red in the low byte: the colour
 // text "255" is red, "16711680" blue.
 
-#include "ansi/ansi.h"
-#include "graphics/graphics.h"
+#include "platform/ansi/ansi.h"
+#include "platform/graphics/graphics.h"
 
 #include <QObject>
 #include <vector>

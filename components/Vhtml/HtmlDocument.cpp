@@ -1,6 +1,6 @@
-#include "Vhtml/HtmlDocument.h"
+#include "components/Vhtml/HtmlDocument.h"
 
-#include "module/Library.h"
+#include "platform/module/Library.h"
 
 #include <gumbo.h>
 

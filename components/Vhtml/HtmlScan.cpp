@@ -1,4 +1,4 @@
-#include "Vhtml/HtmlScan.h"
+#include "components/Vhtml/HtmlScan.h"
 
 #include <QCoreApplication>
 #include <QListWidget>

@@ -28,8 +28,8 @@
 // handlers that run then see the list as far as it is filled. None of them
 // clears its list first.
 
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
 
 #include <chrono>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "Vhtml/TCppWebBrowser.h"
+#include "components/Vhtml/TCppWebBrowser.h"
 
-#include "Vhtml/HtmlDocument.h"
-#include "ansi/ansi.h"
+#include "components/Vhtml/HtmlDocument.h"
+#include "platform/ansi/ansi.h"
 
 #include <QStringDecoder>
 

@@ -4,7 +4,7 @@
 // browser), and keeps the source of the HTML document it shows, from which
 // the title and the body's HTML are read.
 
-#include "Vhtml/HtmlView.h"
+#include "components/Vhtml/HtmlView.h"
 
 #include <QTextBrowser>
 #include <optional>

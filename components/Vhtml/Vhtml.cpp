@@ -1,7 +1,7 @@
-#include "Vhtml/Vhtml.h"
+#include "components/Vhtml/Vhtml.h"
 
-#include "Vhtml/HtmlScan.h"
-#include "Vhtml/HtmlView.h"
+#include "components/Vhtml/HtmlScan.h"
+#include "components/Vhtml/HtmlView.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -4,8 +4,8 @@
 // HTML, and the link targets, image sources or marked values in the body.
 // The extractors themselves work on any text (HtmlScan.h).
 
-#include "Vhtml/HtmlScan.h"
-#include "ansi/ansi.h"
+#include "components/Vhtml/HtmlScan.h"
+#include "platform/ansi/ansi.h"
 
 #include <QObject>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "Vmidi/Vmidi.h"
+#include "components/Vmidi/Vmidi.h"
 
-#include "files/files.h"
+#include "platform/files/files.h"
 
 #include <array>
 #include <cmath>

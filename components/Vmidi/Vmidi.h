@@ -10,8 +10,8 @@
 // dotted half, "D16" a double-dotted sixteenth ...) and a velocity. The
 // events follow each other without rests.
 
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
 
 #include <QObject>
 #include <string>

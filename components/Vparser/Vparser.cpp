@@ -1,7 +1,7 @@
-#include "Vparser/Vparser.h"
+#include "components/Vparser/Vparser.h"
 
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
 
 #include <algorithm>
 #include <array>

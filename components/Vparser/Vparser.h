@@ -13,7 +13,7 @@
 //
 // Each instance owns its tree, so several parsers never disturb each other.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QObject>
 #include <optional>

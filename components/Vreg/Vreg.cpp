@@ -1,8 +1,8 @@
-#include "Vreg/Vreg.h"
+#include "components/Vreg/Vreg.h"
 
-#include "errors/Exception.h"
-#include "module/module.h"
-#include "registry/registry.h"
+#include "platform/errors/Exception.h"
+#include "platform/module/module.h"
+#include "platform/registry/registry.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -4,7 +4,7 @@
 // running executable. Every call opens the registry, does one read or one
 // write, and releases it again; nothing is cached.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QObject>
 #include <array>

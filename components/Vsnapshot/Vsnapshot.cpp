@@ -1,7 +1,7 @@
-#include "Vsnapshot/Vsnapshot.h"
+#include "components/Vsnapshot/Vsnapshot.h"
 
-#include "files/files.h"
-#include "jpeg/jpeg.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
 
 #include <QImage>
 #include <QWidget>

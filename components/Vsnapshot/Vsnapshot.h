@@ -4,7 +4,7 @@
 // children, over the control's area; nothing is read from the screen, so a
 // window lying over the control does not get into the picture.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "Vstatus/Vstatus.h"
+#include "components/Vstatus/Vstatus.h"
 
 #include <QChildEvent>
 #include <QPointer>

@@ -1,8 +1,8 @@
-#include "scansource/ScanSource.h"
+#include "components/scansource/ScanSource.h"
 
-#include "dib/dib.h"
-#include "module/module.h"
-#include "profile/profile.h"
+#include "platform/dib/dib.h"
+#include "platform/module/module.h"
+#include "platform/profile/profile.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -6,11 +6,11 @@
 // the source is closed again. The image arrives through the application's
 // message filter, which the component hooks while the manager is loaded.
 
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
-#include "globalmem/GlobalMemory.h"
-#include "messagefilter/MessageFilter.h"
-#include "twaindsm/Twain.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/messagefilter/MessageFilter.h"
+#include "platform/twaindsm/Twain.h"
 
 #include <QImage>
 #include <QObject>

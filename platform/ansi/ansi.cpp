@@ -1,6 +1,6 @@
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
-#include "errors/Exception.h"
+#include "platform/errors/Exception.h"
 
 #include <algorithm>
 #include <charconv>

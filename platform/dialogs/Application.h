@@ -3,7 +3,7 @@
 // in the default error box and the program goes on. The Windows font names
 // the windows ask for resolve to their metric-compatible stand-ins.
 
-#include "dialogs/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QApplication>
 #include <QFont>

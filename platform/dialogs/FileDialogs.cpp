@@ -1,9 +1,9 @@
-#include "dialogs/FileDialogs.h"
+#include "platform/dialogs/FileDialogs.h"
 
-#include "dialogs/dialogs.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "jpeg/jpeg.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
 
 #include <algorithm>
 

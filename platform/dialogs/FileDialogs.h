@@ -5,7 +5,7 @@
 // shown: each Execute is logged with the dialog's settings and answered
 // from a queue.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QObject>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "dialogs/PrinterSetupDialog.h"
+#include "platform/dialogs/PrinterSetupDialog.h"
 
-#include "dialogs/dialogs.h"
-#include "printer/printer.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/printer/printer.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
-#include "dialogs/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
-#include "errors/Exception.h"
+#include "platform/errors/Exception.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // The platform's modal message box and the application's default error box.
 // In tests every box is logged instead of shown and answered from a queue.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <exception>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "dib/dib.h"
+#include "platform/dib/dib.h"
 
-#include "graphics/graphics.h"
+#include "platform/graphics/graphics.h"
 
 #include <algorithm>
 #include <climits>

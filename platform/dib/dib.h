@@ -10,7 +10,7 @@
 // bits, and 32 bits with the info header, which is also read at 16 bits (5
 // each of red, green and blue); uncompressed rows only (no colour masks).
 
-#include "errors/Exception.h"
+#include "platform/errors/Exception.h"
 
 #include <QImage>
 #include <cstddef>

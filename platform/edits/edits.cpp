@@ -1,6 +1,6 @@
-#include "edits/edits.h"
+#include "platform/edits/edits.h"
 
-#include "dialogs/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QApplication>
 #include <QKeyEvent>

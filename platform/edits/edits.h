@@ -4,7 +4,7 @@
 // pasted text keeps what the code page holds; when something had to be
 // left out, the field says so in a tooltip and the program beeps.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QPlainTextEdit>
 #include <QValidator>

@@ -1,7 +1,7 @@
-#include "files/FileIdentity.h"
+#include "platform/files/FileIdentity.h"
 
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // its size, modification time, device and inode, and a 64-bit hash of its
 // bytes, computed while they pass anyway (no second reading).
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <cstddef>
 #include <cstdint>

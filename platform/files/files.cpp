@@ -1,6 +1,6 @@
-#include "files/files.h"
+#include "platform/files/files.h"
 
-#include "errors/Exception.h"
+#include "platform/errors/Exception.h"
 
 #include <QFile>
 #include <algorithm>

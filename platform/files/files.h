@@ -2,8 +2,8 @@
 // The file system as the program uses it: whole files read in one piece and
 // replaced in one piece, atomically.
 
-#include "ansi/ansi.h"
-#include "files/FileIdentity.h"
+#include "platform/ansi/ansi.h"
+#include "platform/files/FileIdentity.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "graphics/graphics.h"
+#include "platform/graphics/graphics.h"
 
 #include <QFont>
 #include <QFontMetrics>

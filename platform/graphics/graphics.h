@@ -5,8 +5,8 @@
 // Coordinates are device pixels, x to the right and y downwards; rectangles
 // include their left and top edges and exclude their right and bottom ones.
 
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
 
 #include <QColor>
 #include <QImage>

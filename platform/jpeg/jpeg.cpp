@@ -1,7 +1,7 @@
-#include "jpeg/jpeg.h"
+#include "platform/jpeg/jpeg.h"
 
-#include "files/files.h"
-#include "module/Library.h"
+#include "platform/files/files.h"
+#include "platform/module/Library.h"
 
 #include <algorithm>
 #include <csetjmp>

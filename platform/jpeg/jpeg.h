@@ -9,8 +9,8 @@
 // picture does is an error too, and so are pictures too large to be worth
 // decoding and files with an absurd number of progressive scans.
 
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
 
 #include <QImage>
 #include <QSize>

@@ -1,6 +1,6 @@
-#include "keypreview/KeyPreview.h"
+#include "platform/keypreview/KeyPreview.h"
 
-#include "dialogs/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "messagefilter/MessageFilter.h"
+#include "platform/messagefilter/MessageFilter.h"
 
-#include "dialogs/dialogs.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QCoreApplication>
 #include <QPointer>

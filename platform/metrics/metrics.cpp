@@ -1,4 +1,4 @@
-#include "metrics/metrics.h"
+#include "platform/metrics/metrics.h"
 
 #include <QGuiApplication>
 #include <QScreen>

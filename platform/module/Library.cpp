@@ -1,4 +1,4 @@
-#include "module/Library.h"
+#include "platform/module/Library.h"
 
 #include <dlfcn.h>
 #include <link.h>

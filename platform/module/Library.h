@@ -3,7 +3,7 @@
 // pictures, HTML pages), opened the first time that feature is used, so
 // that a run which only lists and edits films never maps them.
 
-#include "errors/Exception.h"
+#include "platform/errors/Exception.h"
 
 #include <cstring>
 #include <string>

@@ -1,4 +1,4 @@
-#include "module/module.h"
+#include "platform/module/module.h"
 
 #include <cstdlib>
 #include <filesystem>

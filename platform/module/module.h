@@ -1,7 +1,7 @@
 #pragma once
 // The running executable's file name: the source of the program folder.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 namespace module {
 

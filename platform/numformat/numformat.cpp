@@ -1,6 +1,6 @@
-#include "numformat/numformat.h"
+#include "platform/numformat/numformat.h"
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QLocale>
 #include <optional>

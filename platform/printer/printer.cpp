@@ -1,7 +1,7 @@
-#include "printer/printer.h"
+#include "platform/printer/printer.h"
 
-#include "files/files.h"
-#include "module/Library.h"
+#include "platform/files/files.h"
+#include "platform/module/Library.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -10,9 +10,9 @@
 // anything reaches the queue and a refused job is reported. Tests put in a
 // printer that keeps its pages as images, or one that prints to a PDF file.
 
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
-#include "graphics/graphics.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
+#include "platform/graphics/graphics.h"
 
 #include <QPageLayout>
 #include <QPainter>

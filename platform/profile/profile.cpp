@@ -1,8 +1,8 @@
-#include "profile/profile.h"
+#include "platform/profile/profile.h"
 
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "registry/registry.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/registry/registry.h"
 
 #include <filesystem>
 #include <system_error>

@@ -4,7 +4,7 @@
 // ASCII case. A change rewrites the file whole and atomically and keeps every
 // other line as it was.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <optional>
 

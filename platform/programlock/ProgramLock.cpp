@@ -1,4 +1,4 @@
-#include "programlock/ProgramLock.h"
+#include "platform/programlock/ProgramLock.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

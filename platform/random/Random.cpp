@@ -1,4 +1,4 @@
-#include "random/Random.h"
+#include "platform/random/Random.h"
 
 #include <chrono>
 

@@ -1,8 +1,8 @@
-#include "registry/registry.h"
+#include "platform/registry/registry.h"
 
-#include "dialogs/dialogs.h"
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
 
 #include <QCoreApplication>
 #include <QLockFile>

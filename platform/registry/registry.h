@@ -16,7 +16,7 @@
 // lines keeps every line that reads, and before it is first rewritten the
 // original is kept beside it as "registry.reg.damaged".
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 // The library's one export.
 
-#include "twaindsm/SourceManager.h"
+#include "platform/twaindsm/SourceManager.h"
 
 extern "C" __attribute__((visibility("default"))) TW_UINT16 DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest,
                                                                       TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,

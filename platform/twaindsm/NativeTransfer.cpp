@@ -1,6 +1,6 @@
-#include "twaindsm/NativeTransfer.h"
+#include "platform/twaindsm/NativeTransfer.h"
 
-#include "dib/dib.h"
+#include "platform/dib/dib.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,7 +3,7 @@
 // (header, colour table, bottom-up rows) in a global memory block, filled
 // whole or band by band while a scan comes in.
 
-#include "globalmem/GlobalMemory.h"
+#include "platform/globalmem/GlobalMemory.h"
 
 #include <QImage>
 #include <cstdint>

@@ -7,7 +7,7 @@
 // When libsane cannot be opened, sane_init fails, and every status text is
 // the reason, so that the failure reads "... needs the library ...".
 
-#include "module/Library.h"
+#include "platform/module/Library.h"
 
 #include <mutex>
 #include <sane/sane.h>

@@ -1,4 +1,4 @@
-#include "twaindsm/SaneDevice.h"
+#include "platform/twaindsm/SaneDevice.h"
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>

@@ -1,4 +1,4 @@
-#include "twaindsm/SourceDialogs.h"
+#include "platform/twaindsm/SourceDialogs.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

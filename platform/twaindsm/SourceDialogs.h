@@ -4,7 +4,7 @@
 // area of the glass to scan with a preview of the glass, Scan, Cancel) that
 // stays up while the application waits for the image.
 
-#include "twaindsm/SaneDevice.h"
+#include "platform/twaindsm/SaneDevice.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,12 +1,12 @@
-#include "twaindsm/SourceManager.h"
+#include "platform/twaindsm/SourceManager.h"
 
-#include "errors/Exception.h"
-#include "globalmem/GlobalMemory.h"
-#include "profile/profile.h"
-#include "registry/registry.h"
-#include "twaindsm/NativeTransfer.h"
-#include "twaindsm/SaneDevice.h"
-#include "twaindsm/SourceDialogs.h"
+#include "platform/errors/Exception.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/profile/profile.h"
+#include "platform/registry/registry.h"
+#include "platform/twaindsm/NativeTransfer.h"
+#include "platform/twaindsm/SaneDevice.h"
+#include "platform/twaindsm/SourceDialogs.h"
 
 #include <QApplication>
 #include <QEvent>

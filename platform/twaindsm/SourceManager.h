@@ -6,7 +6,7 @@
 //   7 image handed over.
 // A call in the wrong state fails with TWCC_SEQERROR.
 
-#include "twaindsm/Twain.h"
+#include "platform/twaindsm/Twain.h"
 
 namespace twaindsm {
 

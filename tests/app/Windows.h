@@ -3,13 +3,13 @@
 // the dialogs: the main window, the entry editor, the About box and the
 // genre editor.
 
-#include "TestSupport.h"
-#include "about/TForm3.h"
-#include "catalogue/CatalogueFile.h"
-#include "catalogue/CatalogueModel.h"
-#include "entryeditor/TForm2.h"
-#include "genres/TForm4.h"
-#include "mainwindow/TForm1.h"
+#include "app/about/TForm3.h"
+#include "app/catalogue/CatalogueModel.h"
+#include "app/entryeditor/TForm2.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/genres/TForm4.h"
+#include "app/mainwindow/TForm1.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QTableView>

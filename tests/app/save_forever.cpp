@@ -5,7 +5,7 @@
 //
 //   save_forever <folder> <films>
 
-#include "catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
 
 #include <cstdio>
 #include <cstdlib>

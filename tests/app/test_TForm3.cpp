@@ -1,9 +1,9 @@
-#include "TestSupport.h"
-#include "UrlSink.h"
-#include "Enhancedform/Enhancedform.h"
-#include "Windows.h"
-#include "forms/TImage.h"
-#include "mainwindow/Links.h"
+#include "app/forms/TImage.h"
+#include "app/mainwindow/Links.h"
+#include "components/Enhancedform/Enhancedform.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/UrlSink.h"
 
 #include <QAction>
 #include <QFontInfo>
@@ -147,8 +147,10 @@ private slots:
     void linksOpenTheHelpMenusAddresses_data() {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("menuItem");
+        // clang-format off
         QTest::newRow("maker's page") << "Label9" << "VarnholtWebpage1";
         QTest::newRow("community site") << "Label1" << "Link4";
+        // clang-format on
     }
     void linksOpenTheHelpMenusAddresses() {
         QFETCH(QString, link);

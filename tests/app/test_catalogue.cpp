@@ -1,8 +1,8 @@
-#include "OneBufferCatalogue.h"
-#include "TestSupport.h"
-#include "catalogue/CatalogueFile.h"
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "app/formats/CatalogueFile.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "tests/support/OneBufferCatalogue.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,11 +1,11 @@
-#include "TestSupport.h"
-#include "Windows.h"
-#include "Vreg/Vreg.h"
-#include "catalogue/CatalogueFile.h"
-#include "dialogs/FileDialogs.h"
-#include "files/files.h"
-#include "mainwindow/Export.h"
-#include "mainwindow/TForm1.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/formats/Export.h"
+#include "app/mainwindow/TForm1.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/files/files.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstring>
 #include <QDir>
@@ -297,10 +297,12 @@ private slots:
     void folderOf_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");
+        // clang-format off
         QTest::newRow("folder") << "/films/a.csv" << "/films";
         QTest::newRow("root") << "/a.csv" << "/";
         QTest::newRow("deeper") << "/home/ann/lists/x" << "/home/ann/lists";
         QTest::newRow("no folder") << "a.csv" << "";
+        // clang-format on
     }
     void folderOf() {
         QFETCH(QString, path);

@@ -1,10 +1,10 @@
-#include "TestSupport.h"
-#include "forms/FormKeys.h"
-#include "Windows.h"
-#include "catalogue/CatalogueFile.h"
-#include "catalogue/Sorting.h"
-#include "files/files.h"
-#include "mainwindow/TForm1.h"
+#include "tests/support/TestSupport.h"
+#include "app/forms/FormKeys.h"
+#include "tests/app/Windows.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/catalogue/Sorting.h"
+#include "platform/files/files.h"
+#include "app/mainwindow/TForm1.h"
 
 #include <QAction>
 #include <QApplication>

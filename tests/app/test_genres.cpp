@@ -1,10 +1,10 @@
-#include "TestSupport.h"
-#include "Vreg/Vreg.h"
-#include "Windows.h"
-#include "Enhancedform/Enhancedform.h"
-#include "edits/edits.h"
-#include "files/files.h"
-#include "forms/TImage.h"
+#include "app/forms/TImage.h"
+#include "components/Enhancedform/Enhancedform.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/edits/edits.h"
+#include "platform/files/files.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,10 +2,10 @@
 // every control is handed its first characters only, while the record keeps
 // the whole text and writes it back unchanged unless the user edits it.
 
-#include "TestSupport.h"
-#include "Windows.h"
-#include "edits/edits.h"
-#include "mainwindow/PrintList.h"
+#include "app/mainwindow/PrintList.h"
+#include "platform/edits/edits.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

@@ -1,15 +1,15 @@
 // Cover pictures in the entry editor: browsing for a JPEG file, the
 // thumbnail the program keeps of it, the preview, replacing and clearing.
 
-#include "JpegSamples.h"
-#include "TestSupport.h"
-#include "Windows.h"
-#include "dialogs/FileDialogs.h"
-#include "edits/edits.h"
-#include "files/files.h"
-#include "forms/TImage.h"
-#include "jpeg/jpeg.h"
-#include "random/Random.h"
+#include "app/forms/TImage.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/edits/edits.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "platform/random/Random.h"
+#include "tests/app/Windows.h"
+#include "tests/support/JpegSamples.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -319,8 +319,10 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::newRow("present") << "present" << QString();
         QTest::newRow("missing") << "missing" << QString();
+        // clang-format off
         QTest::newRow("damaged") << "damaged" << "Premature end of JPEG file.";
         QTest::newRow("not a picture") << "text" << "Not a JPEG file: starts with 0x6e 0x6f.";
+        // clang-format on
     }
     void openingShowsTheThumbnail() {
         QFETCH(QString, state);

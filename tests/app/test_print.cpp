@@ -1,11 +1,11 @@
-#include "Printdib/Printdib.h"
-#include "TestSupport.h"
-#include "Windows.h"
-#include "dialogs/PrinterSetupDialog.h"
-#include "forms/FormKeys.h"
-#include "forms/TFrame5.h"
-#include "mainwindow/PrintList.h"
-#include "printer/printer.h"
+#include "app/forms/FormKeys.h"
+#include "app/forms/TFrame5.h"
+#include "app/mainwindow/PrintList.h"
+#include "components/Printdib/Printdib.h"
+#include "platform/dialogs/PrinterSetupDialog.h"
+#include "platform/printer/printer.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstring>
 #include <QAction>
@@ -336,12 +336,14 @@ private slots:
     void failures_data() {
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("error");
+        // clang-format off
         QTest::newRow("no CUPS destination, nothing chosen") << "system" << "There is no default printer currently selected.";
         // The system's reason follows on a line of its own.
         auto cannotCreate = [](int reason) { return "Cannot create file %1.\n" + QString::fromLocal8Bit(std::strerror(reason)) + "."; };
         QTest::newRow("PDF file that cannot be written") << "pdf in place of a folder" << cannotCreate(EISDIR);
         QTest::newRow("PDF file in a missing folder") << "pdf in a missing folder" << cannotCreate(ENOENT);
         QTest::newRow("printer failing between pages") << "jamming" << "Paper jam.";
+        // clang-format on
     }
     void failures() {
         QFETCH(QString, printer);

@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "mainwindow/TForm1.h"
-#include "programlock/ProgramLock.h"
+#include "app/mainwindow/TForm1.h"
+#include "platform/programlock/ProgramLock.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -2,16 +2,16 @@
 // source manager: the scanner's own window, the page kept in a scan file,
 // the replace question and the thumbnail made of the page.
 
-#include "FakeTwainDsm.h"
-#include "TestSupport.h"
-#include "Windows.h"
-#include "edits/edits.h"
-#include "files/files.h"
-#include "forms/TImage.h"
-#include "jpeg/jpeg.h"
-#include "random/Random.h"
-#include "scansource/ScanSource.h"
-#include "dib/dib.h"
+#include "app/forms/TImage.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/dib/dib.h"
+#include "platform/edits/edits.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "platform/random/Random.h"
+#include "tests/app/Windows.h"
+#include "tests/components/FakeTwainDsm.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -244,12 +244,14 @@ private slots:
         QTest::addColumn<QString>("failing");  // the manager's call that fails
         QTest::addColumn<QString>("error");    // the error box's text begins so; empty: no box
         const QString module = "Data Source Manager error in module ";
+        // clang-format off
         QTest::newRow("transfer fails") << "page" << "SRC IMAGENATIVEXFER GET" << module + "Native Transfer";
         QTest::newRow("end of transfer fails")
             << "page" << "SRC PENDINGXFERS ENDXFER" << module + "Check for Pending Transfers";
         QTest::newRow("closing fails") << "close" << "SRC USERINTERFACE DISABLEDS" << module + "DisableDataSource";
         QTest::newRow("scanner destroyed") << "destroy" << "" << "";
         QTest::newRow("program quits") << "quit" << "" << "";
+        // clang-format on
     }
     void scanEndsWithoutPage() {
         QFETCH(QString, end);

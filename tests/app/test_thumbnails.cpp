@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "entryeditor/Thumbnails.h"
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "app/entryeditor/Thumbnails.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "tests/support/TestSupport.h"
 
 #include <barrier>
 #include <future>

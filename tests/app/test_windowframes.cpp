@@ -1,7 +1,7 @@
-#include "Enhancedform/Enhancedform.h"
-#include "TestSupport.h"
-#include "Windows.h"
-#include "dialogs/dialogs.h"
+#include "components/Enhancedform/Enhancedform.h"
+#include "platform/dialogs/dialogs.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <QMessageBox>
 #include <QScopeGuard>

@@ -1,10 +1,10 @@
 // The stand-in source manager (see FakeTwainDsm.h).
 
 #define FAKE_TWAIN_DSM_LIBRARY
-#include "FakeTwainDsm.h"
+#include "tests/components/FakeTwainDsm.h"
 
-#include "globalmem/GlobalMemory.h"
-#include "profile/profile.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/profile/profile.h"
 
 #include <cstring>
 #include <deque>

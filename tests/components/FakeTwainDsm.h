@@ -5,7 +5,7 @@
 // the image a test gave it. The test finds these functions in the same
 // loaded library with dlsym.
 
-#include "twaindsm/Twain.h"
+#include "platform/twaindsm/Twain.h"
 
 #include <QEvent>
 
@@ -38,7 +38,7 @@ using FakeDsmCapability = const TW_ONEVALUE* (*)(TW_UINT16* cap);
 }
 
 #ifndef FAKE_TWAIN_DSM_LIBRARY
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "Enhancedform/Enhancedform.h"
-#include "TestSupport.h"
+#include "components/Enhancedform/Enhancedform.h"
+#include "tests/support/TestSupport.h"
 
 #include <QCursor>
 #include <QMenu>

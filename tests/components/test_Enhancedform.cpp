@@ -1,7 +1,7 @@
-#include "Enhancedform/ClassicPaint.h"
-#include "Enhancedform/Enhancedform.h"
-#include "TestSupport.h"
-#include "errors/Exception.h"
+#include "components/Enhancedform/ClassicPaint.h"
+#include "components/Enhancedform/Enhancedform.h"
+#include "platform/errors/Exception.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
-#include "Printdib/Printdib.h"
-#include "TestSupport.h"
-#include "printer/printer.h"
+#include "components/Printdib/Printdib.h"
+#include "platform/printer/printer.h"
+#include "tests/support/TestSupport.h"
 
 using namespace testsupport;
 

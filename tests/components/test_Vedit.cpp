@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "Vedit/Vedit.h"
+#include "components/Vedit/Vedit.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QKeySequence>
@@ -111,6 +111,7 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<int>("cursor");
         const QStringList cities{"Berlin", "Bern"};
+        // clang-format off
         QTest::newRow("first letter") << cities << QStringList() << "" << "b" << "Berlin" << "erlin" << 6;
         QTest::newRow("typing on over the suggestion") << cities << QStringList() << "" << "be" << "Berlin" << "rlin"
                                                        << 6;
@@ -153,6 +154,7 @@ private slots:
         QTest::newRow("cut to empty, unequivocal, one entry")
             << QStringList{"Bern"} << QStringList() << "unequivocal" << "bern{Shift+Home}{Ctrl+X}" << "Bern" << ""
             << 4;
+        // clang-format on
     }
     void completion() {
         QFETCH(QStringList, data);
@@ -253,6 +255,7 @@ private slots:
         QTest::addColumn<int>("newPos");       // -1000: unchanged
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("selected");
+        // clang-format off
         QTest::newRow("no handler") << false << "" << -1000 << "Berlin" << "erlin";
         QTest::newRow("handler changes nothing") << true << "" << -1000 << "Berlin" << "erlin";
         QTest::newRow("position 0 selects all") << true << "" << 0 << "Berlin" << "Berlin";
@@ -260,6 +263,7 @@ private slots:
         QTest::newRow("other text and position") << true << "Bern, CH" << 4 << "Bern, CH" << ", CH";
         QTest::newRow("negative position") << true << "" << -5 << "Berlin" << "Berlin";
         QTest::newRow("position past the end") << true << "" << 99 << "Berlin" << "";
+        // clang-format on
     }
     void onSelect() {
         QFETCH(bool, handler);

@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "Vgraphics/Vgraphics.h"
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "components/Vgraphics/Vgraphics.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
+#include "tests/support/TestSupport.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -288,8 +288,10 @@ private slots:
         QTest::addColumn<double>("to");
         QTest::addColumn<QString>("fromProperty");
         QTest::addColumn<QString>("toProperty");
+        // clang-format off
         QTest::newRow("x from -0.4 to 0.4") << "x*10" << -0.4 << 0.4 << "X_From" << "X_To";
         QTest::newRow("y from -0.4 to 0.4") << "x/50" << -0.4 << 0.4 << "Y_From" << "Y_To";
+        // clang-format on
     }
     void narrowRanges() {
         QFETCH(QString, expression);
@@ -317,6 +319,7 @@ private slots:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<bool>("axes");
         auto ld = [](long double v) { return QVariant::fromValue(v); };
+        // clang-format off
         QTest::newRow("empty x span") << "x" << "X_To" << ld(-10) << false;
         QTest::newRow("empty y span") << "x" << "Y_To" << ld(-10) << false;
         QTest::newRow("endless span") << "x" << "X_To" << ld(std::numeric_limits<long double>::infinity()) << false;
@@ -329,6 +332,7 @@ private slots:
         QTest::newRow("very wide destination") << "x" << "DestinationWidth" << QVariant(2000000000) << true;
         QTest::newRow("very high destination") << "x" << "DestinationHeight" << QVariant(2000000000) << true;
         QTest::newRow("no destination") << "x" << "DestinationWidth" << QVariant(-5) << true;
+        // clang-format on
     }
     void degenerate() {
         QFETCH(QString, expression);

@@ -1,9 +1,9 @@
-#include "LiteralScans.h"
-#include "TestSupport.h"
-#include "UrlSink.h"
-#include "Vhtml/HtmlDocument.h"
-#include "Vhtml/TCppWebBrowser.h"
-#include "Vhtml/Vhtml.h"
+#include "components/Vhtml/HtmlDocument.h"
+#include "components/Vhtml/TCppWebBrowser.h"
+#include "components/Vhtml/Vhtml.h"
+#include "tests/support/LiteralScans.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/UrlSink.h"
 
 #include <QListWidget>
 #include <QTimer>
@@ -149,6 +149,7 @@ private slots:
         QTest::addColumn<QString>("end");
         QTest::addColumn<Values>("found");
         QTest::addColumn<bool>("result");
+        // clang-format off
         QTest::newRow("values in order") << QByteArray("x[[a=1]] [[b=22]]   ") << "[[" << "=" << "]]"
                                          << Values{"1", "22"} << true;
         QTest::newRow("begin marker before any start is none") << QByteArray("=1]] [[b   ") << "[[" << "=" << "]]"
@@ -169,6 +170,7 @@ private slots:
             << true;
         QTest::newRow("the start within the end starts nothing")
             << QByteArray("<b>x=1</td>=2</td>   ") << ">" << "=" << "</td>" << Values{"1"} << true;
+        // clang-format on
     }
     void values() {
         QFETCH(QByteArray, html);
@@ -225,6 +227,7 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("begin");
         QTest::addColumn<QString>("end");
+        // clang-format off
         QTest::newRow("links") << int(Kind::Links) << "" << "" << "";
         QTest::newRow("images") << int(Kind::Images) << "" << "" << "";
         QTest::newRow("values, image markers") << int(Kind::Var) << "<IMG " << "src=\"" << "\"";
@@ -239,6 +242,7 @@ private slots:
         QTest::newRow("values, end holds the start") << int(Kind::Var) << ">" << "" << "</td>";
         QTest::newRow("values, end holds the start, with a begin") << int(Kind::Var) << ">" << "=" << "</td>";
         QTest::newRow("values, end begins with the start") << int(Kind::Var) << "<" << "t" << "<td>";
+        // clang-format on
     }
     void scansMatchTheirDescription() {
         QFETCH(int, kind);
@@ -320,6 +324,7 @@ private slots:
         QTest::newRow("sloppy page") << QString::fromUtf8(kSloppyPage) << QString::fromUtf8(kSloppyBody);
         QTest::newRow("attribute values") << "<input type=text value=\"a &quot;b&quot; & c\" disabled data-x=''>"
                                           << "<INPUT type=text value=\"a &quot;b&quot; &amp; c\" disabled data-x=\"\">";
+        // clang-format off
         QTest::newRow("addresses always quoted")
             << "<a href=x>x</a><img src=y><a href>z</a>" << "<A href=\"x\">x</A><IMG src=\"y\"><A href=\"\">z</A>";
         QTest::newRow("upper-case source") << "<A HREF=\"x\" Class=Y>x</A>" << "<A href=\"x\" class=Y>x</A>";
@@ -335,6 +340,7 @@ private slots:
         QTest::newRow("leading line break of pre kept") << "<pre>\n\nx</pre>" << "<PRE>\n\nx</PRE>";
         QTest::newRow("frameset") << "<frameset><frame src=a.html></frameset>" << "<FRAME src=\"a.html\">";
         QTest::newRow("empty") << "" << "";
+        // clang-format on
     }
     void bodySerialisation() {
         QFETCH(QString, page);
@@ -345,10 +351,12 @@ private slots:
     void titles_data() {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("title");
+        // clang-format off
         QTest::newRow("blanks made one") << "<title>\n  The   Film\tList  </title>" << "The Film List";
         QTest::newRow("entities") << "<title>Tom &amp; Jerry</title>" << "Tom & Jerry";
         QTest::newRow("first of two") << "<title>One</title><body><title>Two</title>" << "One";
         QTest::newRow("none") << "<p>no title" << "";
+        // clang-format on
     }
     void titles() {
         QFETCH(QString, page);
@@ -416,11 +424,13 @@ private slots:
     void nothingToRead_data() {
         QTest::addColumn<QString>("view");
         QTest::addColumn<QString>("message");
+        // clang-format off
         QTest::newRow("no view") << "none" << "No HTML view is attached";
         QTest::newRow("empty view") << "empty" << "The view shows no HTML document";
         QTest::newRow("plain text") << "plain" << "The view shows no HTML document";
         QTest::newRow("markdown page") << "markdown" << "The view shows no HTML document";
         QTest::newRow("missing page") << "missing" << "The view shows no HTML document";
+        // clang-format on
     }
     void nothingToRead() {
         QFETCH(QString, view);

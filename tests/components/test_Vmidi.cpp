@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "Vmidi/Vmidi.h"
-#include "files/files.h"
+#include "components/Vmidi/Vmidi.h"
+#include "platform/files/files.h"
+#include "tests/support/TestSupport.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -187,6 +187,7 @@ private slots:
         QTest::addColumn<QString>("notes");
         QTest::addColumn<QString>("velocity");
         QTest::addColumn<QString>("error");
+        // clang-format off
         QTest::newRow("note above 127") << "60,128" << "100" << "128 is not a MIDI note number (0 to 127)";
         QTest::newRow("negative note") << "-1" << "100" << "-1 is not a MIDI note number (0 to 127)";
         QTest::newRow("note 256 would be note 0") << "256" << "100" << "256 is not a MIDI note number (0 to 127)";
@@ -196,6 +197,7 @@ private slots:
         QTest::newRow("note no number") << "C4" << "100" << "'C4' is not a valid integer value";
         QTest::newRow("empty piece") << "60,,64" << "100" << "'' is not a valid integer value";
         QTest::newRow("no notes") << "" << "100" << "'' names no note";
+        // clang-format on
     }
     void refused() {
         QFETCH(QString, notes);

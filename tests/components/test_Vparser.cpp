@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "Vparser/Vparser.h"
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "components/Vparser/Vparser.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <charconv>
@@ -69,6 +69,7 @@ private slots:
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("x");
         QTest::addColumn<QString>("outcome");
+        // clang-format off
         QTest::newRow("operator after operator") << "2*-3" << "" << "no tree";
         QTest::newRow("negative in parentheses") << "2*(-3)" << "" << "-6";
         QTest::newRow("minus before power") << "-2^2" << "" << "-4";
@@ -134,6 +135,7 @@ private slots:
         QTest::newRow("close parenthesis") << "1+2)" << "" << "no tree";
         QTest::newRow("implicit product") << "2pi" << "" << "no tree";
         QTest::newRow("empty") << "" << "" << "no tree";
+        // clang-format on
     }
     void outcomes() {
         QFETCH(QString, expression);
@@ -323,6 +325,7 @@ private slots:
         QTest::addColumn<QString>("overwrite");
         QTest::addColumn<bool>("convertAll");
         QTest::addColumn<QString>("outcome");
+        // clang-format off
         QTest::newRow("comma") << "1,5" << "" << false << "1,5";
         QTest::newRow("point always reads") << "1.5" << "" << false << "1,5";
         QTest::newRow("blanks sign exponent") << "  -1,5e2xyz" << "" << false << "-150";
@@ -341,6 +344,7 @@ private slots:
                                                   << "error: 2.5e9999" + QString(TVParser::kNotANumber);
         QTest::newRow("no infinity") << "inf" << "" << false << "0";
         QTest::newRow("no hexadecimal") << "0x10" << "" << false << "0";
+        // clang-format on
     }
     void variableText() {
         QFETCH(QString, x);
@@ -360,6 +364,7 @@ private slots:
         QTest::addColumn<int>("precision");
         QTest::addColumn<QString>("overwrite");
         QTest::addColumn<QString>("text");
+        // clang-format off
         QTest::newRow("10/4") << "10/4" << 8 << "" << "2,5";
         QTest::newRow("1/3") << "1/3" << 8 << "" << "0,33333333";
         QTest::newRow("2/3 rounds") << "2/3" << 8 << "" << "0,66666667";
@@ -387,6 +392,7 @@ private slots:
         QTest::newRow("far below precision") << "15/10000000000" << 8 << "" << "0";
         QTest::newRow("overwritten symbol") << "10/4" << 8 << "." << "2.5";
         QTest::newRow("longer symbol") << "10/4" << 8 << "<>" << "2<>5";
+        // clang-format on
     }
     void resultText() {
         QFETCH(QString, expression);
@@ -486,8 +492,10 @@ private slots:
         const int groups = static_cast<int>(TVParser::MaxLength - 1) / 6;
         QTest::newRow("mixed chain") << QString("1") + QString("+2*3-5").repeated(groups) << QString::number(groups + 1);
         QTest::newRow("powers at the length limit") << QString("2") + QString("^1").repeated(longest - 1) << "2";
+        // clang-format off
         QTest::newRow("functions at the limit") << QString("abs").repeated(TVParser::MaxDepth) + "1" << "1";
         QTest::newRow("functions too deep") << QString("abs").repeated(TVParser::MaxDepth + 1) + "1" << "no tree";
+        // clang-format on
         QTest::newRow("parentheses very deep") << QString("(").repeated(200000) + "1" + QString(")").repeated(200000)
                                                << "no tree";
         QTest::newRow("too long") << "1" + QString(" ").repeated(10) + QString("0").repeated(TVParser::MaxLength)

@@ -1,9 +1,9 @@
-#include "TestSupport.h"
-#include "Vreg/Vreg.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "module/module.h"
-#include "registry/registry.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/module/module.h"
+#include "platform/registry/registry.h"
+#include "tests/support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -33,9 +33,11 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("company");
         QTest::addColumn<QString>("key");
+        // clang-format off
         QTest::newRow("both") << "Flickstow" << "varnholt" << "Software\\varnholt\\Flickstow";
         QTest::newRow("no company") << "Flickstow" << "" << "Software\\Flickstow";
         QTest::newRow("neither") << "" << "" << "Software";
+        // clang-format on
     }
     void settingsKey() {
         QFETCH(QString, program);

@@ -1,9 +1,9 @@
-#include "JpegSamples.h"
-#include "TestSupport.h"
-#include "Vsnapshot/Vsnapshot.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "jpeg/jpeg.h"
+#include "components/Vsnapshot/Vsnapshot.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "tests/support/JpegSamples.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QLabel>

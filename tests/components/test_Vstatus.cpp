@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "Vstatus/Vstatus.h"
+#include "components/Vstatus/Vstatus.h"
+#include "tests/support/TestSupport.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,12 +1,12 @@
-#include "FakeTwainDsm.h"
-#include "TestSupport.h"
-#include "dib/dib.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "globalmem/GlobalMemory.h"
-#include "messagefilter/MessageFilter.h"
-#include "profile/profile.h"
-#include "scansource/ScanSource.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/dib/dib.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/messagefilter/MessageFilter.h"
+#include "platform/profile/profile.h"
+#include "tests/components/FakeTwainDsm.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -152,6 +152,7 @@ private slots:
         QTest::addColumn<int>("rc");
         QTest::addColumn<int>("condition");
         QTest::addColumn<QString>("text");
+        // clang-format off
         QTest::addColumn<QString>("statusAsked");  // "" when not
         QTest::newRow("open the manager") << "init" << "DSM PARENT OPENDSM" << 1 << 1
                                           << "Data Source Manager error in module OpenDataSourceManager:\r\nGeneral "
@@ -210,6 +211,7 @@ private slots:
                                            << "Data Source Manager error in module CloseDataSourceManager:\r\n"
                                               "Unrecognized operation triplet."
                                            << "DSM STATUS GET";
+        // clang-format on
     }
     void failures() {
         QFETCH(QString, operation);
@@ -420,6 +422,7 @@ private slots:
     void preconditions_data() {
         QTest::addColumn<QString>("step");
         QTest::addColumn<QString>("text");
+        // clang-format off
         QTest::newRow("open source, manager closed") << "opends" << "Data Source Manager must be open";
         QTest::newRow("close source, manager closed") << "closeds" << "Data Source Manager must be open";
         QTest::newRow("enable, source closed") << "enable" << "Data Source must be open";
@@ -429,6 +432,7 @@ private slots:
         QTest::newRow("a call before loading") << "call" << "Assertion failure";
         QTest::newRow("no memory for the container") << "no memory" << "Assertion failure";
         QTest::newRow("library without DSM_Entry") << "no entry" << "Assertion failure";
+        // clang-format on
     }
     void preconditions() {
         QFETCH(QString, step);

@@ -1,7 +1,7 @@
 // The catalogue reader takes any bytes: every input gives rows, and writing
 // those rows and reading them back gives the same rows.
 
-#include "catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // Input: two bytes seeding the block sizes (1 to 64 KB, most of them
 // small), then the text.
 
-#include "../support/OneBufferCatalogue.h"
+#include "tests/support/OneBufferCatalogue.h"
 
 #include <cstdint>
 #include <cstdlib>

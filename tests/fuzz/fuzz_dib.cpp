@@ -3,8 +3,8 @@
 // and unpacks to the same pixels, and drawing the bytes straight onto a
 // canvas reads only what is there.
 
-#include "dib/dib.h"
-#include "graphics/graphics.h"
+#include "platform/dib/dib.h"
+#include "platform/graphics/graphics.h"
 
 #include <cstdint>
 #include <cstdlib>

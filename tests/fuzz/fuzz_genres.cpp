@@ -1,7 +1,7 @@
 // The genre list reader takes any bytes: every genre it offers is a whole
 // line of the text that is not blank, in the file's order.
 
-#include "genres/GenreFile.h"
+#include "app/formats/GenreFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,8 +6,8 @@
 // value-begin and an end marker (0 to 3 bytes each), then the markers, then
 // the text. Links and images are looked for in the whole input as well.
 
-#include "../support/LiteralScans.h"
-#include "Vhtml/HtmlScan.h"
+#include "components/Vhtml/HtmlScan.h"
+#include "tests/support/LiteralScans.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 // HTML view reads without fault; the body written out reads again as a page,
 // and the extractors take it.
 
-#include "Vhtml/HtmlDocument.h"
-#include "Vhtml/HtmlScan.h"
-#include "Vhtml/TCppWebBrowser.h"
+#include "components/Vhtml/HtmlDocument.h"
+#include "components/Vhtml/HtmlScan.h"
+#include "components/Vhtml/TCppWebBrowser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // one decoded whole has its own size, and every picture it gives can be
 // encoded and decoded again.
 
-#include "jpeg/jpeg.h"
+#include "platform/jpeg/jpeg.h"
 
 #include <cstdint>
 #include <cstdlib>

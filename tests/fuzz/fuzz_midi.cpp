@@ -6,7 +6,7 @@
 // Input: a first byte whose low bit sets ExactDeltas, then note events one a
 // line, each "notes;length;velocity".
 
-#include "Vmidi/Vmidi.h"
+#include "components/Vmidi/Vmidi.h"
 
 #include <cstdint>
 #include <cstdlib>

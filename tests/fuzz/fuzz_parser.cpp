@@ -6,9 +6,9 @@
 // Input: one byte of settings, then the expression and the variables x, a,
 // b, c, d, one per line.
 
-#include "Vparser/Vparser.h"
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "components/Vparser/Vparser.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // never fails, a value written afterwards reads back, and every value that
 // read before the write still reads the same after it reached the file.
 
-#include "files/files.h"
-#include "registry/registry.h"
+#include "platform/files/files.h"
+#include "platform/registry/registry.h"
 
 #include <QTemporaryDir>
 

@@ -3,9 +3,9 @@
 // the block. The block is exactly as large as the bytes, so a read past its
 // end is an overrun the sanitizer sees.
 
-#include "globalmem/GlobalMemory.h"
-#include "graphics/graphics.h"
-#include "scansource/ScanSource.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/graphics/graphics.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,9 +5,9 @@
 // Input: six bytes of settings (each an index into a table of awkward
 // values), then expression, step and colour lines, three per curve.
 
-#include "Vgraphics/Vgraphics.h"
-#include "errors/Exception.h"
-#include "numformat/numformat.h"
+#include "components/Vgraphics/Vgraphics.h"
+#include "platform/errors/Exception.h"
+#include "platform/numformat/numformat.h"
 
 #include <cstdint>
 #include <cstdlib>

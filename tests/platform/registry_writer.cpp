@@ -4,7 +4,7 @@
 //
 //   registry_writer <name prefix> <count>
 
-#include "registry/registry.h"
+#include "platform/registry/registry.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "ansi/ansi.h"
-#include "errors/Exception.h"
+#include "platform/ansi/ansi.h"
+#include "platform/errors/Exception.h"
+#include "tests/support/TestSupport.h"
 
 class TestAnsi : public QObject {
     Q_OBJECT

@@ -1,7 +1,7 @@
-#include "JpegSamples.h"
-#include "TestSupport.h"
-#include "dialogs/FileDialogs.h"
-#include "errors/Exception.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/errors/Exception.h"
+#include "tests/support/JpegSamples.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "dib/dib.h"
-#include "graphics/graphics.h"
+#include "platform/dib/dib.h"
+#include "platform/graphics/graphics.h"
+#include "tests/support/TestSupport.h"
 
 #include <climits>
 

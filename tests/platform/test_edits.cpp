@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "edits/edits.h"
+#include "platform/edits/edits.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,7 +15,9 @@ private slots:
     void lineEditTakesOnlyCodePageText_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
+        // clang-format off
         QTest::newRow("plain") << "Solaris" << "Solaris";
+        // clang-format on
         QTest::newRow("accents and euro") << QString::fromUtf8("Amélie €5") << QString::fromUtf8("Amélie €5");
         QTest::newRow("greek dropped") << QString::fromUtf8("aΩb") << "ab";
         QTest::newRow("cjk dropped") << QString::fromUtf8("x七y") << "xy";
@@ -36,9 +38,11 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("foreign characters dropped")
             << 0 << QString::fromUtf8("aΩ") << QString::fromUtf8("七b\r\nc") << QByteArray("ab\r\nc");
+        // clang-format off
         QTest::newRow("typing stops at the limit") << 5 << "abcdefg" << "" << QByteArray("abcde");
         QTest::newRow("line break counts one") << 4 << "a\rb" << "cdef" << QByteArray("a\r\nbc");
         QTest::newRow("paste cut to the room") << 6 << "abc" << "12345" << QByteArray("abc123");
+        // clang-format on
     }
     void memoTypingAndPasting() {
         QFETCH(int, limit);

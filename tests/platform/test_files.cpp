@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,9 +71,11 @@ private slots:
     void replacementPushed_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("after");
+        // clang-format off
         QTest::newRow("committed") << "commit" << "one two";
         QTest::newRow("dropped") << "drop" << "old";
         QTest::newRow("failed write") << "fail" << "old";
+        // clang-format on
     }
     void replacementPushed() {
         QFETCH(QString, how);
@@ -422,9 +424,11 @@ private slots:
     void joinPath_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("joined");
+        // clang-format off
         QTest::newRow("with separator") << "/films/" << "/films/data.vrx";
         QTest::newRow("without separator") << "/films" << "/films/data.vrx";
         QTest::newRow("root") << "/" << "/data.vrx";
+        // clang-format on
     }
     void joinPath() {
         QFETCH(QString, folder);
@@ -436,6 +440,7 @@ private slots:
     void extractFileName_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
+        // clang-format off
         QTest::newRow("bare") << "t_cover417.jpg" << "t_cover417.jpg";
         QTest::newRow("parent") << "../x" << "x";
         QTest::newRow("backslashes") << "..\\..\\boot.ini" << "boot.ini";
@@ -443,6 +448,7 @@ private slots:
         QTest::newRow("absolute") << "/etc/passwd" << "passwd";
         QTest::newRow("folder only") << "pics/" << "";
         QTest::newRow("empty") << "" << "";
+        // clang-format on
     }
     void extractFileName() {
         QFETCH(QString, path);

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "graphics/graphics.h"
+#include "platform/graphics/graphics.h"
+#include "tests/support/TestSupport.h"
 
 #include <QPainter>
 #include <chrono>

@@ -1,8 +1,8 @@
-#include "JpegSamples.h"
-#include "TestSupport.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "jpeg/jpeg.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "tests/support/JpegSamples.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "metrics/metrics.h"
+#include "platform/metrics/metrics.h"
+#include "tests/support/TestSupport.h"
 
 #include <QGuiApplication>
 #include <QScreen>

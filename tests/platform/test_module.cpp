@@ -1,5 +1,5 @@
-#include "module/Library.h"
-#include "module/module.h"
+#include "platform/module/Library.h"
+#include "platform/module/module.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +22,7 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
         // Paths are below the test's folder; "-" is the working folder left empty.
+        // clang-format off
         QTest::newRow("the file itself") << "/lib/flickstow/flickstow" << "flickstow" << "/" << "/bin" << "";
         QTest::newRow("a link, absolute") << "/home/Flickstow/flickstow" << "x" << "/" << "" << "/home/Flickstow/flickstow";
         QTest::newRow("a link, relative, tidied") << ".//Flickstow/./flickstow" << "x" << "/home" << ""
@@ -43,6 +44,7 @@ private slots:
         QTest::newRow("a login shell's name") << "" << "-flickstow" << "/bin" << "/bin" << "";
         QTest::newRow("relative, no working folder") << "Flickstow/flickstow" << "Flickstow/flickstow" << "-" << ""
                                                      << "";
+        // clang-format on
     }
     void startedThroughLink() {
         QFETCH(QString, execFn);

@@ -1,8 +1,8 @@
-#include "TestSupport.h"
-#include "dialogs/PrinterSetupDialog.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "printer/printer.h"
+#include "platform/dialogs/PrinterSetupDialog.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/printer/printer.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstring>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "TestSupport.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "profile/profile.h"
-#include "registry/registry.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/profile/profile.h"
+#include "platform/registry/registry.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <filesystem>

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "random/Random.h"
+#include "platform/random/Random.h"
+#include "tests/support/TestSupport.h"
 
 #include <set>
 #include <vector>

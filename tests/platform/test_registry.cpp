@@ -1,7 +1,7 @@
-#include "TestSupport.h"
-#include "errors/Exception.h"
-#include "files/files.h"
-#include "registry/registry.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/registry/registry.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QProcess>

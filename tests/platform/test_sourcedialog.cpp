@@ -2,9 +2,9 @@
 // and by the rectangle on the preview; a device without an area; and the
 // preview of SANE's test device leaving the device's settings as they were.
 
-#include "TestSupport.h"
-#include "twaindsm/SaneDevice.h"
-#include "twaindsm/SourceDialogs.h"
+#include "tests/support/TestSupport.h"
+#include "platform/twaindsm/SaneDevice.h"
+#include "platform/twaindsm/SourceDialogs.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,15 +3,15 @@
 // the source's window and scans compared with what SANE's own scanimage
 // makes of the same page; and the scanner component acquiring through it.
 
-#include "TestSupport.h"
-#include "dib/dib.h"
-#include "files/files.h"
-#include "globalmem/GlobalMemory.h"
-#include "messagefilter/MessageFilter.h"
-#include "profile/profile.h"
-#include "registry/registry.h"
-#include "scansource/ScanSource.h"
-#include "twaindsm/Twain.h"
+#include "tests/support/TestSupport.h"
+#include "platform/dib/dib.h"
+#include "platform/files/files.h"
+#include "platform/globalmem/GlobalMemory.h"
+#include "platform/messagefilter/MessageFilter.h"
+#include "platform/profile/profile.h"
+#include "platform/registry/registry.h"
+#include "components/scansource/ScanSource.h"
+#include "platform/twaindsm/Twain.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -316,6 +316,7 @@ private slots:
     // else the first one; none at all is a condition, not a crash.
     void defaultSource_data() {
         QTest::addColumn<QString>("backends");
+        // clang-format off
         QTest::addColumn<QString>("entry");  // "<none>": no profile entry
         QTest::addColumn<QString>("expected");  // "": TWCC_NODS
         QTest::newRow("the profile's") << "test" << "test:1" << "test:1";
@@ -323,6 +324,7 @@ private slots:
         QTest::newRow("a device gone") << "test" << "epson2:libusb:001:002" << "test:0";
         QTest::newRow("no backend") << "" << "test:1" << "";
         QTest::newRow("a backend that is not installed") << "nosuchbackend" << "<none>" << "";
+        // clang-format on
     }
     void defaultSource() {
         QFETCH(QString, backends);

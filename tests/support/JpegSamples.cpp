@@ -1,4 +1,4 @@
-#include "JpegSamples.h"
+#include "tests/support/JpegSamples.h"
 
 #include <QtGlobal>
 #include <algorithm>

@@ -2,7 +2,7 @@
 // JPEG files of every kind a user may have, made with the library directly
 // (not with the program's own encoder), and what a JPEG file's header says.
 
-#include "ansi/ansi.h"
+#include "platform/ansi/ansi.h"
 
 #include <QColor>
 #include <array>

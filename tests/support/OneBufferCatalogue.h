@@ -3,8 +3,8 @@
 // one buffer: split into lines, take them 13 at a time. The yardstick the
 // program's block reader (CatalogueReader) must match record for record.
 
-#include "ansi/LineReader.h"
-#include "catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
+#include "platform/ansi/LineReader.h"
 
 #include <array>
 

@@ -1,13 +1,13 @@
-#include "TestSupport.h"
+#include "tests/support/TestSupport.h"
 
-#include "dialogs/Application.h"
-#include "dialogs/FileDialogs.h"
-#include "dialogs/PrinterSetupDialog.h"
-#include "files/files.h"
-#include "module/module.h"
-#include "printer/printer.h"
-#include "registry/registry.h"
-#include "errors/Exception.h"
+#include "platform/dialogs/Application.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/dialogs/PrinterSetupDialog.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
+#include "platform/module/module.h"
+#include "platform/printer/printer.h"
+#include "platform/registry/registry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 // temporary configuration home for each test, message boxes that are logged
 // and answered from a queue, and small file helpers.
 
-#include "ansi/ansi.h"
-#include "dialogs/dialogs.h"
+#include "platform/ansi/ansi.h"
+#include "platform/dialogs/dialogs.h"
 
 #include <QTest>
 #include <QString>

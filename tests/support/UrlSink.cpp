@@ -1,4 +1,4 @@
-#include "UrlSink.h"
+#include "tests/support/UrlSink.h"
 
 #include <QDesktopServices>
 

@@ -3,7 +3,7 @@
 //
 //   make_jpeg_corpus tests/fuzz/corpus/fuzz_jpeg
 
-#include "JpegSamples.h"
+#include "tests/support/JpegSamples.h"
 
 #include <QColor>
 #include <cstdio>

@@ -3,8 +3,8 @@
 // CR LF line ends, in display order. Blank lines may stand anywhere; the
 // entry editor skips them, the genre editor keeps them.
 
-#include "ansi/ansi.h"
-#include "files/FileIdentity.h"
+#include "platform/ansi/ansi.h"
+#include "platform/files/FileIdentity.h"
 
 #include <string_view>
 #include <vector>

@@ -6,7 +6,7 @@
 // mark, a header row naming the fields, one film per line, fields quoted as
 // RFC 4180 says.
 
-#include "catalogue/RecordStore.h"
+#include "app/catalogue/RecordStore.h"
 
 enum class ExportKind { Csv, Text, FullCsv };
 

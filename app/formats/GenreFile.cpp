@@ -1,8 +1,8 @@
-#include "genres/GenreFile.h"
+#include "app/formats/GenreFile.h"
 
-#include "ansi/LineReader.h"
-#include "errors/Exception.h"
-#include "files/files.h"
+#include "platform/ansi/LineReader.h"
+#include "platform/errors/Exception.h"
+#include "platform/files/files.h"
 
 #include <algorithm>
 #include <deque>

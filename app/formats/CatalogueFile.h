@@ -4,9 +4,9 @@
 // line 8: MID; lines 9-11: Rating, Picture, Description; line 12 empty;
 // line 13 "***".
 
-#include "ansi/LineReader.h"
-#include "catalogue/RecordStore.h"
-#include "files/files.h"
+#include "app/catalogue/RecordStore.h"
+#include "platform/ansi/LineReader.h"
+#include "platform/files/files.h"
 
 #include <bitset>
 #include <string_view>

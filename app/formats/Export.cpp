@@ -1,6 +1,6 @@
-#include "mainwindow/Export.h"
+#include "app/formats/Export.h"
 
-#include "files/files.h"
+#include "platform/files/files.h"
 
 #include <algorithm>
 #include <cstring>

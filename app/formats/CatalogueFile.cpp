@@ -1,6 +1,6 @@
-#include "catalogue/CatalogueFile.h"
+#include "app/formats/CatalogueFile.h"
 
-#include "files/files.h"
+#include "platform/files/files.h"
 
 #include <cstring>
 #include <tuple>
