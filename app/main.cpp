@@ -35,16 +35,14 @@ int main(int argc, char** argv) {
     const QString folder = QFileInfo(QFile::decodeName(module::ExecutablePath().c_str())).absolutePath();
     ProgramLock lock(folder);
     switch (lock.Claim()) {
-    case ProgramLock::Start::HandedOver:
-        return 0;
+    case ProgramLock::Start::HandedOver: return 0;
     case ProgramLock::Start::NoAnswer:
         // Hung, or not this program after all: the user is told, and no
         // second window works on the same files.
         dialogs::ShowErrorBox(ansi::FromQString("Flickstow already runs for the folder " + folder +
                                                 ", but does not answer. End it, then start Flickstow again"));
         return 1;
-    default:
-        break;
+    default: break;
     }
     try {
         // The main window makes its dialogs; all live until the end.

@@ -19,7 +19,8 @@ extern int g_runs;
 
 double Ms(const std::function<void()>& work);
 // Median of g_runs runs; `prepare` runs untimed before each.
-double Median(const std::function<void()>& work, const std::function<void()>& prepare = [] {});
+double Median(
+    const std::function<void()>& work, const std::function<void()>& prepare = [] {});
 
 // One result line: the operation on n items, its time, the baseline's time
 // from the same run and the target ratio.

@@ -41,9 +41,9 @@ void Caption(const AnsiString&) {
     TEFTitleBar* bar = window.enhancer->TitleBar();
     const ef::FrameState frame = window.enhancer->FrameState();
     const ef::TRect r0 = ef::CaptionRect(frame);
-    const std::vector<ef::Band> bands =
-        ef::GradientBands(bar->Type(), bar->NbOfColors(), r0, ef::ButtonsWidth(frame),
-                          metrics::GetSysColor(metrics::COLOR_ACTIVECAPTION), metrics::ColorToRGB(bar->Color()));
+    const std::vector<ef::Band> bands = ef::GradientBands(bar->Type(), bar->NbOfColors(), r0, ef::ButtonsWidth(frame),
+                                                          metrics::GetSysColor(metrics::COLOR_ACTIVECAPTION),
+                                                          metrics::ColorToRGB(bar->Color()));
 
     QImage sink;
     const double composeMs = Median([&] {
@@ -54,7 +54,8 @@ void Caption(const AnsiString&) {
             QImage image(r0.Width(), r0.Height(), QImage::Format_RGB32);
             QPainter p(&image);
             p.translate(-r0.Left, -r0.Top);
-            for (const ef::Band& b : bands) p.fillRect(QRect(b.Left, r0.Top, b.Right - b.Left, r0.Height()), QColor(b.color));
+            for (const ef::Band& b : bands)
+                p.fillRect(QRect(b.Left, r0.Top, b.Right - b.Left, r0.Height()), QColor(b.color));
             p.end();
             sink = image;
         }

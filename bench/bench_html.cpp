@@ -16,8 +16,8 @@ AnsiString Body(size_t links) {
     char line[160];
     for (size_t i = 0; i < links; ++i) {
         int n = std::snprintf(line, sizeof line,
-                              "<P>No. %zu: <A href=\"https://www.example.com/films/%06zu.html\">Film %zu</A>, seen",
-                              i, i, i);
+                              "<P>No. %zu: <A href=\"https://www.example.com/films/%06zu.html\">Film %zu</A>, seen", i,
+                              i, i);
         body.append(line, static_cast<size_t>(n));
         body.append(96 - body.size() % 100, '.');
         body += "</P>";

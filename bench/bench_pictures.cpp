@@ -141,8 +141,8 @@ void Pictures(const AnsiString& dir) {
     editor.MakeThumbnail(big, 2);
     const long peak = bench::PeakResidentKb();
     RemoveThumbnails(program);
-    bench::ReportValue(1, reset ? "peak_6000x4000" : "peak_whole_run", static_cast<double>(peak - idle) / 1024.0,
-                       "MB", 40.0, "limit", 1.0);
+    bench::ReportValue(1, reset ? "peak_6000x4000" : "peak_whole_run", static_cast<double>(peak - idle) / 1024.0, "MB",
+                       40.0, "limit", 1.0);
 
     for (const Case& c : cases) {
         const AnsiString source = pictures + "/" + c.op + ".jpg";

@@ -22,8 +22,14 @@ using namespace bench;
 namespace {
 
 RecordStore Films(size_t n) {
-    static const char* titles[] = {"Solaris", "Stalker", "The Mirror", "Andrei Rublev", "Once Upon a Time in the West",
-                                   "The Good, the Bad and the Ugly", "Metropolis", "Seven Samurai"};
+    static const char* titles[] = {"Solaris",
+                                   "Stalker",
+                                   "The Mirror",
+                                   "Andrei Rublev",
+                                   "Once Upon a Time in the West",
+                                   "The Good, the Bad and the Ugly",
+                                   "Metropolis",
+                                   "Seven Samurai"};
     static const char* genres[] = {"Adventure", "Drama", "Documentation", "Thriller", "Animation"};
     static const char* status[] = {"Owned", "Lend To", "To Be Bought", "Borrowed From"};
     RecordStore rows;
@@ -50,7 +56,8 @@ QImage Logo() {
 }
 
 std::unique_ptr<TSystemPrinter> PdfPrinter(const AnsiString& path) {
-    return TSystemPrinter::ToPdfFile(path, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()), 300);
+    return TSystemPrinter::ToPdfFile(path, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()),
+                                     300);
 }
 
 long RssKb() {
@@ -97,7 +104,8 @@ void PrintSuite(const AnsiString& dir) {
             if (k > 1) printer->NewPage();
             DrawPageHeader(page, logo, k, pages);
             DrawPageRows(page, rows, k);
-            const PagePlacement at = PlacePage(printer->PageWidth(), printer->PageHeight(), page.Width(), page.Height());
+            const PagePlacement at = PlacePage(printer->PageWidth(), printer->PageHeight(), page.Width(),
+                                               page.Height());
             printer->Canvas().StretchDraw(Rect(at.x, at.y, at.x + at.width, at.y + at.height), page);
         }
         printer->EndDoc();
@@ -114,7 +122,9 @@ void PrintSuite(const AnsiString& dir) {
     const double growthMb = static_cast<double>(whole - early) / 1024.0;
     const double pageMb = kPageBitmapWidth * kPageBitmapHeight * 4 / (1024.0 * 1024.0);
     ReportValue(n, "print_rss_growth", growthMb, "MB", pageMb, "page bmp", 1.0);
-    if (!g_json) std::printf("%9zu  %-16s %10.1f MB  (resident at the job's end; %zu samples)\n", n, "print_rss", static_cast<double>(whole) / 1024.0, rss.size());
+    if (!g_json)
+        std::printf("%9zu  %-16s %10.1f MB  (resident at the job's end; %zu samples)\n", n, "print_rss",
+                    static_cast<double>(whole) / 1024.0, rss.size());
 }
 FLICKSTOW_BENCH_SUITE("print", PrintSuite);
 

@@ -19,8 +19,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QWidget>
-#include <sane/sane.h>
-#include <sane/saneopts.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +27,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sane/sane.h>
+#include <sane/saneopts.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>

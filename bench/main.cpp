@@ -26,9 +26,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
 #include <functional>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace bench;
@@ -38,8 +38,8 @@ namespace {
 // A catalogue with realistic fields: titles of 5-50 characters,
 // descriptions of 0-255, about 3 per cent blank MIDs.
 RecordStore Generate(size_t n, bool allMidsBlank) {
-    static const char* genres[] = {"Adventure", "Action", "Animation", "Cartoon", "Documentation", "Drama",
-                                   "Erotic", "Fantasy", "History", "Horror", "Music", "Thriller"};
+    static const char* genres[] = {"Adventure", "Action",  "Animation", "Cartoon", "Documentation", "Drama",
+                                   "Erotic",    "Fantasy", "History",   "Horror",  "Music",         "Thriller"};
     static const char* languages[] = {"German", "English", "French", "Espaniol", "Other"};
     static const char* media[] = {"VCD", "SVCD", "DVD", "VHS", "DIVX (CDROM)", "SVHS", "Video8", "BETA", "Other"};
     static const char* status[] = {"Owned", "Lend To", "To Be Bought", "Borrowed From"};
@@ -59,7 +59,8 @@ RecordStore Generate(size_t n, bool allMidsBlank) {
     for (size_t i = 0; i < n; ++i) {
         MovieRecord r;
         r.Title = text(5, 50);
-        r.MID = allMidsBlank || rng() % 100 < 3 ? AnsiString() : ansi::IntToStr(static_cast<long long>(1 + rng() % 9999));
+        r.MID = allMidsBlank || rng() % 100 < 3 ? AnsiString()
+                                                : ansi::IntToStr(static_cast<long long>(1 + rng() % 9999));
         r.Genre = pick(genres);
         r.Language = pick(languages);
         r.Media = pick(media);
@@ -67,7 +68,8 @@ RecordStore Generate(size_t n, bool allMidsBlank) {
         r.Status = pick(status);
         r.Viewed = rng() % 2 ? "Yes" : "No";
         r.Rating = rng() % 3 ? ansi::IntToStr(static_cast<long long>(1 + rng() % 10)) : AnsiString();
-        r.Picture = rng() % 4 ? AnsiString() : "t_cover" + ansi::IntToStr(static_cast<long long>(rng() % 1000)) + ".jpg";
+        r.Picture = rng() % 4 ? AnsiString()
+                              : "t_cover" + ansi::IntToStr(static_cast<long long>(rng() % 1000)) + ".jpg";
         r.Description = text(0, 255);
         rows.Append(r);
     }
@@ -103,8 +105,7 @@ void Select(TForm1& form, size_t step) {
 
 // A figure against a target of its own (none when the target is 0).
 void PrintFigure(size_t n, const char* op, double value, const char* unit, double target) {
-    if (g_json)
-        std::printf("{\"n\":%zu,\"op\":\"%s\",\"value\":%.1f,\"unit\":\"%s\"}\n", n, op, value, unit);
+    if (g_json) std::printf("{\"n\":%zu,\"op\":\"%s\",\"value\":%.1f,\"unit\":\"%s\"}\n", n, op, value, unit);
     else if (target > 0)
         std::printf("%9zu  %-16s %10.1f %-2s (target <= %.0f %s)%s\n", n, op, value, unit, target, unit,
                     value <= target ? "" : "  MISSED");
@@ -123,8 +124,9 @@ StartFigures StartMedians(const AnsiString& folder, const AnsiString& catalogue)
     const QString to = QString::fromStdString(folder) + "/";
     // The program measured is the one built with the bench, or another
     // build's named in FLICKSTOW_PROGRAM (its source manager beside it).
-    const QString program = qEnvironmentVariableIsEmpty("FLICKSTOW_PROGRAM") ? QString(FLICKSTOW_PROGRAM)
-                                                                          : qEnvironmentVariable("FLICKSTOW_PROGRAM");
+    const QString program = qEnvironmentVariableIsEmpty("FLICKSTOW_PROGRAM")
+                                ? QString(FLICKSTOW_PROGRAM)
+                                : qEnvironmentVariable("FLICKSTOW_PROGRAM");
     const QString manager = qEnvironmentVariableIsEmpty("FLICKSTOW_PROGRAM")
                                 ? QString(TWAIN_DSM_PATH)
                                 : QFileInfo(program).absolutePath() + "/" + QFileInfo(TWAIN_DSM_PATH).fileName();
@@ -207,16 +209,19 @@ void Bench(size_t n, const AnsiString& dir) {
         double base;
         if (column == FieldTitle) {
             std::vector<std::string_view> keys;
-            base = Median([&] { std::sort(keys.begin(), keys.end()); }, [&] {
-                keys.clear();
-                for (size_t i = 0; i < rows.size(); ++i) keys.push_back(rows.Field(i, FieldTitle));
-            });
+            base = Median([&] { std::sort(keys.begin(), keys.end()); },
+                          [&] {
+                              keys.clear();
+                              for (size_t i = 0; i < rows.size(); ++i) keys.push_back(rows.Field(i, FieldTitle));
+                          });
         } else {
             std::vector<int> keys;
-            base = Median([&] { std::sort(keys.begin(), keys.end()); }, [&] {
-                keys.clear();
-                for (size_t i = 0; i < rows.size(); ++i) keys.push_back(ansi::StrToIntDef(rows.Field(i, FieldMID), 0));
-            });
+            base = Median([&] { std::sort(keys.begin(), keys.end()); },
+                          [&] {
+                              keys.clear();
+                              for (size_t i = 0; i < rows.size(); ++i)
+                                  keys.push_back(ansi::StrToIntDef(rows.Field(i, FieldMID), 0));
+                          });
         }
         Report(n, op, sort, base, column == FieldTitle ? 3 : 1.5);
         if (column == FieldTitle && n >= 1000000) PrintFigure(n, "sort_title_ms", sort, "ms", 250);
@@ -317,7 +322,8 @@ void FilmList(const AnsiString& dir) {
         PrintFigure(0, "startup_empty_rss", static_cast<double>(empty.residentKb) / 1024.0, "MB", 26);
         std::string mapped;
         for (const std::string& m : empty.mapped) mapped += " " + m;
-        std::printf("%9s  %-16s %s\n", "", "mapped at start", mapped.empty() ? " none of the libraries loaded on demand" : mapped.c_str());
+        std::printf("%9s  %-16s %s\n", "", "mapped at start",
+                    mapped.empty() ? " none of the libraries loaded on demand" : mapped.c_str());
     }
     for (size_t n : g_sizes) {
         const AnsiString sub = dir + "/" + ansi::IntToStr(static_cast<long long>(n));
@@ -341,8 +347,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--json") g_json = true;
-        else if (a == "--runs" && i + 1 < argc) g_runs = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--only" && i + 1 < argc) for (const QString& s : QString(argv[++i]).split(',')) only.push_back(s.toStdString());
+        else if (a == "--runs" && i + 1 < argc)
+            g_runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--only" && i + 1 < argc)
+            for (const QString& s : QString(argv[++i]).split(',')) only.push_back(s.toStdString());
         else if (a == "--sizes" && i + 1 < argc) {
             g_sizes.clear();
             for (const QString& s : QString(argv[++i]).split(',')) g_sizes.push_back(s.toULongLong());

@@ -98,8 +98,7 @@ TForm3::TForm3(QWidget* parent, const TImage* texture, TVHTML* html, const AnsiS
     // The strip along the bottom edge: the rights notice and the button.
     Label3 = AddStripLabel("Label3", QString::fromUtf8("\u00a9 1999-2003 varnholt. All rights reserved."),
                            QRect(8, kClientHeight - kStripHeight + 7, 262, 21));
-    BitBtn1 = AddStripButton("BitBtn1", "&Close", QRect(282, kClientHeight - kStripHeight + 5, 80, 25),
-                             "il3_exit.png");
+    BitBtn1 = AddStripButton("BitBtn1", "&Close", QRect(282, kClientHeight - kStripHeight + 5, 80, 25), "il3_exit.png");
     connect(BitBtn1, &QToolButton::clicked, this, dialogs::Guarded([this] { BitBtn1Click(); }));
 }
 
@@ -111,8 +110,7 @@ QLabel* TForm3::AddLabel(const char* name, const QString& text, const QRect& geo
     return label;
 }
 
-QLabel* TForm3::AddLink(const char* name, const AnsiString& address, const QRect& geometry,
-                        void (TForm3::*click)()) {
+QLabel* TForm3::AddLink(const char* name, const AnsiString& address, const QRect& geometry, void (TForm3::*click)()) {
     auto* label = new ClickLabel(this, dialogs::Guarded([this, click] { (this->*click)(); }));
     label->setObjectName(name);
     label->setText(ansi::ToQString(address));
@@ -134,11 +132,8 @@ bool TForm3::FormKeyUp(QKeyEvent* key) {
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        close();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Escape: close(); return true;
+    default: return false;
     }
 }
 

@@ -23,21 +23,21 @@ public:
            const AnsiString& communitySite);
 
     // Controls.
-    QFrame* Panel1;  // the white panel
-    TImage* Image2;  // the logo
+    QFrame* Panel1;                             // the white panel
+    TImage* Image2;                             // the logo
     QLabel *Label2, *Label8, *Label6, *Label4;  // maker, product, version, credit
-    QLabel* Label1;  // link to the community site
-    QLabel* Label9;  // link to the maker's page
-    TImage* Image3;  // the note's picture
-    QLabel *Label5, *Label3;  // the note, the rights notice
-    QToolButton* BitBtn1;  // "&Close"
+    QLabel* Label1;                             // link to the community site
+    QLabel* Label9;                             // link to the maker's page
+    TImage* Image3;                             // the note's picture
+    QLabel *Label5, *Label3;                    // the note, the rights notice
+    QToolButton* BitBtn1;                       // "&Close"
 
     // Handlers.
     void FormShow() override;
     bool FormKeyUp(QKeyEvent* key) override;
     void BitBtn1Click();  // "&Close", Enter, Escape
-    void Label1Click();  // opens the community site
-    void Label9Click();  // opens the maker's page
+    void Label1Click();   // opens the community site
+    void Label9Click();   // opens the maker's page
 
 private:
     QLabel* AddLabel(const char* name, const QString& text, const QRect& geometry);

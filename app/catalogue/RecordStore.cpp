@@ -246,7 +246,8 @@ void RecordStore::RemoveFlagged(const std::vector<bool>& flagged) {
     size_t kept = 0;
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (!flagged[i]) slots_[kept++] = slots_[i];
-        else Release(slots_[i]);
+        else
+            Release(slots_[i]);
     }
     slots_.resize(kept);
 }

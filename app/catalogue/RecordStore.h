@@ -94,7 +94,6 @@ public:
     // Removes the rows whose flag is set; the others keep their order.
     void RemoveFlagged(const std::vector<bool>& flagged);
 
-
     // Makes a file's text piece by piece, a few thousand rows at a time: the
     // result, called with an emptied buffer, has append(from, to, buffer) add
     // the text of rows [from, to) and says whether there was any.

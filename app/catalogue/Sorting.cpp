@@ -85,10 +85,12 @@ std::vector<uint32_t> TextOrder(const RecordStore& rows, int column, bool descen
         auto first = order.begin() + static_cast<ptrdiff_t>(from), last = order.begin() + static_cast<ptrdiff_t>(to);
         // Columns of a few values (genres, say) make long runs of equal
         // texts, which are in order already.
-        const bool same = std::all_of(first + 1, last, [&](uint32_t r) { return !less(*first, r) && !less(r, *first); });
+        const bool same = std::all_of(first + 1, last,
+                                      [&](uint32_t r) { return !less(*first, r) && !less(r, *first); });
         if (!same) {
             if (descending) std::stable_sort(first, last, [&less](uint32_t a, uint32_t b) { return less(b, a); });
-            else std::stable_sort(first, last, less);
+            else
+                std::stable_sort(first, last, less);
         }
         from = to;
     }

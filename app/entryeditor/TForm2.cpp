@@ -29,8 +29,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -325,7 +325,8 @@ void TForm2::FormShow() {
     Keys().SkipNextKeyUp = false;
     LoadGenreList();
     if (modifyMode_) FillFromRecord();
-    else FillDefaults();
+    else
+        FillDefaults();
     SetFocusTimer->start();
 }
 
@@ -483,13 +484,14 @@ bool TForm2::StoreEntry() {
     record[FieldPicture] = Kept(FieldPicture, picture);
     record[FieldDescription] = Kept(FieldDescription, description);
     if (modifyMode_) catalogue_->SetFields(modifiedItem_, record);
-    else catalogue_->AppendFields(record);
+    else
+        catalogue_->AppendFields(record);
     return true;
 }
 
 void TForm2::RefuseStore() {
     Keys().MessageBox("You forgot to enter some information, please correct this issue!",
-                        "Error adding/modifying entry", dialogs::Icon::Error, dialogs::Buttons::OK);
+                      "Error adding/modifying entry", dialogs::Icon::Error, dialogs::Buttons::OK);
 }
 
 void TForm2::SpeedButton3Click() {
@@ -564,8 +566,8 @@ void TForm2::RemoveCurrentPicture() {
 void TForm2::LadeBild(const AnsiString& fileName) {
     Image2->ClearPicture();
     const QSize panel = Panel2->size();
-    jpeg::Picture picture =
-        jpeg::DecodeFile(fileName, [panel](QSize natural) { return PreviewRect(natural, panel).size(); });
+    jpeg::Picture picture = jpeg::DecodeFile(fileName,
+                                             [panel](QSize natural) { return PreviewRect(natural, panel).size(); });
     const QRect place = PreviewRect(picture.natural, panel);
     if (place.isNull()) return;
     Image2->setGeometry(place);
@@ -596,7 +598,8 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
         AnsiString bytes;
         if (!sourceName.starts_with("t_")) {
             if (shown && files::FileExists(source)) LadeBild(source);
-            else Image2->ClearPicture();
+            else
+                Image2->ClearPicture();
             bytes = CaptureThumbnail();
         } else {
             // Already one of our thumbnails: kept as it is.
@@ -633,7 +636,7 @@ void TForm2::Button1Click() {
 void TForm2::SpeedButton4Click() {
     if (Edit4->text().isEmpty()) return;
     if (Keys().MessageBox("Do you really want to delete the current picture?", "Warning", dialogs::Icon::Question,
-                            dialogs::Buttons::YesNo) != dialogs::IDYES)
+                          dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
     RemoveCurrentPicture();
 }
@@ -746,13 +749,11 @@ bool TForm2::FormKeyUp(QKeyEvent* key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (modifyMode_) SpeedButton3Click();
-        else SpeedButton2Click();
+        else
+            SpeedButton2Click();
         return true;
-    case Qt::Key_Escape:
-        SpeedButton1Click();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Escape: SpeedButton1Click(); return true;
+    default: return false;
     }
 }
 

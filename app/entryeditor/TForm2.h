@@ -52,24 +52,24 @@ public:
     bool NothingSaved() const { return nothingSaved_; }
 
     // Controls.
-    QTabWidget* PageControl1;  // the two pages
-    QWidget *TabSheet1, *TabSheet2;  // "Movie Properties", "More Details"
-    QFrame *Panel1, *Panel3;  // the grey panels of the two pages
-    QLineEdit* Edit1;  // Title
-    QSpinBox* CSpinEdit2;  // MID
-    QListWidget* ListBox1;  // Genre
-    QComboBox *ComboBox3, *ComboBox2, *ComboBox4, *ComboBox5;  // Media, Language, Status, Viewed
-    QSpinBox* CSpinEdit1;  // Disks
-    QLineEdit* Edit2;  // Rating
-    edits::TMemo* Memo2;  // Description
-    QLineEdit* Edit4;  // the thumbnail's file name
-    QFrame* Panel2;  // the preview's panel
-    TImage* Image2;  // the preview
-    QToolButton *SpeedButton6, *Button1, *SpeedButton4;  // scan, browse, clear
+    QTabWidget* PageControl1;                                                // the two pages
+    QWidget *TabSheet1, *TabSheet2;                                          // "Movie Properties", "More Details"
+    QFrame *Panel1, *Panel3;                                                 // the grey panels of the two pages
+    QLineEdit* Edit1;                                                        // Title
+    QSpinBox* CSpinEdit2;                                                    // MID
+    QListWidget* ListBox1;                                                   // Genre
+    QComboBox *ComboBox3, *ComboBox2, *ComboBox4, *ComboBox5;                // Media, Language, Status, Viewed
+    QSpinBox* CSpinEdit1;                                                    // Disks
+    QLineEdit* Edit2;                                                        // Rating
+    edits::TMemo* Memo2;                                                     // Description
+    QLineEdit* Edit4;                                                        // the thumbnail's file name
+    QFrame* Panel2;                                                          // the preview's panel
+    TImage* Image2;                                                          // the preview
+    QToolButton *SpeedButton6, *Button1, *SpeedButton4;                      // scan, browse, clear
     QToolButton *SpeedButton1, *SpeedButton5, *SpeedButton2, *SpeedButton3;  // Cancel, Reset, Save & New, Save
-    QTimer* SetFocusTimer;  // the focus to the title once shown
-    TOpenPictureDialog* OpenPictureDialog1;  // "Open Picture"
-    TVSnapShot* VSnapShot1;  // captures the preview as the thumbnail
+    QTimer* SetFocusTimer;                                                   // the focus to the title once shown
+    TOpenPictureDialog* OpenPictureDialog1;                                  // "Open Picture"
+    TVSnapShot* VSnapShot1;                                                  // captures the preview as the thumbnail
     // Hidden: receives the scanned page.
     TImage* Image3;
     // The scanner; the main window starts it and lets the user choose the
@@ -113,15 +113,15 @@ public:
     void FormClose() override;
     bool FormKeyUp(QKeyEvent* key) override;
     void SetFocusTimerTimer();  // puts the focus on the title
-    void Button1Click();       // browse for a picture; also a double click on the preview
-    void SpeedButton1Click();  // Cancel
-    void SpeedButton2Click();  // Save & New
-    void SpeedButton3Click();  // Save and Close
-    void SpeedButton4Click();  // clear the picture
-    void SpeedButton6Click();  // scan a picture
-    void TWAINScanReady();  // the scanner is done
-    void SpeedButton5Click();  // Reset Entries
-    void ComboBox2Change();   // each remembers its default
+    void Button1Click();        // browse for a picture; also a double click on the preview
+    void SpeedButton1Click();   // Cancel
+    void SpeedButton2Click();   // Save & New
+    void SpeedButton3Click();   // Save and Close
+    void SpeedButton4Click();   // clear the picture
+    void SpeedButton6Click();   // scan a picture
+    void TWAINScanReady();      // the scanner is done
+    void SpeedButton5Click();   // Reset Entries
+    void ComboBox2Change();     // each remembers its default
     void ComboBox3Change();
     void ComboBox4Change();
     void ComboBox5Change();

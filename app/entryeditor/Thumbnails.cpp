@@ -54,7 +54,9 @@ NameParts Parts(std::string_view sourceName) {
     return {name.substr(0, dot), name.substr(dot), false};
 }
 
-AnsiString Numbered(const NameParts& parts, long long number) { return parts.head + ansi::IntToStr(number) + parts.tail; }
+AnsiString Numbered(const NameParts& parts, long long number) {
+    return parts.head + ansi::IntToStr(number) + parts.tail;
+}
 
 }  // namespace
 

@@ -128,7 +128,8 @@ void ParseCatalogue(std::string_view text, RecordStore& rows) {
 
 void ReadCatalogueFile(const AnsiString& path, RecordStore& rows, files::FileIdentity* identity) {
     CatalogueReader reader(rows);
-    files::ReadBlocks(path, [&reader](std::string_view block) { reader.Feed(block); }, identity);
+    files::ReadBlocks(
+        path, [&reader](std::string_view block) { reader.Feed(block); }, identity);
     reader.Finish();
 }
 
@@ -136,8 +137,8 @@ void ReadCatalogueFile(const AnsiString& path, RecordStore& rows, files::FileIde
 
 void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out) {
     // File order of the fields; the list order differs only in the MID.
-    static constexpr int kFileOrder[] = {FieldTitle,  FieldGenre,  FieldLanguage, FieldMedia,
-                                         FieldDisks,  FieldStatus, FieldViewed,   FieldMID,
+    static constexpr int kFileOrder[] = {FieldTitle,  FieldGenre,   FieldLanguage,   FieldMedia,
+                                         FieldDisks,  FieldStatus,  FieldViewed,     FieldMID,
                                          FieldRating, FieldPicture, FieldDescription};
     // Eleven fields with their LF separators become thirteen CR LF lines:
     // ten more bytes for the line ends, nine for the empty line and "***".

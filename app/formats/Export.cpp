@@ -124,7 +124,8 @@ void AppendExport(const RecordStore& rows, size_t from, size_t to, ExportKind ki
         RecordStore::FieldViews fields = rows.Fields(i);
         for (int f = 0; f < kExportedFields; ++f) {
             if (kind == ExportKind::Csv) AppendCsvField(out, fields[static_cast<size_t>(f)]);
-            else out.append(fields[static_cast<size_t>(f)]).append("\r\n");
+            else
+                out.append(fields[static_cast<size_t>(f)]).append("\r\n");
         }
         out.append("\r\n");
         used = out.size();
@@ -139,9 +140,8 @@ AnsiString BuildExport(const RecordStore& rows, ExportKind kind) {
 }
 
 void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind) {
-    auto films = rows.Pieces([&rows, kind](size_t from, size_t to, AnsiString& piece) {
-        AppendExport(rows, from, to, kind, piece);
-    });
+    auto films = rows.Pieces(
+        [&rows, kind](size_t from, size_t to, AnsiString& piece) { AppendExport(rows, from, to, kind, piece); });
     // The prologue is the first piece, also of a file without films.
     files::ReplaceWholeFile(path, [&films, prologue = ExportPrologue(kind)](AnsiString& piece) mutable {
         if (prologue.empty()) return films(piece);

@@ -10,8 +10,9 @@
 
 AnsiString BuiltInGenreText() {
     // Not alphabetical: "Action" follows "Adventure".
-    static constexpr const char* kGenres[] = {"Adventure", "Action",  "Animation", "Cartoon", "Documentation", "Drama",
-                                              "Erotic",    "Fantasy", "History",   "Horror",  "Music",         "Thriller"};
+    static constexpr const char* kGenres[] = {"Adventure",     "Action", "Animation", "Cartoon",
+                                              "Documentation", "Drama",  "Erotic",    "Fantasy",
+                                              "History",       "Horror", "Music",     "Thriller"};
     AnsiString text;
     for (const char* genre : kGenres) text.append(genre).append("\r\n");
     return text;

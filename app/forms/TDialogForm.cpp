@@ -12,8 +12,8 @@
 #include <QShowEvent>
 #include <QToolButton>
 
-TDialogForm::TDialogForm(QWidget* parent, const char* name, const char* caption, QSize client,
-                         const TImage* texture, int stripHeight)
+TDialogForm::TDialogForm(QWidget* parent, const char* name, const char* caption, QSize client, const TImage* texture,
+                         int stripHeight)
     : QDialog(parent), texture_(texture) {
     setObjectName(name);
     setWindowTitle(caption);
@@ -30,8 +30,8 @@ TDialogForm::TDialogForm(QWidget* parent, const char* name, const char* caption,
     keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
 }
 
-QToolButton* TDialogForm::AddFlatButton(QWidget* parent, const char* name, const char* caption,
-                                        const QRect& geometry, const char* image) {
+QToolButton* TDialogForm::AddFlatButton(QWidget* parent, const char* name, const char* caption, const QRect& geometry,
+                                        const char* image) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
     button->setText(caption);
@@ -122,10 +122,7 @@ void TDialogForm::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
+    case Qt::Key_Enter: event->accept(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }

@@ -8,7 +8,8 @@ void TImage::paintEvent(QPaintEvent*) {
     if (picture_.isNull()) return;
     QPainter p(this);
     if (stretch_) p.drawImage(rect(), picture_);
-    else p.drawImage(0, 0, picture_);
+    else
+        p.drawImage(0, 0, picture_);
 }
 
 void TileImage(const TImage* source, TImage* target) {

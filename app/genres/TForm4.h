@@ -21,14 +21,14 @@ public:
     // folder, the texture is the picture the strip is tiled with.
     TForm4(QWidget* parent, TVReg* settings, const TImage* texture);
 
-    edits::TMemo* Memo1;  // the genre file as free text
-    QToolButton* BitBtn1;  // "&Ok": writes the memo back
+    edits::TMemo* Memo1;        // the genre file as free text
+    QToolButton* BitBtn1;       // "&Ok": writes the memo back
     QToolButton* SpeedButton1;  // "&Cancel": the file stays
 
     // Handlers.
     void FormShow() override;
     bool FormKeyUp(QKeyEvent* key) override;
-    void BitBtn1Click();  // "&Ok"
+    void BitBtn1Click();       // "&Ok"
     void SpeedButton1Click();  // "&Cancel", Escape
     void FormClose() override;
 

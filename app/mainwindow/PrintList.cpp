@@ -110,7 +110,8 @@ PrintListModel& PrintRows(QTableView* printListView) { return *static_cast<Print
 
 AnsiString FitText(std::string_view text, int n, bool rightAlign) {
     const size_t width = static_cast<size_t>(std::max(n, 0));
-    if (text.size() > width) return AnsiString(text.substr(0, width >= 2 ? width - 2 : 0)) + AnsiString(std::min<size_t>(width, 2), '.');
+    if (text.size() > width)
+        return AnsiString(text.substr(0, width >= 2 ? width - 2 : 0)) + AnsiString(std::min<size_t>(width, 2), '.');
     AnsiString padding(width - text.size(), ' ');
     return rightAlign ? padding + AnsiString(text) : AnsiString(text) + padding;
 }
@@ -137,7 +138,9 @@ void DrawPageHeader(TBitmap& page, const QImage& logo, int k, int pageCount) {
     c.TextOut(50, 40, kNotice);
     c.Font.Color = clBlack;
     const AnsiString date = ansi::FromQString(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-    c.TextOut(500, 40, "   Date : " + date + "                    Page : " + ansi::IntToStr(k) + " of " + ansi::IntToStr(pageCount));
+    c.TextOut(
+        500, 40,
+        "   Date : " + date + "                    Page : " + ansi::IntToStr(k) + " of " + ansi::IntToStr(pageCount));
     SetFont(c, "Courier New", clBlack, 10, true);
     c.TextOut(70, 100, kColumnHeader);
     c.Font.Bold = false;

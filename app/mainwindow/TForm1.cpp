@@ -30,8 +30,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,8 +120,7 @@ protected:
         return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
     }
 
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event) const override {
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override {
         // Home and End select also with Ctrl.
         if (event && event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<const QKeyEvent*>(event);
@@ -142,8 +141,8 @@ protected:
             event->accept();
             return;
         }
-        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp,
-                                         Qt::Key_PageDown};
+        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End,    Qt::Key_Up,
+                                         Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
         const QPersistentModelIndex before = currentIndex();
         QTableView::keyPressEvent(event);
         if (std::find(std::begin(kMoves), std::end(kMoves), key) == std::end(kMoves)) return;
@@ -167,9 +166,8 @@ protected:
         frame.initFrom(this);
         frame.state |= QStyle::State_KeyboardFocusChange;
         frame.rect = RowRect(current.row());
-        frame.backgroundColor = palette().color(selectionModel()->isRowSelected(current.row(), rootIndex())
-                                                    ? QPalette::Highlight
-                                                    : QPalette::Base);
+        frame.backgroundColor = palette().color(
+            selectionModel()->isRowSelected(current.row(), rootIndex()) ? QPalette::Highlight : QPalette::Base);
         QPainter painter(viewport());
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
     }
@@ -237,8 +235,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     SaveDialog1 = new TSaveDialog(this);
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->Title = "Export to CSV File";
-    SaveDialog1->Filter =
-        "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt|All fields, UTF-8 (*.csv)|*.csv";
+    SaveDialog1->Filter = "Comma Seperated (*.csv)|*.csv|Textfile (*.txt)|*.txt|All fields, UTF-8 (*.csv)|*.csv";
     SaveDialog1->FilterIndex = 1;
     SaveDialog1->DefaultExt = "csv";
     SaveDialog1->OverwritePrompt = true;
@@ -440,7 +437,8 @@ void TForm1::BuildStatusBar() {
         panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         // The last panel runs to the end of the bar.
         if (i < 2) panels_[i]->setFixedWidth(kWidths[i]);
-        else panels_[i]->setMinimumWidth(kWidths[i]);
+        else
+            panels_[i]->setMinimumWidth(kWidths[i]);
         StatusBar1->addWidget(panels_[i], i == 2 ? 1 : 0);
     }
 }
@@ -515,8 +513,8 @@ void TForm1::FormShow() {
     // A save that was killed half-way leaves its temporary file behind;
     // the first thing the program does is clear such leftovers away.
     AnsiString catalogue = CatalogueFilePath();
-    for (const AnsiString& path : {catalogue, CatalogueBackupPath(catalogue), GenreFilePath(VReg1->AppDir()),
-                                   registry::HiveFilePath()})
+    for (const AnsiString& path :
+         {catalogue, CatalogueBackupPath(catalogue), GenreFilePath(VReg1->AppDir()), registry::HiveFilePath()})
         files::RemoveStaleTemporaries(path);
     LoadCatalogue();
     // The list comes back sorted as it was when the last run ended.
@@ -527,7 +525,7 @@ void TForm1::FormShow() {
 void TForm1::FormCloseQuery(bool& canClose) {
     if (!DataModified) return;
     int answer = keys_->MessageBox("Data was modified.\nDo you want to save the changes?", "Save changes",
-                                     dialogs::Icon::Question, dialogs::Buttons::YesNoCancel);
+                                   dialogs::Icon::Question, dialogs::Buttons::YesNoCancel);
     if (answer == dialogs::IDCANCEL) {
         canClose = false;
     } else if (answer == dialogs::IDYES) {
@@ -542,17 +540,10 @@ bool TForm1::FormKeyUp(QKeyEvent* key) {
     if (!ListView1->hasFocus()) return false;
     switch (key->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        SpeedButton4Click();
-        return true;
-    case Qt::Key_Escape:
-        close();
-        return true;
-    case Qt::Key_Delete:
-        SpeedButton3Click();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Enter: SpeedButton4Click(); return true;
+    case Qt::Key_Escape: close(); return true;
+    case Qt::Key_Delete: SpeedButton3Click(); return true;
+    default: return false;
     }
 }
 
@@ -584,7 +575,7 @@ void TForm1::SpeedButton3Click() {
     int firstRow = FirstSelectedRow();
     if (firstRow < 0) return;
     if (keys_->MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
-                            dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
+                          dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
     std::vector<bool> flagged = SelectedRows();
     int scrolled = ListView1->verticalScrollBar()->value();
@@ -762,7 +753,8 @@ void TForm1::SpeedButton2Click() {
             return;
         rows.Fill(Catalogue->Records());
     }
-    if (!PrintFilmList({printer::Printer(), *PrintDIB1, Frame51->Image1->Picture(), Image3->Picture(), rows.Rows(), this}))
+    if (!PrintFilmList(
+            {printer::Printer(), *PrintDIB1, Frame51->Image1->Picture(), Image3->Picture(), rows.Rows(), this}))
         return;
     keys_->MessageBox("Filmlist successfully printed.", "Varnholt Flickstow", dialogs::Icon::Information,
                       dialogs::Buttons::OK);

@@ -45,27 +45,27 @@ public:
     FormKeys& Keys() const { return *keys_; }
 
     // Controls and components.
-    QWidget* CoolBar1;  // the textured band behind the toolbar
+    QWidget* CoolBar1;   // the textured band behind the toolbar
     QToolBar* ToolBar1;  // the toolbar
     // New Entry, Modify, Delete, Print, Exit.
     QToolButton *ToolButton4, *ToolButton1, *ToolButton2, *ToolButton6, *ToolButton3;
-    QTableView* ListView1;  // the film list
+    QTableView* ListView1;   // the film list
     QStatusBar* StatusBar1;  // films, selected, modified
-    TImage* Image1;  // texture tiled by the dialogs' bottom strips
-    TImage* Image3;  // logo drawn on printed pages
+    TImage* Image1;          // texture tiled by the dialogs' bottom strips
+    TImage* Image3;          // logo drawn on printed pages
     // Printing: the bitmap printer, the rows of the last job, the hidden
     // frame whose picture is the print page, the printer set-up.
-    TPrintDIB* PrintDIB1;  // the bitmap printer
-    QTableView* PrintListView;  // the rows of the last print job
-    QWidget* Panel1;  // hidden: holds the print page
-    TFrame5* Frame51;  // its picture is the print page
+    TPrintDIB* PrintDIB1;                      // the bitmap printer
+    QTableView* PrintListView;                 // the rows of the last print job
+    QWidget* Panel1;                           // hidden: holds the print page
+    TFrame5* Frame51;                          // its picture is the print page
     TPrinterSetupDialog* PrinterSetupDialog1;  // File > Printer Setup ...
-    TVReg* VReg1;  // the settings store
-    TEnhancedForm* EnhancedForm1;  // the painted caption bar
-    TVHTML* VHTML1;  // opens web addresses in the browser
-    QTimer* TwainInitTimer;  // starts the scanner after the first showing
-    TSaveDialog* SaveDialog1;  // the export's file dialog
-    CatalogueModel* Catalogue;  // the catalogue's table model
+    TVReg* VReg1;                              // the settings store
+    TEnhancedForm* EnhancedForm1;              // the painted caption bar
+    TVHTML* VHTML1;                            // opens web addresses in the browser
+    QTimer* TwainInitTimer;                    // starts the scanner after the first showing
+    TSaveDialog* SaveDialog1;                  // the export's file dialog
+    CatalogueModel* Catalogue;                 // the catalogue's table model
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
     // the menu pictures.
     QList<QIcon> ImageList1;
@@ -76,8 +76,8 @@ public:
 
     // Main menu items.
     QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;  // File
-    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1;  // Edit
-    QAction *VarnholtWebpage1, *AboutFlickstow1;  // Help
+    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1;                      // Edit
+    QAction *VarnholtWebpage1, *AboutFlickstow1;                             // Help
     QList<QAction*> FurtherLinks;
 
     void LoadCatalogue();
@@ -97,26 +97,26 @@ public:
     void SpeedButton4Click();  // Modify Entry: F3, Alt+M, Enter, a double click
     void SpeedButton3Click();  // Delete Entry: Alt+D, Delete
     // Print the selected films, or all after asking; the printer set-up.
-    void SpeedButton2Click();   // Print: Alt+P
-    void PrinterSetup1Click();  // File > Printer Setup ...
+    void SpeedButton2Click();               // Print: Alt+P
+    void PrinterSetup1Click();              // File > Printer Setup ...
     void ListView1ColumnClick(int column);  // a click on a column header sorts
-    void Exort1Click();  // File > Export
-    void TwainInitTimerTimer();  // opens the source manager
-    void TWAINSource1Click();  // File > TWAIN Source ...
+    void Exort1Click();                     // File > Export
+    void TwainInitTimerTimer();             // opens the source manager
+    void TWAINSource1Click();               // File > TWAIN Source ...
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void EditGenres1Click();  // Edit > Edit Genres
-    void FormShow();  // first showing: loads the catalogue
+    void EditGenres1Click();              // Edit > Edit Genres
+    void FormShow();                      // first showing: loads the catalogue
     void FormCloseQuery(bool& canClose);  // closing: "Save changes"
-    bool FormKeyUp(QKeyEvent* key);  // Enter, Delete, Escape on the list
-    void SpeedButton5Click();  // Exit: the button, File > Exit
-    void Image1Click();  // Help > the maker's page
-    void AboutFlickstow1Click();  // Help > About...: F1
-    void ListView1Change();  // the selection changed: the status bar
+    bool FormKeyUp(QKeyEvent* key);       // Enter, Delete, Escape on the list
+    void SpeedButton5Click();             // Exit: the button, File > Exit
+    void Image1Click();                   // Help > the maker's page
+    void AboutFlickstow1Click();          // Help > About...: F1
+    void ListView1Change();               // the selection changed: the status bar
 
     // The catalogue file in the program folder.
     AnsiString CatalogueFilePath();

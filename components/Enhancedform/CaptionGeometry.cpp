@@ -50,7 +50,8 @@ TCaptionButtons VisibleButtons(const FrameState& frame) {
     case bsSizeable:
         if (icons & biSystemMenu) shown |= cbClose;
         if (icons & (biMinimize | biMaximize)) shown |= TCaptionButtons(cbMinimize | cbMaximize);
-        else if (icons & biHelp) shown |= cbHelp;
+        else if (icons & biHelp)
+            shown |= cbHelp;
         break;
     case bsDialog:
         if (icons & biSystemMenu) shown |= cbClose;
@@ -92,13 +93,13 @@ std::vector<ButtonPlace> ButtonPlaces(const FrameState& frame) {
         moveLeft(w + 4);
     }
     if (shown & cbMaximize) {
-        places.push_back({cbMaximize, frame.maximized ? Glyph::Restore : Glyph::Maximize, b,
-                          !(frame.borderIcons & biMaximize)});
+        places.push_back(
+            {cbMaximize, frame.maximized ? Glyph::Restore : Glyph::Maximize, b, !(frame.borderIcons & biMaximize)});
         moveLeft(w + 2);
     }
     if (shown & cbMinimize) {
-        places.push_back({cbMinimize, frame.minimized ? Glyph::Restore : Glyph::Minimize, b,
-                          !(frame.borderIcons & biMinimize)});
+        places.push_back(
+            {cbMinimize, frame.minimized ? Glyph::Restore : Glyph::Minimize, b, !(frame.borderIcons & biMinimize)});
         moveLeft(w + 2);
     }
     if (shown & cbHelp) places.push_back({cbHelp, Glyph::Help, b, false});
@@ -137,11 +138,12 @@ std::vector<Band> GradientBands(TGradientType type, int nbOfColors, const TRect&
                              Step(start, +1, start, end, 2 * i, n)});
         const int m = r0.Left + MulDiv(h, width, n);
         for (int k = 0; k < n - h; ++k)
-            bands.push_back({m + MulDiv(k, width, n), m + MulDiv(k + 1, width, n), Step(end, -1, start, end, 2 * k, n)});
+            bands.push_back(
+                {m + MulDiv(k, width, n), m + MulDiv(k + 1, width, n), Step(end, -1, start, end, 2 * k, n)});
     } else {
         for (int i = 0; i < n; ++i)
-            bands.push_back({r0.Left + MulDiv(i, width, n), r0.Left + MulDiv(i + 1, width, n),
-                             Step(start, +1, start, end, i, n)});
+            bands.push_back(
+                {r0.Left + MulDiv(i, width, n), r0.Left + MulDiv(i + 1, width, n), Step(start, +1, start, end, i, n)});
     }
     bands.push_back({std::max(r0.Left, r0.Right - d), r0.Right, captionColor});
     return bands;
@@ -158,7 +160,8 @@ TextPlaces LayOutTexts(const std::array<int, 3>& advance, const std::array<bool,
     int left = r1Left;
     if (titleBarOn) {
         if (alignment == taRightJustify) left = r1Right - block;
-        else if (alignment == taCenter) left += (available - block) / 2;
+        else if (alignment == taCenter)
+            left += (available - block) / 2;
     }
     left += 3;
     TextPlaces places;

@@ -27,15 +27,19 @@ struct GlyphPattern {
     const char* rows[9];
 };
 const GlyphPattern& PatternOf(Glyph glyph) {
-    static const GlyphPattern kClose{4, 3, {"XX....XX", ".XX..XX.", "..XXXX..", "...XX...", "..XXXX..", ".XX..XX.",
-                                            "XX....XX", nullptr}};
+    static const GlyphPattern kClose{
+        4, 3, {"XX....XX", ".XX..XX.", "..XXXX..", "...XX...", "..XXXX..", ".XX..XX.", "XX....XX", nullptr}};
     static const GlyphPattern kMinimize{4, 9, {"XXXXXX", "XXXXXX", nullptr}};
-    static const GlyphPattern kMaximize{3, 2, {"XXXXXXXXX", "XXXXXXXXX", "X.......X", "X.......X", "X.......X",
-                                               "X.......X", "X.......X", "X.......X", "XXXXXXXXX"}};
-    static const GlyphPattern kRestore{3, 1, {"..XXXXXX", "..XXXXXX", "..X....X", "XXXXXX.X", "XXXXXX.X",
-                                              "X....XXX", "X....X..", "X....X..", "XXXXXX.."}};
-    static const GlyphPattern kHelp{5, 3, {".XXXX.", "XX..XX", "....XX", "...XX.", "..XX..", "......", "..XX..",
-                                           nullptr}};
+    static const GlyphPattern kMaximize{3,
+                                        2,
+                                        {"XXXXXXXXX", "XXXXXXXXX", "X.......X", "X.......X", "X.......X", "X.......X",
+                                         "X.......X", "X.......X", "XXXXXXXXX"}};
+    static const GlyphPattern kRestore{
+        3,
+        1,
+        {"..XXXXXX", "..XXXXXX", "..X....X", "XXXXXX.X", "XXXXXX.X", "X....XXX", "X....X..", "X....X..", "XXXXXX.."}};
+    static const GlyphPattern kHelp{
+        5, 3, {".XXXX.", "XX..XX", "....XX", "...XX.", "..XX..", "......", "..XX..", nullptr}};
     switch (glyph) {
     case Glyph::Close: return kClose;
     case Glyph::Minimize: return kMinimize;

@@ -30,7 +30,8 @@ QString Elided(const QFontMetrics& fm, const QString& text, int width) {
     while (fits < upper) {
         qsizetype mid = (fits + upper + 1) / 2;
         if (fm.horizontalAdvance(text.left(mid) + dots) <= width) fits = mid;
-        else upper = mid - 1;
+        else
+            upper = mid - 1;
     }
     return text.left(fits) + dots;
 }
@@ -107,7 +108,8 @@ void TEFTitleBar::LoadCaptionFont() {
     auto take = [this](const LogFont& lf) {
         QFont font(QString::fromStdString(lf.faceName));
         if (lf.height < 0) font.setPixelSize(-lf.height);
-        else if (lf.height > 0) font.setPointSize(lf.height);
+        else if (lf.height > 0)
+            font.setPointSize(lf.height);
         font.setBold(lf.weight >= 700);
         font.setItalic(lf.italic);
         captionFont_ = font;
@@ -163,8 +165,7 @@ QImage TEFTitleBar::ComposeBar(bool active) {
         const int from = std::max(band.Left - r0.Left, 0), to = std::min(band.Right - r0.Left, bar.width());
         if (from < to) std::fill(row + from, row + to, band.color);
     }
-    for (int y = 1; y < bar.height(); ++y)
-        std::copy(row, row + bar.width(), reinterpret_cast<QRgb*>(bar.scanLine(y)));
+    for (int y = 1; y < bar.height(); ++y) std::copy(row, row + bar.width(), reinterpret_cast<QRgb*>(bar.scanLine(y)));
 
     QPainter p(&bar);
     p.translate(-r0.Left, -r0.Top);
@@ -188,7 +189,8 @@ QImage TEFTitleBar::ComposeBar(bool active) {
         return Text{text, FontWithStyle(captionFont_, c->FontStyle()), !text.isEmpty() && c->Enabled() && enabled_};
     };
     const QString title = TitleOf(form);
-    const std::array<Text, 3> texts{info(companyInfo_), info(applicationInfo_), Text{title, captionFont_, !title.isEmpty()}};
+    const std::array<Text, 3> texts{info(companyInfo_), info(applicationInfo_),
+                                    Text{title, captionFont_, !title.isEmpty()}};
     std::array<int, 3> advance{};
     std::array<bool, 3> counts{};
     for (size_t i = 0; i < texts.size(); ++i) {

@@ -76,7 +76,8 @@ void TEFTrayIcon::SetIconInterval(unsigned value) {
     // An interval of 0 stops the animation (a timer of 0 would tick without
     // a pause); another one lets it run again, from where it stood.
     if (!Animates()) timer_->stop();
-    else if (!timer_->isActive()) timer_->start();
+    else if (!timer_->isActive())
+        timer_->start();
 }
 
 void TEFTrayIcon::SetIconType(TTrayIconIconType value) {
@@ -108,7 +109,8 @@ TNotifyIconData TEFTrayIcon::Fill() {
     TNotifyIconData data;
     data.szTip = hint_.substr(0, 127);
     if (iconType_ == itList && iconList_ && iconList_->Count() > 0) data.hIcon = iconList_->GetIcon(position_);
-    else data.hIcon = icon_;
+    else
+        data.hIcon = icon_;
     // The notification area takes no empty icon: a clear one stands in.
     if (data.hIcon.isNull()) data.hIcon = TransparentIcon();
     Backend();
@@ -131,7 +133,8 @@ void TEFTrayIcon::Update() {
 void TEFTrayIcon::SyncTimer() {
     if (!iconList_ || iconListIndex_ >= iconList_->Count()) iconListIndex_ = -1;
     if (Animates()) timer_->start();
-    else timer_->stop();
+    else
+        timer_->stop();
     position_ = iconListIndex_;
 }
 
@@ -161,7 +164,11 @@ void TEFTrayIcon::HideApplication() {
     if (!added_ || !Backend().Available()) return;
     QPointer<QWidget> form = owner_->Form();
     QMetaObject::invokeMethod(
-        form, [form] { if (form) form->hide(); }, Qt::QueuedConnection);
+        form,
+        [form] {
+            if (form) form->hide();
+        },
+        Qt::QueuedConnection);
 }
 
 void TEFTrayIcon::RestoreApplication() {
@@ -171,7 +178,8 @@ void TEFTrayIcon::RestoreApplication() {
         [form] {
             if (!form) return;
             if (form->windowState() & Qt::WindowMaximized) form->showMaximized();
-            else form->showNormal();
+            else
+                form->showNormal();
             form->raise();
             form->activateWindow();
         },

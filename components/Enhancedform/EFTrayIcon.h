@@ -58,7 +58,7 @@ public:
     bool Test() const { return test_; }
     void SetTest(bool value);
 
-    std::function<void(QObject* sender)> OnClick, OnDblClick;
+    std::function<void(QObject*sender)> OnClick, OnDblClick;
     using MouseEvent = std::function<void(QObject* sender, ef::TMouseButton, ef::TShiftState, int x, int y)>;
     // Only OnMouseUp is ever raised (a right-button release without a popup menu).
     MouseEvent OnMouseDown, OnMouseMove, OnMouseUp;

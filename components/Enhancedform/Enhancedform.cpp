@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
-#include <QWidget>
 #include <algorithm>
 
 using namespace ef;
@@ -138,8 +137,8 @@ TFormBorderStyle TEnhancedForm::BorderStyle() const {
 
 TBorderIcons TEnhancedForm::BorderIcons() const {
     const Qt::WindowFlags flags = form_->windowFlags();
-    const Qt::WindowFlags buttons = Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                                    Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint;
+    const Qt::WindowFlags buttons = Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
+                                    Qt::WindowContextHelpButtonHint;
     if (!(flags & (buttons | Qt::CustomizeWindowHint))) {
         // The window manager's defaults for the kind of window.
         if (form_->windowType() == Qt::Window) return biSystemMenu | biMinimize | biMaximize;
@@ -193,8 +192,10 @@ void TEnhancedForm::ApplyFrame(bool own) {
     const bool placed = form_->isVisible() || form_->testAttribute(Qt::WA_Moved);
     const bool sized = form_->isVisible() || form_->testAttribute(Qt::WA_Resized);
     if (!(form_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        if (placed) form_->setGeometry(form_->geometry().adjusted(-delta.left(), -delta.top(), delta.right(), delta.bottom()));
-        else if (sized) form_->resize(form_->size() + grow);
+        if (placed)
+            form_->setGeometry(form_->geometry().adjusted(-delta.left(), -delta.top(), delta.right(), delta.bottom()));
+        else if (sized)
+            form_->resize(form_->size() + grow);
     }
     form_->setContentsMargins(baseMargins_ + want);
     form_->setMinimumSize(newMin);
@@ -241,7 +242,8 @@ bool TEnhancedForm::eventFilter(QObject* watched, QEvent* event) {
         auto* child = static_cast<QChildEvent*>(event)->child();
         if (client_ && child->isWidgetType() && child != client_) {
             QPointer<QWidget> widget = static_cast<QWidget*>(child);
-            QMetaObject::invokeMethod(this, [this, widget] { Adopt(widget); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, widget] { Adopt(widget); }, Qt::QueuedConnection);
         }
         break;
     }

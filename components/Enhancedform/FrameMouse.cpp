@@ -85,7 +85,8 @@ bool TEFFrameMouse::NonClientMouse(QEvent* event) {
 
 bool TEFFrameMouse::DoubleClick(Hit hit, const ef::FrameState& frame) {
     if (hit == Hit::Caption) {
-        if ((VisibleButtons(frame) & cbMaximize) && !ButtonInactive(frame, Hit::MaxButton)) ButtonAction(Hit::MaxButton);
+        if ((VisibleButtons(frame) & cbMaximize) && !ButtonInactive(frame, Hit::MaxButton))
+            ButtonAction(Hit::MaxButton);
         return true;
     }
     if (hit == Hit::Icon) {
@@ -196,11 +197,13 @@ void TEFFrameMouse::ButtonAction(Hit hit) {
     case Hit::CloseButton: form->close(); break;
     case Hit::MaxButton:
         if (form->isMaximized()) form->showNormal();
-        else form->showMaximized();
+        else
+            form->showMaximized();
         break;
     case Hit::MinButton:
         if (form->isMinimized()) form->showNormal();
-        else form->showMinimized();
+        else
+            form->showMinimized();
         break;
     case Hit::HelpButton: QWhatsThis::enterWhatsThisMode(); break;
     default: break;

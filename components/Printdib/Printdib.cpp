@@ -41,7 +41,8 @@ void TPrintDIB::StretchDrawDIB(TCanvas& Canvas, int X, int Y, int Width, int Hei
     header.biBitCount = kBitCount;
     header.biCompression = dib::kRgb;
     // The row length without padding; the query below puts in the real size.
-    header.biSizeImage = static_cast<std::uint32_t>(std::uint64_t(sourceWidth) * kBitCount / 8 * std::uint64_t(Bitmap.Height()));
+    header.biSizeImage = static_cast<std::uint32_t>(std::uint64_t(sourceWidth) * kBitCount / 8 *
+                                                    std::uint64_t(Bitmap.Height()));
     dib::WriteHeader(info, header);
 
     QImage pixels = Bitmap.ReleaseHandle();

@@ -80,8 +80,7 @@ int TVGraphics::DrawToCanvas(TCanvas& canvas) {
     TVParser evaluator;
     evaluator.SetPrecision(8);
     canvas.Brush = {s.background, bsSolid};
-    if (whole)
-        canvas.FillRect(Rect(0, 0, canvasWidth, canvasHeight));
+    if (whole) canvas.FillRect(Rect(0, 0, canvasWidth, canvasHeight));
     else
         canvas.FloodFill(10, 10, s.background, fsBorder);
 
@@ -135,8 +134,7 @@ int TVGraphics::DrawToCanvas(TCanvas& canvas) {
     long double step = 1;
     for (size_t i = 0; i < s.expressions.size(); ++i) {
         if (!goOn()) return -1;
-        if (i >= s.steps.size() || i >= s.colors.size())
-            throw EListError::Index(static_cast<long long>(i));
+        if (i >= s.steps.size() || i >= s.colors.size()) throw EListError::Index(static_cast<long long>(i));
         const auto color = static_cast<TColor>(ansi::StrToInt(s.colors[i]));
         if (std::optional<long double> v = TVParser::TextToFloat(s.steps[i])) step = *v;
         evaluator.SetExpression(s.expressions[i]);

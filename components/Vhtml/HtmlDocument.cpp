@@ -55,9 +55,7 @@ private:
     GumboOutput* output_;
 };
 
-bool IsElement(const GumboNode* node) {
-    return node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE;
-}
+bool IsElement(const GumboNode* node) { return node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE; }
 
 bool IsHtml(const GumboNode* node, GumboTag tag) {
     return IsElement(node) && node->v.element.tag == tag && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
@@ -109,14 +107,25 @@ std::string TagName(const GumboElement& element) {
 bool IsVoid(const GumboElement& element) {
     if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return false;
     switch (element.tag) {
-    case GUMBO_TAG_AREA: case GUMBO_TAG_BASE: case GUMBO_TAG_BASEFONT: case GUMBO_TAG_BGSOUND:
-    case GUMBO_TAG_BR: case GUMBO_TAG_COL: case GUMBO_TAG_EMBED: case GUMBO_TAG_FRAME:
-    case GUMBO_TAG_HR: case GUMBO_TAG_IMG: case GUMBO_TAG_INPUT: case GUMBO_TAG_KEYGEN:
-    case GUMBO_TAG_LINK: case GUMBO_TAG_META: case GUMBO_TAG_PARAM: case GUMBO_TAG_SOURCE:
-    case GUMBO_TAG_TRACK: case GUMBO_TAG_WBR:
-        return true;
-    default:
-        return false;
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_BASEFONT:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_WBR: return true;
+    default: return false;
     }
 }
 
@@ -124,11 +133,14 @@ bool IsVoid(const GumboElement& element) {
 bool HoldsRawText(const GumboNode* parent) {
     if (!IsElement(parent) || parent->v.element.tag_namespace != GUMBO_NAMESPACE_HTML) return false;
     switch (parent->v.element.tag) {
-    case GUMBO_TAG_STYLE: case GUMBO_TAG_SCRIPT: case GUMBO_TAG_XMP: case GUMBO_TAG_IFRAME:
-    case GUMBO_TAG_NOEMBED: case GUMBO_TAG_NOFRAMES: case GUMBO_TAG_PLAINTEXT:
-        return true;
-    default:
-        return false;
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_PLAINTEXT: return true;
+    default: return false;
     }
 }
 
@@ -138,12 +150,15 @@ void AppendEscaped(std::string& out, std::string_view text, bool inAttribute) {
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '&') out += "&amp;";
-        else if (c == '"' && inAttribute) out += "&quot;";
-        else if ((c == '<' || c == '>') && !inAttribute) out += c == '<' ? "&lt;" : "&gt;";
+        else if (c == '"' && inAttribute)
+            out += "&quot;";
+        else if ((c == '<' || c == '>') && !inAttribute)
+            out += c == '<' ? "&lt;" : "&gt;";
         else if (text.substr(i, 2) == kNoBreakSpace) {
             out += "&nbsp;";
             ++i;
-        } else out += c;
+        } else
+            out += c;
     }
 }
 
@@ -201,7 +216,8 @@ void AppendLeaf(std::string& out, const GumboNode* node, const GumboNode* parent
     case GUMBO_NODE_TEXT:
     case GUMBO_NODE_WHITESPACE:
         if (HoldsRawText(parent)) out += text;
-        else AppendEscaped(out, text, false);
+        else
+            AppendEscaped(out, text, false);
         break;
     case GUMBO_NODE_COMMENT:
         out += "<!--";
@@ -213,8 +229,7 @@ void AppendLeaf(std::string& out, const GumboNode* node, const GumboNode* parent
         out += text;
         out += "]]>";
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

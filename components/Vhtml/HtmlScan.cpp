@@ -359,12 +359,8 @@ Outcome Scan(std::string_view text, const Markers& m, const ValueSink& sink, con
             inside = true;
             i = p + m.start.size();
             break;
-        case Role::Begin:
-            i = beginValue(p + m.begin.size());
-            break;
-        case Role::End:
-            i = leave(p);
-            break;
+        case Role::Begin: i = beginValue(p + m.begin.size()); break;
+        case Role::End: i = leave(p); break;
         }
     }
     return out;
@@ -398,8 +394,7 @@ bool Images(std::string_view html, Target&& target) {
     return ScanImages(html, target, [&pump] { pump(); });
 }
 template <typename Target>
-bool Var(std::string_view html, Target&& target, std::string_view start, std::string_view begin,
-         std::string_view end) {
+bool Var(std::string_view html, Target&& target, std::string_view start, std::string_view begin, std::string_view end) {
     EventPump pump;
     return ScanVar(html, start, begin, end, target, [&pump] { pump(); });
 }

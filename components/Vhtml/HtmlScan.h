@@ -40,7 +40,9 @@ class QListWidget;
 
 // A reading operation without an HTML document to read, a list to fill that
 // is missing, or markers that cannot be searched for.
-class EHtmlError : public Exception { using Exception::Exception; };
+class EHtmlError : public Exception {
+    using Exception::Exception;
+};
 
 namespace vhtml {
 

@@ -50,8 +50,10 @@ QVariant TCppWebBrowser::loadResource(int type, const QUrl& name) {
     pending_.reset();
     if (type != QTextDocument::HtmlResource) return loaded;
     if (loaded.userType() == QMetaType::QString) pending_ = loaded.toString();
-    else if (loaded.userType() == QMetaType::QByteArray) pending_ = DecodePage(loaded.toByteArray());
-    else return loaded;
+    else if (loaded.userType() == QMetaType::QByteArray)
+        pending_ = DecodePage(loaded.toByteArray());
+    else
+        return loaded;
     return *pending_;
 }
 

@@ -21,10 +21,9 @@ struct LengthCode {
 // Plain, triplet (T), dotted (P) and double-dotted (D) note values, each
 // group in the order 1, 2, 4, 8, 16, 32.
 constexpr LengthCode kLengths[] = {
-    {"1", 3072},  {"2", 1536},   {"4", 768},   {"8", 384},   {"16", 192},  {"32", 96},
-    {"T1", 2048}, {"T2", 1024},  {"T4", 512},  {"T8", 256},  {"T16", 128}, {"T32", 64},
-    {"P1", 4608}, {"P2", 2304},  {"P4", 1152}, {"P8", 576},  {"P16", 288}, {"P32", 144},
-    {"D1", 5376}, {"D2", 2688},  {"D4", 1344}, {"D8", 672},  {"D16", 336}, {"D32", 168},
+    {"1", 3072},  {"2", 1536},  {"4", 768},   {"8", 384},   {"16", 192},  {"32", 96},   {"T1", 2048}, {"T2", 1024},
+    {"T4", 512},  {"T8", 256},  {"T16", 128}, {"T32", 64},  {"P1", 4608}, {"P2", 2304}, {"P4", 1152}, {"P8", 576},
+    {"P16", 288}, {"P32", 144}, {"D1", 5376}, {"D2", 2688}, {"D4", 1344}, {"D8", 672},  {"D16", 336}, {"D32", 168},
 };
 
 // The entry of a length code; an unknown code has none. The table holds six
@@ -37,37 +36,109 @@ const LengthCode* FindLength(std::string_view code) {
     }
     size_t value;
     if (code == "1") value = 0;
-    else if (code == "2") value = 1;
-    else if (code == "4") value = 2;
-    else if (code == "8") value = 3;
-    else if (code == "16") value = 4;
-    else if (code == "32") value = 5;
-    else return nullptr;
+    else if (code == "2")
+        value = 1;
+    else if (code == "4")
+        value = 2;
+    else if (code == "8")
+        value = 3;
+    else if (code == "16")
+        value = 4;
+    else if (code == "32")
+        value = 5;
+    else
+        return nullptr;
     return &kLengths[6 * group + value];
 }
 
 constexpr std::string_view kInstruments[80] = {
-    "Acoustic Grand Piano", "Bright Acoustic Piano", "Electric Grand Piano", "Honky-Tonk Piano",
-    "Electric Piano 1", "Electric Piano 2", "Harpsichord", "Clavichord", "Celesta", "Chime", "Music Box",
-    "Vibraphon", "Marimba", "Xylophon", "Tubular Bells", "Dulcimer", "Drawbar Organ", "Percussive Organ",
-    "Rock Organ", "Church Organ", "Reed Organ", "Akkordion", "Harmonica", "Tango Akkordion",
-    "Acoustic Guitar (nylon)", "Acoustic Guitar (steel)", "Acoustic Guitar (Jazz)", "Acoustic Guitar (clean)",
-    "Acoustic Guitar (muted)", "Overdriven Guitar", "Distortion", "Guitar Harmonics", "Acoustic Bass",
-    "Electric Bass (finger)", "Electric Bass (pick)", "Fretless Bass", "Slap Bass 1", "Slap Bass 2",
-    "Synth Bass 1", "Synth Bass 2", "Violin", "Viola", "Cello", "Contrabass", "Strings (tremolo)",
-    "Strings (pizzicato)", "Orchestral Harp", "Timpani", "String Ensemble 1", "String Ensemble 2",
-    "Synth Strings 1", "Synth Strings 2", "Choirs Aahs", "Voice Oohs", "Synth Voice", "Orchestra Hit",
-    "Trumpet", "Trombone", "Tuba", "Trumpet (muted)", "French Horn", "Brass Section", "Synth Brass 1",
-    "Synth Brass 2", "Soprano Sax", "Alto Sax", "Tenor Sax", "Baritone Sax", "Oboe", "English Horn",
-    "Bassoon", "Clarinet", "Piccolo", "Flute", "Recorder", "Pan Flute", "Blown Bottle", "Shakuhachi",
-    "Whistle", "Ocarina",
+    "Acoustic Grand Piano",
+    "Bright Acoustic Piano",
+    "Electric Grand Piano",
+    "Honky-Tonk Piano",
+    "Electric Piano 1",
+    "Electric Piano 2",
+    "Harpsichord",
+    "Clavichord",
+    "Celesta",
+    "Chime",
+    "Music Box",
+    "Vibraphon",
+    "Marimba",
+    "Xylophon",
+    "Tubular Bells",
+    "Dulcimer",
+    "Drawbar Organ",
+    "Percussive Organ",
+    "Rock Organ",
+    "Church Organ",
+    "Reed Organ",
+    "Akkordion",
+    "Harmonica",
+    "Tango Akkordion",
+    "Acoustic Guitar (nylon)",
+    "Acoustic Guitar (steel)",
+    "Acoustic Guitar (Jazz)",
+    "Acoustic Guitar (clean)",
+    "Acoustic Guitar (muted)",
+    "Overdriven Guitar",
+    "Distortion",
+    "Guitar Harmonics",
+    "Acoustic Bass",
+    "Electric Bass (finger)",
+    "Electric Bass (pick)",
+    "Fretless Bass",
+    "Slap Bass 1",
+    "Slap Bass 2",
+    "Synth Bass 1",
+    "Synth Bass 2",
+    "Violin",
+    "Viola",
+    "Cello",
+    "Contrabass",
+    "Strings (tremolo)",
+    "Strings (pizzicato)",
+    "Orchestral Harp",
+    "Timpani",
+    "String Ensemble 1",
+    "String Ensemble 2",
+    "Synth Strings 1",
+    "Synth Strings 2",
+    "Choirs Aahs",
+    "Voice Oohs",
+    "Synth Voice",
+    "Orchestra Hit",
+    "Trumpet",
+    "Trombone",
+    "Tuba",
+    "Trumpet (muted)",
+    "French Horn",
+    "Brass Section",
+    "Synth Brass 1",
+    "Synth Brass 2",
+    "Soprano Sax",
+    "Alto Sax",
+    "Tenor Sax",
+    "Baritone Sax",
+    "Oboe",
+    "English Horn",
+    "Bassoon",
+    "Clarinet",
+    "Piccolo",
+    "Flute",
+    "Recorder",
+    "Pan Flute",
+    "Blown Bottle",
+    "Shakuhachi",
+    "Whistle",
+    "Ocarina",
 };
 
 // Hertz of semitones 0 and 1 of each octave.
 constexpr long double kOctaveHz[11][2] = {
-    {8.1758L, 8.662L},           {16.3516L, 17.3239L},     {32.7032L, 34.6478L},     {65.4064L, 69.2957L},
-    {130.8128L, 138.5913L},      {261.6256L, 277.1827L},   {523.2512L, 554.3654L},   {1046.5025L, 1108.7307L},
-    {2093.0049L, 2217.4614L},    {4186.0098L, 4434.9229L}, {8372.0196L, 8869.8457L},
+    {8.1758L, 8.662L},        {16.3516L, 17.3239L},     {32.7032L, 34.6478L},     {65.4064L, 69.2957L},
+    {130.8128L, 138.5913L},   {261.6256L, 277.1827L},   {523.2512L, 554.3654L},   {1046.5025L, 1108.7307L},
+    {2093.0049L, 2217.4614L}, {4186.0098L, 4434.9229L}, {8372.0196L, 8869.8457L},
 };
 
 // The note list of the program, shared by every TVMidi.
@@ -213,8 +284,7 @@ void TVMidi::AddNote(const AnsiString& notes, const AnsiString& length, const An
 
 void TVMidi::DeleteNote(int index) {
     NoteList& list = Notes();
-    if (index < 0 || index >= NoteCount())
-        throw EListError::Index(index);
+    if (index < 0 || index >= NoteCount()) throw EListError::Index(index);
     const auto at = static_cast<std::ptrdiff_t>(index);
     list.notes.erase(list.notes.begin() + at);
     list.lengths.erase(list.lengths.begin() + at);

@@ -18,7 +18,9 @@
 #include <vector>
 
 // A note number, velocity or note event that MIDI cannot carry.
-class EMidiError : public Exception { using Exception::Exception; };
+class EMidiError : public Exception {
+    using Exception::Exception;
+};
 class TVMidi : public QObject {
     Q_OBJECT
 public:

@@ -144,7 +144,8 @@ Digits LibraryDigits(long double value) {
     // A double holds 15 digits exactly, and its conversion is much faster:
     // values within its range go through it.
     const bool inDouble = value >= std::numeric_limits<double>::min() && value <= std::numeric_limits<double>::max();
-    auto [end, ec] = inDouble ? std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::scientific, 14)
+    auto [end, ec] = inDouble ? std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
+                                              std::chars_format::scientific, 14)
                               : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
     (void)ec;
     Digits d{};
@@ -281,7 +282,8 @@ long double TVParser::StrToLongDouble(std::string_view text) const {
             static constexpr std::string_view kVariables = "xabcd";
             size_t v = kVariables.find(first);
             if (v != std::string_view::npos) text = variables_[v];
-            else if (first == 'e') text = value = "2" + landDot_ + "7182818";
+            else if (first == 'e')
+                text = value = "2" + landDot_ + "7182818";
         } else if (first == 'p' && Lower(text[1]) == 'i') {
             text = value = "3" + landDot_ + "1415927";
         }
@@ -347,7 +349,8 @@ AnsiString TVParser::LongDoubleToStr(double d, int precision, std::string_view s
     // double, the point and the exact places.
     char buffer[1 + 309 + 1 + kExactPlaces];
     buffer[0] = '0';
-    char* const end = std::to_chars(buffer + 1, buffer + sizeof buffer, std::fabs(d), std::chars_format::fixed, exact).ptr;
+    char* const end =
+        std::to_chars(buffer + 1, buffer + sizeof buffer, std::fabs(d), std::chars_format::fixed, exact).ptr;
     char* const point = exact > 0 ? end - exact - 1 : end;
     // Keep the places asked for; the first one dropped decides the rounding.
     char* const last = point + places;
@@ -369,7 +372,8 @@ AnsiString TVParser::LongDoubleToStr(double d, int precision, std::string_view s
     AnsiString text;
     if (d < 0) text += '-';
     if (first < point) text.append(first, point);
-    else text += '0';
+    else
+        text += '0';
     const size_t symbolAt = text.size();
     text += symbol;
     if (last > point) text.append(point + 1, last + 1);
@@ -380,8 +384,7 @@ AnsiString TVParser::LongDoubleToStr(double d, int precision, std::string_view s
 // ---------------------------------------------------------------- preparing
 
 void TVParser::InitLandDot() {
-    if (overwriteDecimalSymbol_.empty())
-        landDot_.assign(1, numformat::DecimalSeparator());
+    if (overwriteDecimalSymbol_.empty()) landDot_.assign(1, numformat::DecimalSeparator());
     else
         landDot_ = overwriteDecimalSymbol_;
 }
@@ -411,8 +414,7 @@ std::string_view TVParser::EntferneKlammern(std::string_view text) {
 AnsiString TVParser::WandleSinCosTanUm(std::string_view text) const {
     static constexpr struct {
         std::string_view name, code;
-    } kNames[] = {{"sin", "s#"}, {"cos", "c#"}, {"tan", "t#"}, {"ln", "n#"},
-                  {"lg", "g#"},  {"abs", "r#"}, {"mod", "m"}};
+    } kNames[] = {{"sin", "s#"}, {"cos", "c#"}, {"tan", "t#"}, {"ln", "n#"}, {"lg", "g#"}, {"abs", "r#"}, {"mod", "m"}};
     AnsiString out;
     out.reserve(text.size());
     size_t i = 0;
@@ -430,8 +432,7 @@ AnsiString TVParser::WandleSinCosTanUm(std::string_view text) const {
             i += length;
             continue;
         }
-        if (convertAllColonsAndDots_ && (text[i] == '.' || text[i] == ','))
-            out += landDot_;
+        if (convertAllColonsAndDots_ && (text[i] == '.' || text[i] == ',')) out += landDot_;
         else
             out += text[i];
         ++i;
@@ -446,13 +447,16 @@ TVParser::Split TVParser::SplitLowest(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         int weight;
         switch (text[i]) {
-            case '(': depth += 16; continue;
-            case ')': depth -= 16; continue;
-            case '+': case '-': weight = 1; break;
-            case '*': case '/': case 'm': weight = 2; break;
-            case '^': weight = 4; break;
-            case '#': weight = 8; break;
-            default: continue;
+        case '(': depth += 16; continue;
+        case ')': depth -= 16; continue;
+        case '+':
+        case '-': weight = 1; break;
+        case '*':
+        case '/':
+        case 'm': weight = 2; break;
+        case '^': weight = 4; break;
+        case '#': weight = 8; break;
+        default: continue;
         }
         // Equal weights mean the same kind of operator: + - * / mod work
         // from left to right, so the last one splits; ^ and functions from
@@ -513,8 +517,8 @@ bool TVParser::MakeTree(std::string_view text) {
         // An operand one level deeper: the argument of a function, or one
         // whose enclosing parentheses SplitLowest removed.
         const int leftDepth = part.depth + (s.left.size() < s.at ? 1 : 0);
-        const int rightDepth =
-            part.depth + (s.op == '#' ? 1 : 0) + (s.right.size() < part.text.size() - s.at - 1 ? 1 : 0);
+        const int rightDepth = part.depth + (s.op == '#' ? 1 : 0) +
+                               (s.right.size() < part.text.size() - s.at - 1 ? 1 : 0);
         if (s.op == '-' && s.left.empty()) s.left = "0";
         if (s.left.empty() || s.right.empty()) return false;
         const int right = static_cast<int>(nodes_.size());
@@ -561,17 +565,17 @@ void TVParser::Compile() {
         }
         Kind kind;
         switch (n.text[0]) {
-            case '+': kind = Kind::Add; break;
-            case '-': kind = Kind::Sub; break;
-            case '*': kind = Kind::Mul; break;
-            case '/': kind = Kind::Div; break;
-            case 'm': kind = Kind::Mod; break;
-            case '^': kind = Kind::Pow; break;
-            default: {
-                const AnsiString& f = nodes_[static_cast<size_t>(n.left)].text;
-                program_.push_back({Kind::Apply, f.size() == 1 ? f[0] : '\0'});
-                continue;
-            }
+        case '+': kind = Kind::Add; break;
+        case '-': kind = Kind::Sub; break;
+        case '*': kind = Kind::Mul; break;
+        case '/': kind = Kind::Div; break;
+        case 'm': kind = Kind::Mod; break;
+        case '^': kind = Kind::Pow; break;
+        default: {
+            const AnsiString& f = nodes_[static_cast<size_t>(n.left)].text;
+            program_.push_back({Kind::Apply, f.size() == 1 ? f[0] : '\0'});
+            continue;
+        }
         }
         program_.push_back({kind});
     }
@@ -613,59 +617,59 @@ long double TVParser::Eval() {
     long double top = 0;
     for (Step& step : program_) {
         switch (step.kind) {
-            case Kind::Constant:
-                if (step.stamp != stamp_) {
-                    step.value = StrToLongDouble(nodes_[static_cast<size_t>(step.node)].text);
-                    step.stamp = stamp_;
-                }
-                *below++ = top;
-                top = step.value;
-                continue;
-            case Kind::Variable: {
-                const auto v = static_cast<size_t>(step.letter);
-                if (variableStamp_[v] != stamp_) {
-                    variableValue_[v] = StrToLongDouble(variables_[v]);
-                    variableStamp_[v] = stamp_;
-                }
-                *below++ = top;
-                top = variableValue_[v];
-                continue;
+        case Kind::Constant:
+            if (step.stamp != stamp_) {
+                step.value = StrToLongDouble(nodes_[static_cast<size_t>(step.node)].text);
+                step.stamp = stamp_;
             }
-            case Kind::Apply:
-                switch (step.letter) {
-                    case 's': top = std::sin(ToDouble(top)); break;
-                    case 'c': top = std::cos(ToDouble(top)); break;
-                    case 't': top = std::tan(ToDouble(top)); break;
-                    case 'n':
-                    case 'g':
-                        if (!(top > 0)) Raise(kLogOfNonPositive);
-                        top = step.letter == 'n' ? std::log(top) : std::log(top) / std::log(10.0L);
-                        break;
-                    case 'r': top = std::fabs(top); break;
-                    default: top = 0; break;
-                }
-                continue;
-            default: break;
+            *below++ = top;
+            top = step.value;
+            continue;
+        case Kind::Variable: {
+            const auto v = static_cast<size_t>(step.letter);
+            if (variableStamp_[v] != stamp_) {
+                variableValue_[v] = StrToLongDouble(variables_[v]);
+                variableStamp_[v] = stamp_;
+            }
+            *below++ = top;
+            top = variableValue_[v];
+            continue;
+        }
+        case Kind::Apply:
+            switch (step.letter) {
+            case 's': top = std::sin(ToDouble(top)); break;
+            case 'c': top = std::cos(ToDouble(top)); break;
+            case 't': top = std::tan(ToDouble(top)); break;
+            case 'n':
+            case 'g':
+                if (!(top > 0)) Raise(kLogOfNonPositive);
+                top = step.letter == 'n' ? std::log(top) : std::log(top) / std::log(10.0L);
+                break;
+            case 'r': top = std::fabs(top); break;
+            default: top = 0; break;
+            }
+            continue;
+        default: break;
         }
         // The left operand is on top, the right one (evaluated first, so its
         // error was the one raised) below it.
         const long double l = top, r = *--below;
         switch (step.kind) {
-            case Kind::Add: top = Finite(l + r); break;
-            case Kind::Sub: top = Finite(l - r); break;
-            case Kind::Mul: top = l == 0 || r == 0 ? 0 : Finite(l * r); break;
-            case Kind::Div:
-                if (r == 0) Raise(kDivisionByZero);
-                top = Finite(l / r);
-                break;
-            case Kind::Mod: top = modl(l, r); break;
-            default: {
-                const double base = ToDouble(l), exponent = ToDouble(r);
-                if (base < 0 && exponent != std::trunc(exponent)) Raise(kNegativeRoot);
-                if (base == 0 && exponent < 0) Raise(kDivisionByZero);
-                // The square as one correctly rounded product.
-                top = Finite(exponent == 2 ? base * base : std::pow(base, exponent));
-            }
+        case Kind::Add: top = Finite(l + r); break;
+        case Kind::Sub: top = Finite(l - r); break;
+        case Kind::Mul: top = l == 0 || r == 0 ? 0 : Finite(l * r); break;
+        case Kind::Div:
+            if (r == 0) Raise(kDivisionByZero);
+            top = Finite(l / r);
+            break;
+        case Kind::Mod: top = modl(l, r); break;
+        default: {
+            const double base = ToDouble(l), exponent = ToDouble(r);
+            if (base < 0 && exponent != std::trunc(exponent)) Raise(kNegativeRoot);
+            if (base == 0 && exponent < 0) Raise(kDivisionByZero);
+            // The square as one correctly rounded product.
+            top = Finite(exponent == 2 ? base * base : std::pow(base, exponent));
+        }
         }
     }
     return top;

@@ -18,8 +18,7 @@ AnsiString TVReg::SettingsKey() const {
 
 void TVReg::Push(const AnsiString& name, const AnsiString& text) {
     registry::TRegistry reg;
-    if (!reg.OpenKey(SettingsKey(), true))
-        throw ERegistryException(ansi::Format("Failed to set data for '%s'", name));
+    if (!reg.OpenKey(SettingsKey(), true)) throw ERegistryException(ansi::Format("Failed to set data for '%s'", name));
     reg.WriteString(name, text);
 }
 
@@ -60,7 +59,11 @@ int TVReg::PoppedPosition(const AnsiString& name, int count, int def) {
 
 AnsiString TVReg::GetShellFolder(const AnsiString& name) {
     // The user's standard folders as the desktop's XDG settings name them.
-    struct Known { const char* name; QStandardPaths::StandardLocation location; const char* below; };
+    struct Known {
+        const char* name;
+        QStandardPaths::StandardLocation location;
+        const char* below;
+    };
     static const Known kKnown[] = {
         {"Cache", QStandardPaths::GenericCacheLocation, ""},
         {"Desktop", QStandardPaths::DesktopLocation, ""},

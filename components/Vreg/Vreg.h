@@ -52,14 +52,15 @@ public:
     // A group of 2 to 10 radio buttons (or flags) as the 1-based position of
     // the checked one, "0" for none; the highest position wins.
     template <class... B>
-        requires(sizeof...(B) >= 2 && sizeof...(B) <= 10 && (std::is_convertible_v<B, const QRadioButton*> && ...))
-    void PushRadioButtons(const AnsiString& name, B... buttons) {
+    requires(sizeof...(B) >= 2 && sizeof...(B) <= 10 &&
+             (std::is_convertible_v<B, const QRadioButton*> && ...)) void PushRadioButtons(const AnsiString& name,
+                                                                                           B... buttons) {
         std::array<bool, sizeof...(B)> set{IsChecked(buttons)...};
         Push(name, PositionText(set));
     }
     template <class... F>
-        requires(sizeof...(F) >= 2 && sizeof...(F) <= 10 && (std::is_same_v<F, bool*> && ...))
-    void PushBool(const AnsiString& name, F... flags) {
+    requires(sizeof...(F) >= 2 && sizeof...(F) <= 10 &&
+             (std::is_same_v<F, bool*> && ...)) void PushBool(const AnsiString& name, F... flags) {
         std::array<bool, sizeof...(F)> set{*flags...};
         Push(name, PositionText(set));
     }
@@ -67,16 +68,16 @@ public:
     // or unusable value applies the default position when it is in range.
     // Arguments: name, the 2 to 10 buttons (flag addresses), default position.
     template <class... A>
-        requires(sizeof...(A) >= 3 && sizeof...(A) <= 11)
-    void PopRadioButtons(const AnsiString& name, A... args) {
+    requires(sizeof...(A) >= 3 && sizeof...(A) <= 11) void PopRadioButtons(const AnsiString& name, A... args) {
         auto [buttons, def] = SplitLast<QRadioButton*>(args...);
-        if (int k = PoppedPosition(name, static_cast<int>(buttons.size()), def)) SetChecked(buttons[static_cast<size_t>(k - 1)]);
+        if (int k = PoppedPosition(name, static_cast<int>(buttons.size()), def))
+            SetChecked(buttons[static_cast<size_t>(k - 1)]);
     }
     template <class... A>
-        requires(sizeof...(A) >= 3 && sizeof...(A) <= 11)
-    void PopBool(const AnsiString& name, A... args) {
+    requires(sizeof...(A) >= 3 && sizeof...(A) <= 11) void PopBool(const AnsiString& name, A... args) {
         auto [flags, def] = SplitLast<bool*>(args...);
-        if (int k = PoppedPosition(name, static_cast<int>(flags.size()), def)) *flags[static_cast<size_t>(k - 1)] = true;
+        if (int k = PoppedPosition(name, static_cast<int>(flags.size()), def))
+            *flags[static_cast<size_t>(k - 1)] = true;
     }
 
     // The user's standard folders, ending in "/"; empty when not known.
@@ -107,7 +108,8 @@ private:
         auto all = std::make_tuple(args...);
         auto first = [&]<size_t... I>(std::index_sequence<I...>) {
             return std::array<T, n>{static_cast<T>(std::get<I>(all))...};
-        }(std::make_index_sequence<n>());
+        }
+        (std::make_index_sequence<n>());
         return std::pair{first, static_cast<int>(std::get<n>(all))};
     }
 

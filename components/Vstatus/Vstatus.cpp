@@ -14,7 +14,8 @@ void TVStatus::childEvent(QChildEvent* event) {
     // it: then a control its maker hid on purpose stays hidden.
     QPointer<QWidget> child = static_cast<QWidget*>(event->child());
     QTimer::singleShot(0, this, [this, child] {
-        if (child && child->parentWidget() == this && isVisible() && !child->testAttribute(Qt::WA_WState_ExplicitShowHide))
+        if (child && child->parentWidget() == this && isVisible() &&
+            !child->testAttribute(Qt::WA_WState_ExplicitShowHide))
             child->show();
     });
 }

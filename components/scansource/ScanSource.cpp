@@ -140,7 +140,8 @@ Qt::CursorShape TScanSource::Cursor() const {
 void TScanSource::SetCursor(Qt::CursorShape value) {
     if (QGuiApplication::overrideCursor()) {
         if (value == Qt::ArrowCursor) QGuiApplication::restoreOverrideCursor();
-        else QGuiApplication::changeOverrideCursor(QCursor(value));
+        else
+            QGuiApplication::changeOverrideCursor(QCursor(value));
     } else if (value != Qt::ArrowCursor) {
         QGuiApplication::setOverrideCursor(QCursor(value));
     }
@@ -164,7 +165,8 @@ bool TScanSource::fLoadTwain() {
     if (library_) return true;
     AnsiString exe = module::ExecutablePath();
     size_t slash = exe.rfind('/');
-    if (slash != AnsiString::npos) library_ = dlopen((exe.substr(0, slash + 1) + kTwainLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (slash != AnsiString::npos)
+        library_ = dlopen((exe.substr(0, slash + 1) + kTwainLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library_) library_ = dlopen(kTwainLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (!library_) return false;
     entry_ = reinterpret_cast<DSMENTRYPROC>(dlsym(library_, kDsmEntryName));
@@ -184,8 +186,9 @@ void TScanSource::InitTWAIN() {
     fLoadTwain();
     if (!filterInstalled_) {
         previousFilter_ = messagefilter::OnMessage();
-        messagefilter::SetOnMessage(
-            [this](QObject* receiver, QEvent* message, bool& handled) { fNewOnMessageHandler(receiver, message, handled); });
+        messagefilter::SetOnMessage([this](QObject* receiver, QEvent* message, bool& handled) {
+            fNewOnMessageHandler(receiver, message, handled);
+        });
         filterInstalled_ = true;
     }
     OpenDataSourceManager();
@@ -337,7 +340,8 @@ void TScanSource::SelectDataSource() {
                                 "SelectDataSource1");
     TW_UINT16 rc = CallDataSourceManager(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &chosen);
     if (rc == TWRC_SUCCESS) sourceId_ = chosen;
-    else if (rc != TWRC_CANCEL) TwainCheckDataSourceManager(rc, "SelectDataSource2");
+    else if (rc != TWRC_CANCEL)
+        TwainCheckDataSourceManager(rc, "SelectDataSource2");
 }
 
 void TScanSource::SaveDefaultSourceEntry() {
@@ -351,7 +355,8 @@ void TScanSource::RestoreDefaultSourceEntry() {
     savedDefault_.reset();
     // An entry that was not there before goes again.
     if (saved) profile::WriteProfileString(kProfileSection, kProfileKey, *saved);
-    else profile::DeleteProfileKey(kProfileSection, kProfileKey);
+    else
+        profile::DeleteProfileKey(kProfileSection, kProfileKey);
 }
 
 // ---- Acquiring
@@ -366,10 +371,11 @@ void TScanSource::Acquire(QImage& target) {
 
 void TScanSource::XferMech() {
     SetDestination(xfNative);
-    TwainCheckDataSource(scansource::SetOneValue([this](TW_CAPABILITY& cap) {
-                             return CallDataSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
-                         }, ICAP_XFERMECH, TWTY_UINT16, TWSX_NATIVE),
-                         "XferMech");
+    TwainCheckDataSource(
+        scansource::SetOneValue(
+            [this](TW_CAPABILITY& cap) { return CallDataSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap); },
+            ICAP_XFERMECH, TWTY_UINT16, TWSX_NATIVE),
+        "XferMech");
 }
 
 void TScanSource::fNewOnMessageHandler(QObject* receiver, QEvent* message, bool& handled) {
@@ -430,7 +436,9 @@ bool TScanSource::fNativeXfer() {
     return true;
 }
 
-bool TScanSource::fMemoryXfer() { return CallDataSource(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, nullptr) == TWRC_XFERDONE; }
+bool TScanSource::fMemoryXfer() {
+    return CallDataSource(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, nullptr) == TWRC_XFERDONE;
+}
 
 bool TScanSource::fFileXfer() { return CallDataSource(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr) == TWRC_XFERDONE; }
 
@@ -442,11 +450,14 @@ bool TScanSource::IsTwainDriverAvailable() {
     // The scanner drivers are SANE's backends; the "dll" backend only
     // passes on to the others.
     std::error_code ec;
-    std::filesystem::recursive_directory_iterator it(g_driverFolder, std::filesystem::directory_options::skip_permission_denied, ec), end;
+    std::filesystem::recursive_directory_iterator it(g_driverFolder,
+                                                     std::filesystem::directory_options::skip_permission_denied, ec),
+        end;
     for (; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
         AnsiString name = ansi::UpperCase(it->path().filename().string());
-        if (name.rfind("LIBSANE-", 0) == 0 && name.find(".SO") != AnsiString::npos && name.rfind("LIBSANE-DLL.", 0) != 0)
+        if (name.rfind("LIBSANE-", 0) == 0 && name.find(".SO") != AnsiString::npos &&
+            name.rfind("LIBSANE-DLL.", 0) != 0)
             return true;
     }
     return false;
@@ -473,8 +484,8 @@ QImage ImageFromNativeBlock(globalmem::HGLOBAL block) {
     return image;
 }
 
-TW_UINT16 SetOneValue(const std::function<TW_UINT16(TW_CAPABILITY&)>& set, TW_UINT16 capability,
-                      TW_UINT16 itemType, TW_UINT32 item) {
+TW_UINT16 SetOneValue(const std::function<TW_UINT16(TW_CAPABILITY&)>& set, TW_UINT16 capability, TW_UINT16 itemType,
+                      TW_UINT32 item) {
     globalmem::HGLOBAL container = globalmem::GlobalAlloc(globalmem::GHND, sizeof(TW_ONEVALUE));
     if (!container) Assert("Assertion failure");
     auto* value = static_cast<TW_ONEVALUE*>(globalmem::GlobalLock(container));

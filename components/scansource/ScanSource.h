@@ -20,7 +20,9 @@
 class QWidget;
 
 // An error of the source manager or of a source.
-class ETwainError : public Exception { using Exception::Exception; };
+class ETwainError : public Exception {
+    using Exception::Exception;
+};
 
 // The source manager's library file: next to the executable, else on the
 // library path.
@@ -32,13 +34,41 @@ public:
     enum TTransferType { xfNative, xfMemory, xfFile };
     Q_ENUM(TTransferType)
     enum TLanguageType {
-        lgDutch, lgEnglish, lgFrench, lgGerman, lgAmerican, lgItalian, lgSpanish, lgNorwegian,
-        lgFinnish, lgDanish, lgRussian, lgPortuguese, lgSwedish, lgPolish, lgGreek, lgTurkish
+        lgDutch,
+        lgEnglish,
+        lgFrench,
+        lgGerman,
+        lgAmerican,
+        lgItalian,
+        lgSpanish,
+        lgNorwegian,
+        lgFinnish,
+        lgDanish,
+        lgRussian,
+        lgPortuguese,
+        lgSwedish,
+        lgPolish,
+        lgGreek,
+        lgTurkish
     };
     Q_ENUM(TLanguageType)
     enum TCountryType {
-        ctNetherlands, ctEngland, ctFrance, ctGermany, ctUSA, ctSpain, ctItaly, ctDenmark,
-        ctFinland, ctNorway, ctRussia, ctPortugal, ctSweden, ctPoland, ctGreece, ctTurkey
+        ctNetherlands,
+        ctEngland,
+        ctFrance,
+        ctGermany,
+        ctUSA,
+        ctSpain,
+        ctItaly,
+        ctDenmark,
+        ctFinland,
+        ctNorway,
+        ctRussia,
+        ctPortugal,
+        ctSweden,
+        ctPoland,
+        ctGreece,
+        ctTurkey
     };
     Q_ENUM(TCountryType)
     enum TImageType { ffTIFF, ffPICT, ffBMP, ffXBM, ffJFIF, ffFPX, ffTIFFMULTI, ffPNG, ffSPIFF, ffEXIF, ffUNKNOWN };
@@ -167,8 +197,8 @@ QImage ImageFromNativeBlock(globalmem::HGLOBAL block);
 // for the duration of the `set` call, which makes the DAT_CAPABILITY /
 // MSG_SET call and returns its code. No memory for the container is a
 // failed assertion.
-TW_UINT16 SetOneValue(const std::function<TW_UINT16(TW_CAPABILITY&)>& set, TW_UINT16 capability,
-                      TW_UINT16 itemType, TW_UINT32 item);
+TW_UINT16 SetOneValue(const std::function<TW_UINT16(TW_CAPABILITY&)>& set, TW_UINT16 capability, TW_UINT16 itemType,
+                      TW_UINT32 item);
 
 namespace test {
 // The folder IsTwainDriverAvailable searches (the SANE backends' folder).

@@ -128,7 +128,8 @@ AnsiString MissingFolderMessage(const AnsiString& path) {
     size_t slash = path.rfind('/');
     AnsiString folder = slash == AnsiString::npos ? AnsiString(".") : path.substr(0, std::max<size_t>(slash, 1));
     if (files::KindOf(folder) == files::PathKind::Folder) return {};
-    return ansi::FromQString(QFile::decodeName(path.c_str())) + "\nThe folder does not exist.\nCheck the path and try again.";
+    return ansi::FromQString(QFile::decodeName(path.c_str())) +
+           "\nThe folder does not exist.\nCheck the path and try again.";
 }
 
 bool TSaveDialog::Execute() {
@@ -157,14 +158,14 @@ bool TSaveDialog::Execute() {
     if (!FileName.empty()) dialog.selectFile(QFile::decodeName(FileName.c_str()));
     // A name typed without extension gets the chosen type's extension.
     auto suffixFor = [&](int index) {
-        QString ext = index >= 1 && index <= int(entries.size()) ? PatternExtension(entries[size_t(index - 1)].pattern) : QString();
+        QString ext = index >= 1 && index <= int(entries.size()) ? PatternExtension(entries[size_t(index - 1)].pattern)
+                                                                 : QString();
         return ext.isEmpty() ? ansi::ToQString(DefaultExt) : ext;
     };
     if (FilterIndex >= 1 && FilterIndex <= int(entries.size())) dialog.selectNameFilter(names[FilterIndex - 1]);
     dialog.setDefaultSuffix(suffixFor(FilterIndex));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& name) {
-        dialog.setDefaultSuffix(suffixFor(int(names.indexOf(name)) + 1));
-    });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&](const QString& name) { dialog.setDefaultSuffix(suffixFor(int(names.indexOf(name)) + 1)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     FileName = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
     FilterIndex = ChosenType(dialog, names);
@@ -203,13 +204,15 @@ public:
         size_->clear();
         if (!QFileInfo(path).isFile()) return;
         auto fitted = [](QSize natural) {
-            return natural.width() <= kBox && natural.height() <= kBox ? natural
-                                                                        : natural.scaled(kBox, kBox, Qt::KeepAspectRatio);
+            return natural.width() <= kBox && natural.height() <= kBox
+                       ? natural
+                       : natural.scaled(kBox, kBox, Qt::KeepAspectRatio);
         };
         try {
             jpeg::Picture p = jpeg::DecodeFile(QFile::encodeName(path).toStdString(), fitted);
             QSize shown = fitted(p.natural).expandedTo(QSize(1, 1));
-            picture_->setPixmap(QPixmap::fromImage(p.image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+            picture_->setPixmap(
+                QPixmap::fromImage(p.image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
             size_->setText(QString("(%1 x %2)").arg(p.natural.width()).arg(p.natural.height()));
         } catch (const Exception&) {
             size_->setText("(no preview)");

@@ -32,7 +32,8 @@ bool TPrinterSetupDialog::Execute() {
         if (q.answers.empty()) qFatal("Printer set-up shown without a queued answer");
         const dialogs::test::PrinterSetupAnswer a = q.answers.front();
         q.answers.pop_front();
-        if (a == dialogs::test::PrinterSetupAnswer::CannotShow) throw EPrinter("There is no default printer currently selected");
+        if (a == dialogs::test::PrinterSetupAnswer::CannotShow)
+            throw EPrinter("There is no default printer currently selected");
         return a == dialogs::test::PrinterSetupAnswer::OK;
     }
     auto* system = dynamic_cast<TSystemPrinter*>(&printer::Printer());

@@ -55,7 +55,10 @@ int ShowQtBox(const AnsiString& text, const AnsiString& caption, Icon icon, Butt
               const std::function<void(QWidget*)>& whileUp = {}, int answer = 0) {
     QMessageBox box(ToQt(icon), ansi::ToQString(caption), ansi::ToQString(text), QMessageBox::NoButton, window);
     KeepAbove(&box, window);
-    struct Choice { QMessageBox::StandardButton button; int answer; };
+    struct Choice {
+        QMessageBox::StandardButton button;
+        int answer;
+    };
     std::vector<Choice> choices;
     switch (buttons) {
     case Buttons::OK: choices = {{QMessageBox::Ok, IDOK}}; break;
@@ -101,8 +104,8 @@ int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, But
     if (!t.enabled) return ShowQtBox(text, caption, icon, buttons, window);
     t.log.push_back({text, caption, icon, buttons, window});
     if (t.answers.empty())
-        qFatal("Message box shown without a queued answer: \"%s\" (caption \"%s\", %s)", text.c_str(),
-               caption.c_str(), Describe(buttons));
+        qFatal("Message box shown without a queued answer: \"%s\" (caption \"%s\", %s)", text.c_str(), caption.c_str(),
+               Describe(buttons));
     int answer = t.answers.front();
     t.answers.pop_front();
     if (t.whileUp) return ShowQtBox(text, caption, icon, buttons, window, t.whileUp, answer);
@@ -139,7 +142,8 @@ void ShowErrorBox(const AnsiString& message, QWidget* owner) {
 
 void Beep() {
     if (Test().enabled) ++Test().beeps;
-    else QApplication::beep();
+    else
+        QApplication::beep();
 }
 
 namespace test {

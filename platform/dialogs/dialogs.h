@@ -21,8 +21,7 @@ enum Answer { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 // Shows a modal message box and returns the button the user chose. The box
 // opens above the window that raised it (the window of owner), modal, and
 // on top of other windows when that window is.
-int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons,
-               QWidget* owner = nullptr);
+int MessageBox(const AnsiString& text, const AnsiString& caption, Icon icon, Buttons buttons, QWidget* owner = nullptr);
 
 // The window a box or dialog raised by owner belongs to: owner's window;
 // without an owner the window the user is in, that is the modal dialog on
@@ -71,7 +70,8 @@ namespace detail {
 template <class F, class... A>
 void CallDropping(const F& handler, A&&... args) {
     if constexpr (std::is_invocable_v<const F&, A...>) handler(std::forward<A>(args)...);
-    else handler();
+    else
+        handler();
 }
 }  // namespace detail
 
@@ -79,7 +79,9 @@ void CallDropping(const F& handler, A&&... args) {
 // does not take are dropped.
 template <class F>
 auto Guarded(F handler) {
-    return [handler](auto&&... args) { Guard([&] { detail::CallDropping(handler, std::forward<decltype(args)>(args)...); }); };
+    return [handler](auto&&... args) {
+        Guard([&] { detail::CallDropping(handler, std::forward<decltype(args)>(args)...); });
+    };
 }
 
 namespace test {

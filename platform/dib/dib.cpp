@@ -245,7 +245,8 @@ void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std:
     if (h.biSize != kInfoHeaderSize) Invalid("unknown header size");
     if (h.biHeight == INT32_MIN) Invalid("height out of range");
     const int height = std::abs(h.biHeight);
-    if (image.isNull() || h.biWidth != image.width() || height != image.height()) Invalid("header does not fit the image");
+    if (image.isNull() || h.biWidth != image.width() || height != image.height())
+        Invalid("header does not fit the image");
     if (h.biPlanes != 1 || h.biCompression != kRgb) Invalid("only uncompressed single planes");
     const int depth = h.biBitCount;
     if (depth == 16) Invalid("16-bit rows are read, never written");

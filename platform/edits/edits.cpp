@@ -110,9 +110,7 @@ AnsiString TMemo::Text() const {
     return ansi::FromQString(text);
 }
 
-void TMemo::SetText(std::string_view text) {
-    setPlainText(WithLfLineEnds(ansi::ToQString(text)));
-}
+void TMemo::SetText(std::string_view text) { setPlainText(WithLfLineEnds(ansi::ToQString(text))); }
 
 QString TMemo::Admissible(const QString& text) {
     QString out;

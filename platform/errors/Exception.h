@@ -13,13 +13,21 @@ public:
 };
 
 // A text that is not a number where one was expected.
-class EConvertError : public Exception { using Exception::Exception; };
+class EConvertError : public Exception {
+    using Exception::Exception;
+};
 // A registry value of the wrong type, or a value that could not be written.
-class ERegistryException : public Exception { using Exception::Exception; };
+class ERegistryException : public Exception {
+    using Exception::Exception;
+};
 // A file that exists but could not be opened or read.
-class EFOpenError : public Exception { using Exception::Exception; };
+class EFOpenError : public Exception {
+    using Exception::Exception;
+};
 // A file that could not be created or written.
-class EFCreateError : public Exception { using Exception::Exception; };
+class EFCreateError : public Exception {
+    using Exception::Exception;
+};
 // An index outside a list.
 class EListError : public Exception {
 public:
@@ -29,6 +37,10 @@ public:
     }
 };
 // A precondition of an operation that does not hold ("Assertion failure").
-class EAssertionFailed : public Exception { using Exception::Exception; };
+class EAssertionFailed : public Exception {
+    using Exception::Exception;
+};
 // Memory for a buffer could not be had.
-class EOutOfMemory : public Exception { using Exception::Exception; };
+class EOutOfMemory : public Exception {
+    using Exception::Exception;
+};

@@ -89,7 +89,8 @@ namespace {
 bool HashOf(const AnsiString& path, uint64_t& hash) {
     try {
         FileIdentity read;
-        ReadBlocks(path, [](std::string_view) {}, &read);
+        ReadBlocks(
+            path, [](std::string_view) {}, &read);
         hash = read.hash;
         return true;
     } catch (const EFOpenError&) {

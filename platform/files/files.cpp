@@ -436,7 +436,8 @@ void RemoveStaleTemporaries(const AnsiString& path) {
             !name.ends_with(kTempSuffix))
             continue;
         std::string_view random = name.substr(prefix.size(), kTempRandom);
-        if (!std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+        if (!std::all_of(random.begin(), random.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
             continue;
         AnsiString full = JoinPath(folder, name);
         if (!IsPlainFile(full)) continue;

@@ -78,8 +78,7 @@ bool CreateNewFile(const AnsiString& path, const Producer& produce);
 // the file got. Raises EFCreateError "Cannot create file %s".
 AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
                            const std::function<Producer()>& content);
-AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,
-                           std::string_view bytes);
+AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose, std::string_view bytes);
 
 // Removes the temporary files that an interrupted replacement of path left
 // behind: only names of the form above, only plain files, only those no

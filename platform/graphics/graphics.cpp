@@ -77,7 +77,8 @@ bool ClipSegment(QPointF& a, QPointF& b, const QRectF& r) {
         }
         double t = q[i] / p[i];
         if (p[i] < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        else
+            t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
     QPointF start = a;
@@ -161,7 +162,8 @@ void TCanvas::Segment(QPoint from, QPoint to) {
     for (int r : runs) period += r;
     for (long long i = first; i <= last; ++i) {
         const long long m = majorStart + majorSign * i;
-        const long long n = minorStart + minorSign * static_cast<long long>((Wide(2) * i * minor + major) / (Wide(2) * major));
+        const long long n = minorStart +
+                            minorSign * static_cast<long long>((Wide(2) * i * minor + major) / (Wide(2) * major));
         if (n < 0 || n >= minorSize) continue;
         bool on = true;
         if (period) {
@@ -221,8 +223,10 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
     const int inset = std::max(1, Pen.Width) / 2;
     FillRect(Rect(left + inset + 1, top + inset + 1, right - inset - 1, bottom - inset - 1));
     // The outline runs round the pixels just inside the rectangle.
-    const QPoint corners[4] = {{left + inset, top + inset}, {right - 1 - inset, top + inset},
-                               {right - 1 - inset, bottom - 1 - inset}, {left + inset, bottom - 1 - inset}};
+    const QPoint corners[4] = {{left + inset, top + inset},
+                               {right - 1 - inset, top + inset},
+                               {right - 1 - inset, bottom - 1 - inset},
+                               {left + inset, bottom - 1 - inset}};
     if (corners[0] == corners[2]) {
         SetPixel(corners[0].x(), corners[0].y(), Pen.Color);
         return;
@@ -274,7 +278,9 @@ bool TCanvas::FloodFill(int x, int y, TColor color, TFillStyle style) {
     };
     if (!fillable(x, y)) return false;
     std::vector<std::uint8_t> marked(static_cast<size_t>(w) * static_cast<size_t>(h));
-    auto at = [&](int px, int py) -> std::uint8_t& { return marked[static_cast<size_t>(py) * static_cast<size_t>(w) + static_cast<size_t>(px)]; };
+    auto at = [&](int px, int py) -> std::uint8_t& {
+        return marked[static_cast<size_t>(py) * static_cast<size_t>(w) + static_cast<size_t>(px)];
+    };
     std::vector<QPoint> seeds{{x, y}};
     while (!seeds.empty()) {
         const QPoint s = seeds.back();

@@ -87,13 +87,13 @@ const JpegFunctions& Jpeg() {
         try {
             static const module::Library l(FLICKSTOW_JPEG_LIBRARY, "Reading and writing JPEG pictures");
             return JpegFunctions{
-                FLICKSTOW_FUNCTION(l, jpeg_std_error),      FLICKSTOW_FUNCTION(l, jpeg_destroy),
-                FLICKSTOW_FUNCTION(l, jpeg_CreateDecompress), FLICKSTOW_FUNCTION(l, jpeg_mem_src),
-                FLICKSTOW_FUNCTION(l, jpeg_read_header),    FLICKSTOW_FUNCTION(l, jpeg_start_decompress),
-                FLICKSTOW_FUNCTION(l, jpeg_read_scanlines), FLICKSTOW_FUNCTION(l, jpeg_CreateCompress),
-                FLICKSTOW_FUNCTION(l, jpeg_set_defaults),   FLICKSTOW_FUNCTION(l, jpeg_set_quality),
+                FLICKSTOW_FUNCTION(l, jpeg_std_error),          FLICKSTOW_FUNCTION(l, jpeg_destroy),
+                FLICKSTOW_FUNCTION(l, jpeg_CreateDecompress),   FLICKSTOW_FUNCTION(l, jpeg_mem_src),
+                FLICKSTOW_FUNCTION(l, jpeg_read_header),        FLICKSTOW_FUNCTION(l, jpeg_start_decompress),
+                FLICKSTOW_FUNCTION(l, jpeg_read_scanlines),     FLICKSTOW_FUNCTION(l, jpeg_CreateCompress),
+                FLICKSTOW_FUNCTION(l, jpeg_set_defaults),       FLICKSTOW_FUNCTION(l, jpeg_set_quality),
                 FLICKSTOW_FUNCTION(l, jpeg_simple_progression), FLICKSTOW_FUNCTION(l, jpeg_start_compress),
-                FLICKSTOW_FUNCTION(l, jpeg_write_scanlines), FLICKSTOW_FUNCTION(l, jpeg_finish_compress)};
+                FLICKSTOW_FUNCTION(l, jpeg_write_scanlines),    FLICKSTOW_FUNCTION(l, jpeg_finish_compress)};
         } catch (const module::ELibraryError& e) {
             throw EJPEG(e.Message);
         }
@@ -182,7 +182,9 @@ boolean EmptyOutput(j_compress_ptr cinfo) {
     return TRUE;
 }
 
-void EndOutput(j_compress_ptr cinfo) { Flush(cinfo, sizeof Destination(cinfo).buffer - Destination(cinfo).pub.free_in_buffer); }
+void EndOutput(j_compress_ptr cinfo) {
+    Flush(cinfo, sizeof Destination(cinfo).buffer - Destination(cinfo).pub.free_in_buffer);
+}
 
 // The scale (1/denominator) at which the picture still covers the size
 // it will be shown at.
@@ -231,7 +233,8 @@ Picture Decode(std::string_view bytes, const ShownSize& shown) {
         while (info.output_scanline < info.output_height) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(info.output_scanline)));
             JSAMPROW row = cmyk ? cmykBuffer : reinterpret_cast<JSAMPROW>(line);
-            if (Jpeg().readScanlines(&info, &row, 1) != 1) Fail(reinterpret_cast<j_common_ptr>(&info), "JPEG data ends early");
+            if (Jpeg().readScanlines(&info, &row, 1) != 1)
+                Fail(reinterpret_cast<j_common_ptr>(&info), "JPEG data ends early");
             if (cmyk) CmykToRgb32(cmykBuffer, line, info.output_width, inverted);
         }
     });

@@ -25,11 +25,11 @@ class EJPEG : public Exception {
 
 // Pictures beyond these are refused before anything is decoded.
 constexpr long long kMaxPixels = 1LL << 28;  // 268 million, a 20000 x 13400 panorama
-constexpr int kMaxScans = 500;                // real files have a dozen at most
+constexpr int kMaxScans = 500;               // real files have a dozen at most
 
 struct Picture {
-    QImage image;  // Format_RGB32
-    QSize natural; // the picture's own size, before any scaling
+    QImage image;   // Format_RGB32
+    QSize natural;  // the picture's own size, before any scaling
 };
 
 // Given the picture's own size, the size the caller will show it at: the

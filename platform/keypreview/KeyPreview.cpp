@@ -42,7 +42,6 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
         // elsewhere; a later release here must not count.
         if (watched == window_) pressed_.clear();
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }

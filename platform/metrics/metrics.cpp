@@ -21,12 +21,18 @@ struct Entry {
 };
 // The "Windows Standard" scheme.
 constexpr Entry kColors[] = {
-    {COLOR_ACTIVECAPTION, qRgb(10, 36, 106)},     {COLOR_INACTIVECAPTION, qRgb(128, 128, 128)},
-    {COLOR_WINDOW, qRgb(255, 255, 255)},          {COLOR_CAPTIONTEXT, qRgb(255, 255, 255)},
-    {COLOR_BTNFACE, qRgb(212, 208, 200)},         {COLOR_BTNSHADOW, qRgb(128, 128, 128)},
-    {COLOR_GRAYTEXT, qRgb(128, 128, 128)},        {COLOR_BTNTEXT, qRgb(0, 0, 0)},
-    {COLOR_INACTIVECAPTIONTEXT, qRgb(212, 208, 200)}, {COLOR_BTNHIGHLIGHT, qRgb(255, 255, 255)},
-    {COLOR_3DDKSHADOW, qRgb(64, 64, 64)},         {COLOR_3DLIGHT, qRgb(212, 208, 200)},
+    {COLOR_ACTIVECAPTION, qRgb(10, 36, 106)},
+    {COLOR_INACTIVECAPTION, qRgb(128, 128, 128)},
+    {COLOR_WINDOW, qRgb(255, 255, 255)},
+    {COLOR_CAPTIONTEXT, qRgb(255, 255, 255)},
+    {COLOR_BTNFACE, qRgb(212, 208, 200)},
+    {COLOR_BTNSHADOW, qRgb(128, 128, 128)},
+    {COLOR_GRAYTEXT, qRgb(128, 128, 128)},
+    {COLOR_BTNTEXT, qRgb(0, 0, 0)},
+    {COLOR_INACTIVECAPTIONTEXT, qRgb(212, 208, 200)},
+    {COLOR_BTNHIGHLIGHT, qRgb(255, 255, 255)},
+    {COLOR_3DDKSHADOW, qRgb(64, 64, 64)},
+    {COLOR_3DLIGHT, qRgb(212, 208, 200)},
 };
 }  // namespace
 

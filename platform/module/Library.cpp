@@ -18,8 +18,7 @@ void* Library::Symbol(const char* name) const {
     dlerror();
     void* address = dlsym(handle_, name);
     if (!address)
-        throw ELibraryError(feature_ + " needs the function " + name + " of the library " + name_ +
-                            ", which it lacks");
+        throw ELibraryError(feature_ + " needs the function " + name + " of the library " + name_ + ", which it lacks");
     return address;
 }
 

@@ -11,7 +11,9 @@
 namespace module {
 
 // A library that cannot be opened, or lacks a function the program calls.
-class ELibraryError : public Exception { using Exception::Exception; };
+class ELibraryError : public Exception {
+    using Exception::Exception;
+};
 
 class Library {
 public:

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <system_error>
 #include <sys/auxv.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace module {
@@ -62,7 +62,8 @@ AnsiString OnPath(const AnsiString& name, const StartFacts& facts) {
         AnsiString dir = facts.path.substr(start, end - start);
         AnsiString candidate = Joined(dir.empty() ? facts.cwd : Joined(facts.cwd, dir), name);
         struct stat st {};
-        if (!candidate.empty() && stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+        if (!candidate.empty() && stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
             return candidate;
         start = end + 1;
     }
@@ -102,7 +103,7 @@ AnsiString StartedThroughLink(const StartFacts& facts) {
     AnsiString byArgument;
     if (!facts.argv0.empty())
         byArgument = facts.argv0.find('/') == AnsiString::npos ? OnPath(facts.argv0, facts)
-                                                                : Joined(facts.cwd, facts.argv0);
+                                                               : Joined(facts.cwd, facts.argv0);
     return Names(byArgument, exe) && IsLink(byArgument) ? byArgument : AnsiString();
 }
 

@@ -214,7 +214,7 @@ void TSystemPrinter::CloseJob() {
     cups_option_t* options = nullptr;
     const int count = JobOptions(*settings_, &options);
     const int id = cups.printFile(name.constData(), QFile::encodeName(job->spool->fileName()).constData(),
-                                 ansi::ToQString(Title).toUtf8().constData(), count, options);
+                                  ansi::ToQString(Title).toUtf8().constData(), count, options);
     cups.freeOptions(count, options);
     if (id == 0) {
         const char* why = cups.lastErrorString();

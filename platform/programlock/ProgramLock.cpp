@@ -12,9 +12,9 @@
 #include <QSysInfo>
 #include <QThread>
 #include <csignal>
-#include <pthread.h>
 #include <cstring>
 #include <iterator>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {

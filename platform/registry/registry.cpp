@@ -178,8 +178,10 @@ Parsed Parse(const AnsiString& text) {
         v.name = Unescape(line.substr(1, nameEnd - 1));
         v.data = Unescape(data.substr(1, data.size() - 2));
         if (tag == "sz") v.type = ValueType::String;
-        else if (tag == "dword") v.type = ValueType::DWord;
-        else if (tag == "hex") v.type = ValueType::Binary;
+        else if (tag == "dword")
+            v.type = ValueType::DWord;
+        else if (tag == "hex")
+            v.type = ValueType::Binary;
         else {
             damaged();
             continue;
@@ -370,8 +372,7 @@ private:
             timer_->setSingleShot(true);
             timer_->setInterval(kFlushDelayMs);
             QObject::connect(timer_, &QTimer::timeout, app, [this] { dialogs::Guard([this] { Flush(); }); });
-            QObject::connect(app, &QCoreApplication::aboutToQuit, app,
-                             [this] { dialogs::Guard([this] { Flush(); }); });
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [this] { dialogs::Guard([this] { Flush(); }); });
         }
         timer_->start();
     }

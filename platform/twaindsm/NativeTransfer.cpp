@@ -40,9 +40,7 @@ NativeBlock::~NativeBlock() {
 }
 
 bool NativeBlock::Start(const QImage& sample, int height) {
-    bitCount_ = sample.format() == QImage::Format_Mono          ? 1
-                : sample.format() == QImage::Format_Grayscale8 ? 8
-                                                               : 24;
+    bitCount_ = sample.format() == QImage::Format_Mono ? 1 : sample.format() == QImage::Format_Grayscale8 ? 8 : 24;
     const std::vector<std::uint8_t> info = Header(sample, height, bitCount_);
     rowBytes_ = static_cast<size_t>(dib::RowBytes(sample.width(), bitCount_));
     infoBytes_ = info.size();
@@ -59,7 +57,8 @@ void NativeBlock::Put(const QImage& band, int firstRow) {
     // own, stored where its last row falls.
     std::vector<std::uint8_t> info = Header(band, band.height(), bitCount_);
     const size_t stored = static_cast<size_t>(height_ - firstRow - band.height());
-    dib::GetDIBits(band, info, {bytes_ + infoBytes_ + stored * rowBytes_, rowBytes_ * static_cast<size_t>(band.height())});
+    dib::GetDIBits(band, info,
+                   {bytes_ + infoBytes_ + stored * rowBytes_, rowBytes_ * static_cast<size_t>(band.height())});
 }
 
 globalmem::HGLOBAL NativeBlock::Release() {

@@ -84,8 +84,7 @@ void sane_close(SANE_Handle handle) { Sane().close(handle); }
 const SANE_Option_Descriptor* sane_get_option_descriptor(SANE_Handle handle, SANE_Int option) {
     return Sane().getOptionDescriptor(handle, option);
 }
-SANE_Status sane_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action, void* value,
-                                SANE_Int* info) {
+SANE_Status sane_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action, void* value, SANE_Int* info) {
     return Sane().controlOption(handle, option, action, value, info);
 }
 SANE_Status sane_get_parameters(SANE_Handle handle, SANE_Parameters* params) {

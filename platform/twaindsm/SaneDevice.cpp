@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace twaindsm {
 namespace {
@@ -54,14 +54,15 @@ public:
             format_ = gray && p.depth == 1 ? QImage::Format_Mono
                       : gray               ? QImage::Format_Grayscale8
                                            : QImage::Format_RGB888;
-            size_t rowBytes = format_ == QImage::Format_Mono   ? (static_cast<size_t>(width_) + 7) / 8
+            size_t rowBytes = format_ == QImage::Format_Mono     ? (static_cast<size_t>(width_) + 7) / 8
                               : format_ == QImage::Format_RGB888 ? static_cast<size_t>(width_) * 3
                                                                  : static_cast<size_t>(width_);
             stride_ = (rowBytes + 3) & ~size_t{3};
             streaming_ = sink_ && single && p.last_frame && p.lines > 0;
             // Bands of about a megabyte.
             if (streaming_) Reserve(std::min(static_cast<size_t>(p.lines), std::max<size_t>(1, (1 << 20) / stride_)));
-            else if (p.lines > 0) Reserve(static_cast<size_t>(p.lines));
+            else if (p.lines > 0)
+                Reserve(static_cast<size_t>(p.lines));
         } else if (p.pixels_per_line != width_ || single) {
             throw SaneError("frames of different sizes");
         }
@@ -129,8 +130,9 @@ public:
         // The image owns the buffer from now on.
         uint8_t* bits = bits_;
         bits_ = nullptr;
-        QImage image(bits, width_, static_cast<int>(rows_), static_cast<qsizetype>(stride_), format_,
-                     [](void* p) { std::free(p); }, bits);
+        QImage image(
+            bits, width_, static_cast<int>(rows_), static_cast<qsizetype>(stride_), format_,
+            [](void* p) { std::free(p); }, bits);
         Describe(image);
         return image;
     }
@@ -196,8 +198,7 @@ private:
             } else {
                 // One colour of a three-pass scan: a new row starts black.
                 if (rowInFrame_ >= rows_) std::memset(out, 0, stride_);
-                for (size_t x = 0; x < w; ++x)
-                    out[x * 3 + channel_] = static_cast<uint8_t>(Sample(row_.data(), x));
+                for (size_t x = 0; x < w; ++x) out[x * 3 + channel_] = static_cast<uint8_t>(Sample(row_.data(), x));
             }
         }
         ++rowInFrame_;
@@ -335,7 +336,8 @@ void SaneDevice::ReadGeometry() {
         c.min = OptionNumber(d, d->constraint.range->min);
         c.max = OptionNumber(d, d->constraint.range->max);
         if (k == 0) geometryInPixels_ = d->unit == SANE_UNIT_PIXEL;
-        else if ((d->unit == SANE_UNIT_PIXEL) != geometryInPixels_) usable = false;
+        else if ((d->unit == SANE_UNIT_PIXEL) != geometryInPixels_)
+            usable = false;
     }
     if (!usable || geometry_[2].max <= geometry_[0].min || geometry_[3].max <= geometry_[1].min)
         for (Coordinate& c : geometry_) c = {};
@@ -359,7 +361,8 @@ ScanArea SaneDevice::CurrentArea() const {
     for (int k = 0; k < 4; ++k) {
         const SANE_Option_Descriptor* d = sane_get_option_descriptor(H(handle_), geometry_[k].option);
         SANE_Word w = 0;
-        if (sane_control_option(H(handle_), geometry_[k].option, SANE_ACTION_GET_VALUE, &w, nullptr) != SANE_STATUS_GOOD)
+        if (sane_control_option(H(handle_), geometry_[k].option, SANE_ACTION_GET_VALUE, &w, nullptr) !=
+            SANE_STATUS_GOOD)
             return {};
         v[k] = OptionNumber(d, w);
     }

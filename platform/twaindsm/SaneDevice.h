@@ -56,10 +56,10 @@ struct ScanArea {
 
 // What a scan is made with.
 struct ScanSettings {
-    QString mode;       // one of the device's modes; empty: the device's own
-    double dpi = 0;     // 0: the device's own
+    QString mode;                  // one of the device's modes; empty: the device's own
+    double dpi = 0;                // 0: the device's own
     std::optional<ScanArea> area;  // none: the device's own
-    QString size;       // the name the user chose the area by (the window's)
+    QString size;                  // the name the user chose the area by (the window's)
 };
 
 // What a device lets the user choose, as its window shows it.

@@ -5,12 +5,12 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
@@ -145,7 +145,7 @@ void AreaPane::mousePressEvent(QMouseEvent* event) {
 void AreaPane::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_) {
         int part = HasSize(glass_) ? PartAt(event->position()) : 0;
-        Qt::CursorShape shape = part == 16                            ? Qt::SizeAllCursor
+        Qt::CursorShape shape = part == 16                           ? Qt::SizeAllCursor
                                 : part == (1 | 2) || part == (4 | 8) ? Qt::SizeFDiagCursor
                                 : part == (2 | 4) || part == (1 | 8) ? Qt::SizeBDiagCursor
                                 : part & (1 | 4)                     ? Qt::SizeHorCursor
@@ -179,7 +179,8 @@ void AreaPane::mouseMoveEvent(QMouseEvent* event) {
             hi = std::clamp(hi, 0.0, max);
             if (hi - lo < kSmallest) {
                 if (lo + kSmallest <= max) hi = lo + kSmallest;
-                else lo = max - kSmallest;
+                else
+                    lo = max - kSmallest;
             }
             return std::pair{lo, hi - lo};
         };
@@ -249,9 +250,10 @@ SourceDialog::SourceDialog(QWidget* parent, const DeviceInfo& info, const Device
     setWindowTitle(title.isEmpty() ? QString::fromStdString(info.name) : title);
     auto* layout = new QVBoxLayout(this);
     // Which scanner this is, above its settings.
-    auto* source = new QLabel(QString("<b>%1</b><br>%2").arg(windowTitle().toHtmlEscaped(),
-                                                             QString::fromStdString(info.name).toHtmlEscaped()),
-                              this);
+    auto* source = new QLabel(
+        QString("<b>%1</b><br>%2")
+            .arg(windowTitle().toHtmlEscaped(), QString::fromStdString(info.name).toHtmlEscaped()),
+        this);
     source->setObjectName("SourceLabel");
     layout->addWidget(source);
     auto* form = new QFormLayout;

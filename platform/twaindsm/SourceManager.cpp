@@ -176,8 +176,7 @@ class Manager {
 public:
     ~Manager() { CloseSource(); }
 
-    TW_UINT16 Call(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                   TW_MEMREF data) {
+    TW_UINT16 Call(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
         if (!origin) return FailManager(TWCC_BADVALUE);
         if (dest) return ToSource(origin, *dest, dg, dat, msg, data);
         return ToManager(origin, dg, dat, msg, data);
@@ -405,7 +404,8 @@ private:
             s.showUI = ui->ShowUI != 0;
             s.state = 5;
             if (s.showUI) ShowDialog(static_cast<QWidget*>(ui->hParent), ui->ModalUI != 0);
-            else StartScan(false);
+            else
+                StartScan(false);
             return TWRC_SUCCESS;
         }
         if (dg == DG_CONTROL && dat == DAT_USERINTERFACE && msg == MSG_DISABLEDS) {
@@ -461,7 +461,7 @@ private:
         case ICAP_XFERMECH:
             // Images go by the native mechanism only.
             return value.ItemType == TWTY_UINT16 && value.Item == TWSX_NATIVE ? TWRC_SUCCESS
-                                                                               : FailSource(TWCC_BADVALUE);
+                                                                              : FailSource(TWCC_BADVALUE);
         case ICAP_PIXELTYPE: {
             if (value.ItemType != TWTY_UINT16) return FailSource(TWCC_BADVALUE);
             QString mode = value.Item == TWPT_RGB    ? s.device->ColourMode()
@@ -602,7 +602,8 @@ private:
     void ShowInWindow(const SourceEvent& e) {
         if (e.Message != MSG_NULL || !source_->dialog) return;
         if (e.Error.isEmpty()) source_->dialog->ShowPreview(e.Preview);
-        else source_->dialog->ShowError(e.Error);
+        else
+            source_->dialog->ShowError(e.Error);
     }
 
     bool open_ = false;
@@ -631,8 +632,7 @@ Holder g_holder;
 
 }  // namespace
 
-TW_UINT16 Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                TW_MEMREF data) {
+TW_UINT16 Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     try {
         if (!g_holder.manager) g_holder.manager = std::make_unique<Manager>();
         return g_holder.manager->Call(origin, dest, dg, dat, msg, data);

@@ -94,8 +94,8 @@ struct TW_IMAGELAYOUT {
 #pragma pack(pop)
 
 using pTW_IDENTITY = TW_IDENTITY*;
-using DSMENTRYPROC = TW_UINT16 (*)(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT,
-                                   TW_UINT16 MSG, TW_MEMREF pData);
+using DSMENTRYPROC = TW_UINT16 (*)(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                   TW_MEMREF pData);
 
 }  // extern "C"
 
@@ -199,7 +199,9 @@ inline TW_FIX32 ToFix32(double v) {
     return TW_FIX32{static_cast<TW_INT16>(scaled >> 16), static_cast<TW_UINT16>(scaled & 0xFFFF)};
 }
 // A TW_FIX32 as the 32 bits of a TW_ONEVALUE's Item.
-inline TW_UINT32 Fix32Item(TW_FIX32 f) { return static_cast<TW_UINT32>(static_cast<uint16_t>(f.Whole)) | (TW_UINT32{f.Frac} << 16); }
+inline TW_UINT32 Fix32Item(TW_FIX32 f) {
+    return static_cast<TW_UINT32>(static_cast<uint16_t>(f.Whole)) | (TW_UINT32{f.Frac} << 16);
+}
 inline TW_FIX32 ItemFix32(TW_UINT32 item) {
     return TW_FIX32{static_cast<TW_INT16>(static_cast<uint16_t>(item & 0xFFFF)), static_cast<TW_UINT16>(item >> 16)};
 }

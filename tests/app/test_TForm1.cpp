@@ -16,26 +16,26 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
-#include <QMenu>
-#include <QRegularExpression>
-#include <QToolBar>
-#include <QScreen>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QTableView>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QMenu>
 #include <QPushButton>
-#include <QDialog>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QUrl>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -44,7 +44,8 @@ using namespace testsupport;
 namespace {
 
 AnsiString Block(const char* title, const char* mid) {
-    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid + "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
+    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid +
+           "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
 }
 
 const AnsiString kTwoFilms = Block("Solaris", "3") + Block("Stalker", "4");
@@ -183,8 +184,9 @@ private slots:
         QVERIFY(!f->close());
         QCOMPARE(Boxes().size(), size_t(2));
         // The system's reason follows on a line of its own.
-        QCOMPARE(QString::fromStdString(Boxes()[1].text), QString::fromStdString("Cannot create file " + InProgramDir("data.vrx") + ".\n") +
-                                                            QString::fromLocal8Bit(std::strerror(EISDIR)) + ".");
+        QCOMPARE(QString::fromStdString(Boxes()[1].text),
+                 QString::fromStdString("Cannot create file " + InProgramDir("data.vrx") + ".\n") +
+                     QString::fromLocal8Bit(std::strerror(EISDIR)) + ".");
         QCOMPARE(Boxes()[1].caption, AnsiString("Varnholt Flickstow"));
         QCOMPARE(Boxes()[1].icon, dialogs::Icon::Error);
         QVERIFY(f->isVisible());
@@ -200,8 +202,9 @@ private slots:
         dialogs::test::QueueAnswer(dialogs::IDOK);
         QVERIFY(!f->close());
         QCOMPARE(ReadFile(InProgramDir("data.vrx")), kTwoFilms);
-        QCOMPARE(QString::fromStdString(Boxes()[1].text), QString::fromStdString("Cannot create file " + InProgramDir("data.vrx") + ".\n") +
-                                                            QString::fromLocal8Bit(std::strerror(ENOSPC)) + ".");
+        QCOMPARE(QString::fromStdString(Boxes()[1].text),
+                 QString::fromStdString("Cannot create file " + InProgramDir("data.vrx") + ".\n") +
+                     QString::fromLocal8Bit(std::strerror(ENOSPC)) + ".");
         // A second try succeeds.
         dialogs::test::QueueAnswer(dialogs::IDYES);
         QVERIFY(f->close());
@@ -441,7 +444,8 @@ private slots:
             QCOMPARE(Boxes()[1].caption, AnsiString("Catalogue changed"));
             QCOMPARE(Boxes()[1].icon, dialogs::Icon::Warning);
             QCOMPARE(Boxes()[1].buttons, dialogs::Buttons::YesNoCancel);
-            const QDateTime named = QDateTime::fromString(QString::fromStdString(side.substr(5, 15)), "yyyyMMdd-HHmmss");
+            const QDateTime named = QDateTime::fromString(QString::fromStdString(side.substr(5, 15)),
+                                                          "yyyyMMdd-HHmmss");
             QVERIFY(std::abs(named.secsTo(QDateTime::currentDateTime())) < 60);
             if (answer == dialogs::IDYES) expected["data.vrx.bak"] = other;
             if (answer == dialogs::IDNO) expected = {{"data.vrx", other}, {side, mine}};

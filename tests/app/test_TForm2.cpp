@@ -31,8 +31,17 @@ using namespace testsupport;
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris", "3",    "Drama", "English", "DVD", "2", "Owned", "Yes", "8/10",
-                           "",        "Sent to a station orbiting a distant planet."};
+const MovieRecord kSolaris{"Solaris",
+                           "3",
+                           "Drama",
+                           "English",
+                           "DVD",
+                           "2",
+                           "Owned",
+                           "Yes",
+                           "8/10",
+                           "",
+                           "Sent to a station orbiting a distant planet."};
 const MovieRecord kStalker{"Stalker", "4", "Thriller", "German", "VHS", "1", "Lend To", "No", "9", "", "The Zone."};
 
 QStringList Items(const QComboBox* list) {
@@ -90,8 +99,8 @@ private slots:
             for (QToolButton* b : {f2->SpeedButton1, f2->SpeedButton5, f2->SpeedButton2, f2->SpeedButton3})
                 buttons << b->text();
             QCOMPARE(buttons, (QStringList{"&Cancel", "&Reset Entries", "Save && &New Entry", "&Save and Close"}));
-            QCOMPARE(Items(f2->ComboBox3), (QStringList{"VCD", "SVCD", "DVD", "VHS", "DIVX (CDROM)", "SVHS", "Video8",
-                                                        "BETA", "Other"}));
+            QCOMPARE(Items(f2->ComboBox3),
+                     (QStringList{"VCD", "SVCD", "DVD", "VHS", "DIVX (CDROM)", "SVHS", "Video8", "BETA", "Other"}));
             QCOMPARE(Items(f2->ComboBox2), (QStringList{"German", "English", "French", "Espaniol", "Other"}));
             QCOMPARE(Items(f2->ComboBox4), (QStringList{"Owned", "Lend To", "To Be Bought", "Borrowed From"}));
             QCOMPARE(Items(f2->ComboBox5), (QStringList{"Yes", "No"}));
@@ -181,7 +190,8 @@ private slots:
             QVERIFY(f2->isVisible());
         };
         if (modify) Modify(0, steps);
-        else New(steps);
+        else
+            New(steps);
         QCOMPARE(Rows(), 2);
         QCOMPARE(Row(0), kSolaris);
         QCOMPARE(Row(1), kStalker);
@@ -228,7 +238,8 @@ private slots:
             f2->SpeedButton3->click();
         };
         if (modify) Modify(0, steps);
-        else New(steps);
+        else
+            New(steps);
         QVERIFY(Boxes().empty() && f->DataModified);
         const int row = modify ? 0 : 2;
         MovieRecord expected = modify ? kSolaris : Row(row);
@@ -292,8 +303,7 @@ private slots:
         QTest::newRow("unknown language") << int(FieldLanguage) << QByteArray("Russian") << QByteArray("English");
         QTest::newRow("unknown viewed") << int(FieldViewed) << QByteArray("maybe") << QByteArray("No");
         QTest::newRow("typed status") << int(FieldStatus) << QByteArray("Lent to Anna") << QByteArray("Lent to Anna");
-        QTest::newRow("listed status") << int(FieldStatus) << QByteArray("To Be Bought")
-                                       << QByteArray("To Be Bought");
+        QTest::newRow("listed status") << int(FieldStatus) << QByteArray("To Be Bought") << QByteArray("To Be Bought");
         QTest::newRow("disks beyond range") << int(FieldDisks) << QByteArray("250") << QByteArray("100");
         QTest::newRow("disks not a number") << int(FieldDisks) << QByteArray("two") << QByteArray("1");
         QTest::newRow("MID not a number") << int(FieldMID) << QByteArray("x") << QByteArray("2");
@@ -330,15 +340,14 @@ private slots:
                                  << QByteArray("Cartoon");
         QTest::newRow("genre negative") << QByteArray("DefGenre") << QByteArray("-4") << int(FieldGenre)
                                         << QByteArray("Adventure");
-        QTest::newRow("genre not a number") << QByteArray("DefGenre") << QByteArray("x1") << int(FieldGenre)
-                                            << QByteArray("Adventure");
+        QTest::newRow("genre not a number")
+            << QByteArray("DefGenre") << QByteArray("x1") << int(FieldGenre) << QByteArray("Adventure");
         QTest::newRow("media 2") << QByteArray("DefType") << QByteArray("2") << int(FieldMedia) << QByteArray("DVD");
         QTest::newRow("language 3") << QByteArray("DefLanguage") << QByteArray("3") << int(FieldLanguage)
                                     << QByteArray("Espaniol");
         QTest::newRow("typed status") << QByteArray("DefStatus") << QByteArray("-1") << int(FieldStatus)
                                       << QByteArray("Owned");
-        QTest::newRow("viewed 1") << QByteArray("DefViewed") << QByteArray("1") << int(FieldViewed)
-                                  << QByteArray("No");
+        QTest::newRow("viewed 1") << QByteArray("DefViewed") << QByteArray("1") << int(FieldViewed) << QByteArray("No");
         QTest::newRow("disks absent") << QByteArray("DefDisks") << QByteArray() << int(FieldDisks) << QByteArray("1");
         QTest::newRow("disks 0") << QByteArray("DefDisks") << QByteArray("0") << int(FieldDisks) << QByteArray("1");
         QTest::newRow("disks 7") << QByteArray("DefDisks") << QByteArray("7") << int(FieldDisks) << QByteArray("7");
@@ -368,15 +377,16 @@ private slots:
     // title field.
     void wrongTypedDefaultsFallBack_data() {
         QTest::addColumn<QByteArray>("name");
-        for (const char* name : {"DefGenre", "DefType", "DefDisks", "DefRating", "DefLanguage", "DefStatus", "DefViewed"})
+        for (const char* name :
+             {"DefGenre", "DefType", "DefDisks", "DefRating", "DefLanguage", "DefStatus", "DefViewed"})
             QTest::newRow(name) << QByteArray(name);
     }
     void wrongTypedDefaultsFallBack() {
         QFETCH(QByteArray, name);
         Start();
-        const std::map<QByteArray, QByteArray> others = {
-            {"DefGenre", "5"}, {"DefType", "2"}, {"DefDisks", "3"}, {"DefRating", "7"},
-            {"DefLanguage", "1"}, {"DefStatus", "2"}, {"DefViewed", "1"}};
+        const std::map<QByteArray, QByteArray> others = {{"DefGenre", "5"},  {"DefType", "2"},     {"DefDisks", "3"},
+                                                         {"DefRating", "7"}, {"DefLanguage", "1"}, {"DefStatus", "2"},
+                                                         {"DefViewed", "1"}};
         for (const auto& [other, value] : others)
             if (other != name) SetReg(other.constData(), value.constData());
         registry::TRegistry reg;
@@ -391,10 +401,17 @@ private slots:
         });
         QVERIFY(Boxes().empty());
         QCOMPARE(Rows(), 3);
-        const MovieRecord expected{"Mirror", "1", name == "DefGenre" ? "Adventure" : "Drama",
-                                   name == "DefLanguage" ? "German" : "English", name == "DefType" ? "VCD" : "DVD",
-                                   name == "DefDisks" ? "1" : "3", name == "DefStatus" ? "Owned" : "To Be Bought",
-                                   name == "DefViewed" ? "Yes" : "No", name == "DefRating" ? "" : "7", "", ""};
+        const MovieRecord expected{"Mirror",
+                                   "1",
+                                   name == "DefGenre" ? "Adventure" : "Drama",
+                                   name == "DefLanguage" ? "German" : "English",
+                                   name == "DefType" ? "VCD" : "DVD",
+                                   name == "DefDisks" ? "1" : "3",
+                                   name == "DefStatus" ? "Owned" : "To Be Bought",
+                                   name == "DefViewed" ? "Yes" : "No",
+                                   name == "DefRating" ? "" : "7",
+                                   "",
+                                   ""};
         QCOMPARE(Row(2), expected);
     }
 
@@ -438,8 +455,7 @@ private slots:
         QTest::addColumn<QByteArray>("value");
         QTest::newRow("genre") << "ListBox1" << int(Qt::Key_Down) << QByteArray("DefGenre") << QByteArray("1");
         QTest::newRow("media") << "ComboBox3" << int(Qt::Key_Down) << QByteArray("DefType") << QByteArray("1");
-        QTest::newRow("language") << "ComboBox2" << int(Qt::Key_Down) << QByteArray("DefLanguage")
-                                  << QByteArray("1");
+        QTest::newRow("language") << "ComboBox2" << int(Qt::Key_Down) << QByteArray("DefLanguage") << QByteArray("1");
         QTest::newRow("status") << "ComboBox4" << int(Qt::Key_Down) << QByteArray("DefStatus") << QByteArray("1");
         QTest::newRow("viewed") << "ComboBox5" << int(Qt::Key_Down) << QByteArray("DefViewed") << QByteArray("1");
         QTest::newRow("disks") << "CSpinEdit1" << int(Qt::Key_Up) << QByteArray("DefDisks") << QByteArray("2");
@@ -523,9 +539,12 @@ private slots:
             TypeText(f2->Edit1, "Mirror");
             if (ending.startsWith("save & new")) f2->SpeedButton2->click();
             if (ending == "save and close") f2->SpeedButton3->click();
-            else if (ending.endsWith("cancel")) f2->SpeedButton1->click();
-            else if (ending.endsWith("close")) f2->close();
-            else UserKey(Qt::Key_Escape);
+            else if (ending.endsWith("cancel"))
+                f2->SpeedButton1->click();
+            else if (ending.endsWith("close"))
+                f2->close();
+            else
+                UserKey(Qt::Key_Escape);
             QVERIFY(!f2->isVisible());
         });
         QCOMPARE(f2->NothingSaved(), !modified);
@@ -566,7 +585,8 @@ private slots:
             QCOMPARE(f2->isVisible(), !modify);
         };
         if (modify) Modify(1, steps);
-        else New(steps);
+        else
+            New(steps);
         QCOMPARE(Rows(), modify ? 2 : 3);
         QCOMPARE(Row(modify ? 1 : 2).Title, AnsiString("Mirror"));
     }
@@ -582,10 +602,8 @@ private slots:
         QTest::newRow("new, cancel") << false << QByteArray("t_mirror12.jpg") << 0 << true;
         QTest::newRow("new, cancel, name leading out") << false << QByteArray("../t_mirror12.jpg") << 0 << true;
         QTest::newRow("change, cancel") << true << QByteArray("t_mirror12.jpg") << 0 << false;
-        QTest::newRow("change, cleared, cancel") << true << QByteArray("t_mirror12.jpg") << int(dialogs::IDYES)
-                                                 << true;
-        QTest::newRow("change, clear declined") << true << QByteArray("t_mirror12.jpg") << int(dialogs::IDNO)
-                                                << false;
+        QTest::newRow("change, cleared, cancel") << true << QByteArray("t_mirror12.jpg") << int(dialogs::IDYES) << true;
+        QTest::newRow("change, clear declined") << true << QByteArray("t_mirror12.jpg") << int(dialogs::IDNO) << false;
         QTest::newRow("change, cleared, name leading out")
             << true << QByteArray("..\\t_mirror12.jpg") << int(dialogs::IDYES) << true;
     }
@@ -617,7 +635,8 @@ private slots:
             f2->SpeedButton1->click();
         };
         if (modify) Modify(0, steps);
-        else New(steps);
+        else
+            New(steps);
         QCOMPARE(files::FileExists(inFolder), !inFolderDeleted);
         QVERIFY(files::FileExists(outside));
         QCOMPARE(Rows(), 2);
@@ -635,8 +654,9 @@ private slots:
         QTest::addColumn<QString>("way");
         QTest::addColumn<QByteArray>("picture");
         QTest::addColumn<QString>("deleted");  // the file that goes, or empty
-        const QByteArray names[] = {"data.vrx", "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
-                                    "../data.vrx", "t_folder", "t_link", "data.vrx.bak", "t_"};
+        const QByteArray names[] = {"data.vrx",    "genres.vrx", "flickstow", QByteArray("cover\0/../data.vrx", 18),
+                                    "../data.vrx", "t_folder",   "t_link",    "data.vrx.bak",
+                                    "t_"};
         for (const char* way : {"clear", "reset", "cancel new"}) {
             for (const QByteArray& name : names)
                 QTest::addRow("%s: %s", way, QByteArray(name).replace('\0', "<NUL>").constData())
@@ -651,7 +671,9 @@ private slots:
         MovieRecord film = kSolaris;
         film.Picture = picture.toStdString();
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
-        WriteFile(InProgramDir("flickstow"), "\x7f" "ELF");
+        WriteFile(InProgramDir("flickstow"),
+                  "\x7f"
+                  "ELF");
         WriteFile(InProgramDir("data.vrx.bak"), "yesterday");
         WriteFile(InProgramDir("t_"), "not a thumbnail: nothing follows the t_");
         WriteFile(InProgramDir("t_cover417.jpg"), MakeJpeg(JpegKind::Baseline, 161, 157, Qt::red, Qt::blue));
@@ -687,7 +709,8 @@ private slots:
             ran = true;
         };
         if (way == "cancel new") New(steps);
-        else Modify(0, steps);
+        else
+            Modify(0, steps);
         QVERIFY(ran);
         if (reported) QVERIFY(Boxes().front().text.starts_with("Not a JPEG file"));
         before.remove(deleted);
@@ -781,9 +804,12 @@ private slots:
         });
         QWidget* list = f->ListView1->viewport();
         if (action == "F2") UserKey(Qt::Key_F2);
-        else if (action == "F3") UserKey(Qt::Key_F3);
-        else if (action == "Enter") UserKey(Qt::Key_Return);
-        else if (action == "keypad Enter") UserKey(Qt::Key_Enter, Qt::KeypadModifier);
+        else if (action == "F3")
+            UserKey(Qt::Key_F3);
+        else if (action == "Enter")
+            UserKey(Qt::Key_Return);
+        else if (action == "keypad Enter")
+            UserKey(Qt::Key_Enter, Qt::KeypadModifier);
         else if (action.contains("double click")) {
             QPoint at = action.endsWith("row") ? f->ListView1->visualRect(f->Catalogue->index(0, 0)).center()
                                                : QPoint(20, list->height() - 10);
@@ -797,7 +823,8 @@ private slots:
             f->findChild<QToolButton*>(action)->click();
         }
         if (opens == "nothing") QVERIFY(open.NeverOpened());
-        else QVERIFY(open.Opened());
+        else
+            QVERIFY(open.Opened());
         QVERIFY(!f->DataModified);
     }
 
@@ -945,7 +972,8 @@ private slots:
             const QString foreign = QString::fromUtf8("\u6771\U0001F3AC");
             QGuiApplication::clipboard()->setText("a" + foreign + "b");
             if (pasted) UserKey(Qt::Key_V, Qt::ControlModifier);
-            else QTest::sendKeyEvent(QTest::Click, FocusedNow(), Qt::Key_unknown, foreign, Qt::NoModifier);
+            else
+                QTest::sendKeyEvent(QTest::Click, FocusedNow(), Qt::Key_unknown, foreign, Qt::NoModifier);
             auto* line = qobject_cast<QLineEdit*>(edit);
             const QString kept = QString::fromUtf8(pasted ? "Am\u00e9lie ab" : "Am\u00e9lie ");
             QCOMPARE(line ? line->text() : f2->Memo2->toPlainText(), kept);

@@ -126,7 +126,8 @@ private slots:
                 const QString name = label->objectName();
                 QVERIFY2(client.contains(at), qPrintable(name));
                 if (label == f3->Label3) QVERIFY(strip.contains(at));
-                else QVERIFY2(at.bottom() < strip.top(), qPrintable(name));
+                else
+                    QVERIFY2(at.bottom() < strip.top(), qPrintable(name));
                 const QSize needed = label->wordWrap() ? QSize(at.width(), label->heightForWidth(at.width()))
                                                        : label->sizeHint();
                 QVERIFY2(needed.width() <= at.width() && needed.height() <= at.height(),

@@ -33,7 +33,8 @@ std::vector<AnsiString> Lines(const AnsiString& text) {
 }
 
 AnsiString Block(const char* title, const char* mid) {
-    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid + "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
+    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid +
+           "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
 }
 
 }  // namespace
@@ -70,7 +71,8 @@ private slots:
     void writtenInPieces() {
         testsupport::FreshSandbox();
         RecordStore rows;
-        for (int i = 0; i < 20000; ++i) rows.Append(Film(("Film " + ansi::IntToStr(i)).c_str(), ansi::IntToStr(i % 9999 + 1).c_str()));
+        for (int i = 0; i < 20000; ++i)
+            rows.Append(Film(("Film " + ansi::IntToStr(i)).c_str(), ansi::IntToStr(i % 9999 + 1).c_str()));
         AnsiString path = testsupport::InProgramDir("data.vrx");
         WriteCatalogueFile(path, rows);
         AnsiString text = testsupport::ReadFile(path);
@@ -262,7 +264,8 @@ private slots:
     // a record's last line.
     void blocksOfEverySize_data() {
         QTest::addColumn<QByteArray>("text");
-        const QByteArray films = QByteArray::fromStdString(Block("Solaris", "3") + Block("M\xE4rchen \x80\x9F\xFF", "") +
+        const QByteArray films = QByteArray::fromStdString(Block("Solaris", "3") +
+                                                           Block("M\xE4rchen \x80\x9F\xFF", "") +
                                                            Block("Stalker", "  ") + Block("Mirror", " 7"));
         QTest::newRow("CR LF") << films;
         QTest::newRow("LF") << QByteArray(films).replace("\r\n", "\n");
@@ -291,7 +294,8 @@ private slots:
     // into the file's identity. Changed and removed, it leaves the others.
     void fileReadInBlocks() {
         testsupport::FreshSandbox();
-        const AnsiString text = Block("Before", "1") + "Big\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n8\r\n\r\n" +
+        const AnsiString text = Block("Before", "1") +
+                                "Big\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n8\r\n\r\n" +
                                 AnsiString(3 << 20, 'd') + "\r\n\r\n***\r\n" + Block("After", "");
         testsupport::WriteFile(testsupport::InProgramDir("data.vrx"), text);
         RecordStore rows, expected;

@@ -7,13 +7,13 @@
 #include "tests/app/Windows.h"
 #include "tests/support/TestSupport.h"
 
-#include <cstring>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTableView>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <sys/stat.h>
@@ -47,8 +47,9 @@ private slots:
         RecordStore rows;
         rows.Append(kSolaris);
         rows.Append(kStalker);
-        QCOMPARE(BuildExport(rows, ExportKind::Csv),
-                 AnsiString("Solaris,3,Drama,English,DVD,1,Owned,Yes,\r\nStalker,4,Drama,German,VHS,2,Lend To,No,\r\n"));
+        QCOMPARE(
+            BuildExport(rows, ExportKind::Csv),
+            AnsiString("Solaris,3,Drama,English,DVD,1,Owned,Yes,\r\nStalker,4,Drama,German,VHS,2,Lend To,No,\r\n"));
         QCOMPARE(BuildExport(rows, ExportKind::Text),
                  AnsiString("Solaris\r\n3\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n"
                             "Stalker\r\n4\r\nDrama\r\nGerman\r\nVHS\r\n2\r\nLend To\r\nNo\r\n\r\n"));
@@ -129,7 +130,8 @@ private slots:
         QCOMPARE(ReadFile(ExportDir() + "/big.csv"), expected);
         WriteExportFile(ExportDir() + "/big.txt", rows, ExportKind::Text);
         QCOMPARE(ReadFile(ExportDir() + "/big.txt"), BuildExport(rows, ExportKind::Text));
-        QVERIFY(ReadFile(ExportDir() + "/big.txt").ends_with("Yes\r\n\r\nFilm, 19999\r\n3\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n"));
+        QVERIFY(ReadFile(ExportDir() + "/big.txt")
+                    .ends_with("Yes\r\n\r\nFilm, 19999\r\n3\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n"));
     }
 
     void extension_data() {
@@ -175,8 +177,9 @@ private slots:
         QCOMPARE(shown.filterIndex, 1);
         QCOMPARE(shown.initialDir, AnsiString());
         QCOMPARE(f->VReg1->Pop("LastExportDir"), ExportDir());
-        QCOMPARE(ReadFile(ExportDir() + "/list.csv"),
-                 AnsiString("Stalker,4,Drama,German,VHS,2,Lend To,No,\r\nSolaris,3,Drama,English,DVD,1,Owned,Yes,\r\n"));
+        QCOMPARE(
+            ReadFile(ExportDir() + "/list.csv"),
+            AnsiString("Stalker,4,Drama,German,VHS,2,Lend To,No,\r\nSolaris,3,Drama,English,DVD,1,Owned,Yes,\r\n"));
         QVERIFY(!f->DataModified);
         // The next dialog opens there, with an empty name.
         QueueFileDialogAnswer({});
@@ -260,16 +263,21 @@ private slots:
         std::vector<MovieRecord> catalogue{
             kSolaris,
             {"Good, Bad, \"Ugly\"", "12", "Western", "Italian", "DVD", "2", "Lend To", "No", "\"", "", " a, b "},
-            {"Am\xE9lie \x80\x8C\x9F\xFF", "5", "Com\xE9" "die", "French", "VHS", "1", "", "", "\x93", "", everyByte},
+            {"Am\xE9lie \x80\x8C\x9F\xFF", "5",
+             "Com\xE9"
+             "die",
+             "French", "VHS", "1", "", "", "\x93", "", everyByte},
             {"", "", "", "", "", "", "", "", "", "", ""}};
         if (!films) catalogue.clear();
         TForm1* f = Show(catalogue);
         QueueFileDialogAnswer({ExportDir() + "/all", 3});
         f->Exort1->trigger();
         const AnsiString bytes = ReadFile(ExportDir() + "/all.csv");
-        const AnsiString header = "\xEF\xBB\xBFTitle,MID,Genre,Language,Media,Disks,Status,Viewed,Rating,Picture,"
-                                  "Description\r\n";
-        const AnsiString opening = header + (films ? "Solaris,3,Drama,English,DVD,1,Owned,Yes,9,t_s1.jpg,Ocean\r\n" : "");
+        const AnsiString header =
+            "\xEF\xBB\xBFTitle,MID,Genre,Language,Media,Disks,Status,Viewed,Rating,Picture,"
+            "Description\r\n";
+        const AnsiString opening = header +
+                                   (films ? "Solaris,3,Drama,English,DVD,1,Owned,Yes,9,t_s1.jpg,Ocean\r\n" : "");
         QCOMPARE(bytes.substr(0, films ? opening.size() : AnsiString::npos), opening);
         const int rows = f->Catalogue->rowCount();
         QCOMPARE(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'));

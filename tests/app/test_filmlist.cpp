@@ -1,10 +1,10 @@
-#include "tests/support/TestSupport.h"
-#include "app/forms/FormKeys.h"
-#include "tests/app/Windows.h"
-#include "app/formats/CatalogueFile.h"
 #include "app/catalogue/Sorting.h"
-#include "platform/files/files.h"
+#include "app/formats/CatalogueFile.h"
+#include "app/forms/FormKeys.h"
 #include "app/mainwindow/TForm1.h"
+#include "platform/files/files.h"
+#include "tests/app/Windows.h"
+#include "tests/support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,16 +104,19 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<QStringList>("ascending");
-        QTest::newRow("# as numbers") << int(FieldMID) << QStringList{"10", "9", "100"} << QStringList{"9", "10", "100"};
-        QTest::newRow("Disks as numbers") << int(FieldDisks) << QStringList{"10", "2", "-1"} << QStringList{"-1", "2", "10"};
-        QTest::newRow("Rating as text") << int(FieldRating) << QStringList{"9", "10", "100"} << QStringList{"10", "100", "9"};
+        QTest::newRow("# as numbers") << int(FieldMID) << QStringList{"10", "9", "100"}
+                                      << QStringList{"9", "10", "100"};
+        QTest::newRow("Disks as numbers")
+            << int(FieldDisks) << QStringList{"10", "2", "-1"} << QStringList{"-1", "2", "10"};
+        QTest::newRow("Rating as text") << int(FieldRating) << QStringList{"9", "10", "100"}
+                                        << QStringList{"10", "100", "9"};
         QTest::newRow("prefix first") << int(FieldTitle) << QStringList{"Star Wars", "Star", "star trek"}
                                       << QStringList{"Star", "star trek", "Star Wars"};
         // Only a-z fold: bytes after 'Z' such as '_' sort after all letters.
-        QTest::newRow("underscore after letters") << int(FieldTitle) << QStringList{"a_", "aZ", "ab"}
-                                                  << QStringList{"ab", "aZ", "a_"};
-        QTest::newRow("numbers before others") << int(FieldMID) << QStringList{"x", "5", "abc", "3"}
-                                               << QStringList{"3", "5", "x", "abc"};
+        QTest::newRow("underscore after letters")
+            << int(FieldTitle) << QStringList{"a_", "aZ", "ab"} << QStringList{"ab", "aZ", "a_"};
+        QTest::newRow("numbers before others")
+            << int(FieldMID) << QStringList{"x", "5", "abc", "3"} << QStringList{"3", "5", "x", "abc"};
     }
     void numericAndTextColumns() {
         QFETCH(int, column);
@@ -185,8 +188,7 @@ private slots:
         for (int i = 0; i < 60; ++i) {
             MovieRecord r = Film(QByteArray("t").append(QByteArray::number(i)).constData());
             bool tie = i % 3 != 0;
-            r.Field(column) = column == FieldGenre ? (tie ? (i % 2 ? "drama" : "DRAMA") : "Action")
-                                                   : (tie ? "2" : "1");
+            r.Field(column) = column == FieldGenre ? (tie ? (i % 2 ? "drama" : "DRAMA") : "Action") : (tie ? "2" : "1");
             (tie ? tied : others) << QString::fromStdString(r.Title);
             films.push_back(r);
         }
@@ -226,9 +228,12 @@ private slots:
         for (uint32_t i = 0; i < 3000; ++i) {
             std::string text;
             if (numeric && i % 50 == 7) text = i % 100 == 7 ? "n/a" : "";
-            else if (numeric && i % 4 == 0 && i > 0) text = texts[rng() % i];  // ties
-            else if (numeric) text = (i % 3 == 0 ? " " : "") + std::to_string(value(rng));
-            else if (i % 5 == 0 && i > 0) text = texts[rng() % i];
+            else if (numeric && i % 4 == 0 && i > 0)
+                text = texts[rng() % i];  // ties
+            else if (numeric)
+                text = (i % 3 == 0 ? " " : "") + std::to_string(value(rng));
+            else if (i % 5 == 0 && i > 0)
+                text = texts[rng() % i];
             else {
                 text = i % 3 == 0 ? "Star Wars" : i % 3 == 1 ? "sTAR" : "";
                 for (size_t k = rng() % 6; k > 0; --k) text += letters[rng() % letters.size()];
@@ -394,10 +399,10 @@ private slots:
         QVERIFY(sideways->maximum() > 0);  // the columns are wider than the window
         sideways->setValue(sideways->maximum());
         const int scrolled = sideways->value();
-        const std::map<QString, Qt::Key> named{{"Home", Qt::Key_Home},   {"End", Qt::Key_End},  {"Up", Qt::Key_Up},
-                                               {"Down", Qt::Key_Down},   {"PgUp", Qt::Key_PageUp},
-                                               {"PgDn", Qt::Key_PageDown}, {"Left", Qt::Key_Left},
-                                               {"Right", Qt::Key_Right}, {"Space", Qt::Key_Space}};
+        const std::map<QString, Qt::Key> named{
+            {"Home", Qt::Key_Home}, {"End", Qt::Key_End},     {"Up", Qt::Key_Up},
+            {"Down", Qt::Key_Down}, {"PgUp", Qt::Key_PageUp}, {"PgDn", Qt::Key_PageDown},
+            {"Left", Qt::Key_Left}, {"Right", Qt::Key_Right}, {"Space", Qt::Key_Space}};
         for (QString key : keys.split(' ')) {
             Qt::KeyboardModifiers modifiers;
             if (key.startsWith("S+")) modifiers = Qt::ShiftModifier;

@@ -9,13 +9,13 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -24,8 +24,8 @@ namespace {
 const char* const kBuiltIn =
     "Adventure\r\nAction\r\nAnimation\r\nCartoon\r\nDocumentation\r\nDrama\r\nErotic\r\nFantasy\r\nHistory\r\n"
     "Horror\r\nMusic\r\nThriller\r\n";
-const QStringList kBuiltInList{"Adventure", "Action", "Animation", "Cartoon", "Documentation", "Drama",
-                               "Erotic",    "Fantasy", "History",  "Horror",  "Music",         "Thriller"};
+const QStringList kBuiltInList{"Adventure", "Action",  "Animation", "Cartoon", "Documentation", "Drama",
+                               "Erotic",    "Fantasy", "History",   "Horror",  "Music",         "Thriller"};
 
 }  // namespace
 
@@ -71,7 +71,8 @@ class TestGenres : public QObject {
     QStringList ProgramFiles() { return QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files); }
     // The box of a write that fails for want of room, the reason on a line of its own.
     QString DiskFull() {
-        return QString::fromStdString("Cannot create file " + Path() + ".\n") + QString::fromLocal8Bit(std::strerror(ENOSPC)) + ".";
+        return QString::fromStdString("Cannot create file " + Path() + ".\n") +
+               QString::fromLocal8Bit(std::strerror(ENOSPC)) + ".";
     }
 
 private slots:
@@ -110,7 +111,8 @@ private slots:
         Start();
         QVERIFY(!files::FileExists(Path()));
         if (genreEditor) EditGenres([this] { QCOMPARE(f4->Memo1->Text(), AnsiString(kBuiltIn)); });
-        else QCOMPARE(OfferedGenres(), kBuiltInList);
+        else
+            QCOMPARE(OfferedGenres(), kBuiltInList);
         QCOMPARE(ReadFile(Path()), AnsiString(kBuiltIn));
         QVERIFY(Boxes().empty());
     }
@@ -122,13 +124,14 @@ private slots:
         QTest::addColumn<QStringList>("offered");
         QTest::addColumn<QByteArray>("memo");
         QTest::newRow("empty") << QByteArray("") << QStringList() << QByteArray("");
-        QTest::newRow("blank lines only") << QByteArray("\r\n   \r\n\t\r\n") << QStringList()
-                                          << QByteArray("\r\n   \r\n\t\r\n");
+        QTest::newRow("blank lines only")
+            << QByteArray("\r\n   \r\n\t\r\n") << QStringList() << QByteArray("\r\n   \r\n\t\r\n");
         QTest::newRow("any line ends, blanks kept")
             << QByteArray("Drama\rHorror \n\n  Sci-Fi\r\nDrama") << QStringList{"Drama", "Horror ", "  Sci-Fi", "Drama"}
             << QByteArray("Drama\r\nHorror \r\n\r\n  Sci-Fi\r\nDrama");
         QTest::newRow("code page bytes") << QByteArray("Film\xA0Noir\r\nM\xE4rchen\r\n")
-                                         << QStringList{QString::fromUtf8("Film\u00A0Noir"), QString::fromUtf8("Märchen")}
+                                         << QStringList{QString::fromUtf8("Film\u00A0Noir"),
+                                                        QString::fromUtf8("Märchen")}
                                          << QByteArray("Film\xA0Noir\r\nM\xE4rchen\r\n");
     }
     void existingFileTakenAsItStands() {
@@ -226,8 +229,10 @@ private slots:
             QVERIFY(f4->isVisible());
             QCOMPARE(f4->Memo1->Text(), AnsiString("Drama\r\nWestern\r\n"));
             if (how == "cancel") f4->SpeedButton1->click();
-            else if (how == "escape") QTest::keyRelease(FocusedNow(), Qt::Key_Escape);
-            else f4->close();
+            else if (how == "escape")
+                QTest::keyRelease(FocusedNow(), Qt::Key_Escape);
+            else
+                f4->close();
             QVERIFY(!f4->isVisible());
         });
         QCOMPARE(ReadFile(Path()), AnsiString("Drama\r\n"));
@@ -306,7 +311,8 @@ private slots:
         QTest::addColumn<bool>("genreEditor");
         QTest::addColumn<QString>("fault");
         for (bool genreEditor : {false, true})
-            for (const char* fault : {"unreadable file", "folder in its place", "links in a circle", "file cannot be created"})
+            for (const char* fault :
+                 {"unreadable file", "folder in its place", "links in a circle", "file cannot be created"})
                 QTest::addRow("%s, %s", genreEditor ? "genre editor" : "entry editor", fault) << genreEditor << fault;
     }
     void openingErrors() {
@@ -348,7 +354,8 @@ private slots:
         files::test::FailReadsOf("");
         if (fault == "unreadable file") QCOMPARE(ReadFile(Path()), AnsiString("Western\r\n"));
         if (fault == "folder in its place") QCOMPARE(files::KindOf(Path()), files::PathKind::Folder);
-        if (fault == "links in a circle") QCOMPARE(QFileInfo(QString::fromStdString(Path())).symLinkTarget(), QString::fromStdString(Path()));
+        if (fault == "links in a circle")
+            QCOMPARE(QFileInfo(QString::fromStdString(Path())).symLinkTarget(), QString::fromStdString(Path()));
     }
 };
 

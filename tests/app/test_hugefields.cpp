@@ -14,8 +14,8 @@
 #include <QTableView>
 #include <QToolButton>
 #include <cstring>
-#include <fstream>
 #include <ctime>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,8 +84,9 @@ private slots:
             WriteFile(path, Long("Huge title ", size_t(bytes)) + "\r\n");
         } else {
             if (kSanitized)
-                QSKIP("Under the address sanitizer a 2 GB line needs 4 GB more memory and ten seconds of "
-                      "processor time; the release build runs this case");
+                QSKIP(
+                    "Under the address sanitizer a 2 GB line needs 4 GB more memory and ten seconds of "
+                    "processor time; the release build runs this case");
             // Only the first bytes are written: the rest reads as NUL bytes.
             WriteFile(path, "Huge title ");
             QCOMPARE(::truncate(path.c_str(), bytes), 0);
@@ -104,8 +105,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(f));
         f->ListView1->viewport()->grab();  // paints the rows
         const long long cpu = CpuMs() - cpuBefore, peakGrowth = MemoryKb("VmHWM:") - rssBefore;
-        qInfo("%lld MB line: window up and painted after %lld ms (%lld ms of processor time), memory grew by %lld MB "
-              "at most", megabytes, qint64(clock.elapsed()), cpu, peakGrowth / 1024);
+        qInfo(
+            "%lld MB line: window up and painted after %lld ms (%lld ms of processor time), memory grew by %lld MB "
+            "at most",
+            megabytes, qint64(clock.elapsed()), cpu, peakGrowth / 1024);
         QVERIFY2(cpu < 10000, std::to_string(cpu).c_str());
         if (!kSanitized) QVERIFY(peakGrowth * 1024 < bytes * 3 / 2);
 
@@ -137,8 +140,17 @@ private slots:
     void modifyKeepsWhatWasNotEdited() {
         QFETCH(QString, edit);
         const size_t n = ansi::kShownLength * 3 + 7;
-        const MovieRecord film{Long("Title", n),  "5",  Long("Genre", n), "English", "DVD", "1", Long("Status", n),
-                               "Yes",             Long("Rating", n), Long("Picture", n), Long("Description", n)};
+        const MovieRecord film{Long("Title", n),
+                               "5",
+                               Long("Genre", n),
+                               "English",
+                               "DVD",
+                               "1",
+                               Long("Status", n),
+                               "Yes",
+                               Long("Rating", n),
+                               Long("Picture", n),
+                               Long("Description", n)};
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\n" + film.Genre + "\r\nWestern\r\n");
         w.Create({film});
         TForm2* f2 = w.form2;
@@ -175,7 +187,8 @@ private slots:
     }
     void genreEditorKeepsWholeLines() {
         QFETCH(QString, edit);
-        const AnsiString huge = Long("Huge genre", ansi::kShownLength + 100), other = Long("Other", ansi::kShownLength * 2);
+        const AnsiString huge = Long("Huge genre", ansi::kShownLength + 100),
+                         other = Long("Other", ansi::kShownLength * 2);
         WriteFile(InProgramDir("genres.vrx"), "Drama\r\n" + huge + "\n" + other + "\rWestern");
         w.Create(std::vector<MovieRecord>{});
         TForm4* f4 = w.form4;

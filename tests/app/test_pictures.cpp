@@ -16,8 +16,8 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QRegularExpression>
-#include <QTableView>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <QWindow>
 #include <cerrno>
@@ -31,8 +31,17 @@ Q_DECLARE_METATYPE(testsupport::JpegKind)
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris", "3",    "Drama", "English", "DVD", "2", "Owned", "Yes", "8/10",
-                           "",        "Sent to a station orbiting a distant planet."};
+const MovieRecord kSolaris{"Solaris",
+                           "3",
+                           "Drama",
+                           "English",
+                           "DVD",
+                           "2",
+                           "Owned",
+                           "Yes",
+                           "8/10",
+                           "",
+                           "Sent to a station orbiting a distant planet."};
 const QColor kRed(200, 30, 40), kBlue(20, 60, 190), kGreen(40, 170, 60);
 const QRgb kPanelGrey = qRgb(209, 209, 209);
 const AnsiString kReplace =
@@ -63,7 +72,9 @@ QStringList Thumbnails() {
 }
 
 // Every file in the program folder.
-QStringList Files() { return QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files | QDir::System | QDir::Hidden); }
+QStringList Files() {
+    return QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files | QDir::System | QDir::Hidden);
+}
 
 bool Matches(const QString& pattern, const QString& text) {
     return QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(text).hasMatch();
@@ -128,10 +139,10 @@ private slots:
         QTest::newRow("greyscale") << "grey.jpg" << JpegKind::Greyscale << "t_grey\\d{1,3}\\.jpg" << false;
         QTest::newRow("cmyk") << "print.jpeg" << JpegKind::AdobeCmyk << "t_print\\d{1,3}\\.jpg" << false;
         QTest::newRow("exif") << "IMG_0042.JPG" << JpegKind::Exif << "t_img_0042\\d{1,3}\\.jpg" << false;
-        QTest::newRow("capital T is captured") << "T_cover.jpg" << JpegKind::Baseline << "t_t_cover\\d{1,3}\\.jpg"
-                                               << false;
-        QTest::newRow("a thumbnail is copied") << "t_cover417.jpg" << JpegKind::Baseline
-                                               << "t_t_cover417\\d{1,3}\\.jpg" << true;
+        QTest::newRow("capital T is captured")
+            << "T_cover.jpg" << JpegKind::Baseline << "t_t_cover\\d{1,3}\\.jpg" << false;
+        QTest::newRow("a thumbnail is copied")
+            << "t_cover417.jpg" << JpegKind::Baseline << "t_t_cover417\\d{1,3}\\.jpg" << true;
     }
     void browseMakesThumbnail() {
         QFETCH(QString, file);
@@ -142,8 +153,7 @@ private slots:
         Start();
         bool ran = false;
         New([&] {
-            for (QToolButton* button : {f2->SpeedButton6, f2->Button1, f2->SpeedButton4})
-                QVERIFY(button->isEnabled());
+            for (QToolButton* button : {f2->SpeedButton6, f2->Button1, f2->SpeedButton4}) QVERIFY(button->isEnabled());
             TypeText(f2->Edit1, "Mirror");
             Browse(source);
             QCOMPARE(FileDialogLog().size(), size_t(1));
@@ -180,7 +190,7 @@ private slots:
     void thumbnailShowsThePanel_data() {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QColor>("colour");
-        QTest::addColumn<QRect>("place");    // of the preview image in the panel
+        QTest::addColumn<QRect>("place");  // of the preview image in the panel
         QTest::addColumn<QPoint>("uncovered");
         QTest::addColumn<bool>("captionShows");
         QTest::newRow("wide") << QSize(600, 200) << kRed << QRect(3, 53, 155, 51) << QPoint(80, 20) << false;
@@ -210,13 +220,15 @@ private slots:
         });
         QCOMPARE(thumbnail.size(), QSize(161, 157));
         const QPoint middle = place.center();
-        QVERIFY2(ColourDistance(thumbnail.pixel(middle), colour.rgb()) <= 16, qPrintable(QColor(thumbnail.pixel(middle)).name()));
+        QVERIFY2(ColourDistance(thumbnail.pixel(middle), colour.rgb()) <= 16,
+                 qPrintable(QColor(thumbnail.pixel(middle)).name()));
         QVERIFY(ColourDistance(thumbnail.pixel(uncovered), kPanelGrey) <= 10);
         // No bevel: the corners are the panel's grey (give or take the
         // colour the compression spreads from a picture close by), not the
         // bevel's dark or white edge.
         for (QPoint corner : {QPoint(0, 0), QPoint(160, 156), QPoint(0, 156)})
-            QVERIFY2(ColourDistance(thumbnail.pixel(corner), kPanelGrey) <= 24, qPrintable(QColor(thumbnail.pixel(corner)).name()));
+            QVERIFY2(ColourDistance(thumbnail.pixel(corner), kPanelGrey) <= 24,
+                     qPrintable(QColor(thumbnail.pixel(corner)).name()));
         // The caption sits in the middle rows; where the picture covers
         // them it hides, elsewhere its dark letters show.
         const int captionTop = 70, captionBottom = 87;
@@ -278,10 +290,13 @@ private slots:
             f2->SpeedButton3->click();
         };
         if (modify) Modify(0, steps);
-        else New(steps);
+        else
+            New(steps);
         if (!yes) QCOMPARE(after, before);
-        else if (chooseAnother) QVERIFY(Matches("t_second\\d{1,3}\\.jpg", after));
-        else QCOMPARE(after, QString());
+        else if (chooseAnother)
+            QVERIFY(Matches("t_second\\d{1,3}\\.jpg", after));
+        else
+            QCOMPARE(after, QString());
         QCOMPARE(Thumbnails(), after.isEmpty() ? QStringList() : QStringList{after});
     }
 
@@ -376,8 +391,8 @@ private slots:
         QTest::newRow("png renamed") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20)
                                      << "Not a JPEG file: starts with 0x89 0x50.";
         QTest::newRow("zero bytes") << QByteArray() << "Empty input file.";
-        QTest::newRow("claims 65500 x 65500") << QByteArray::fromStdString(huge)
-                                              << "JPEG image too large (65500 x 65500 pixels)";
+        QTest::newRow("claims 65500 x 65500")
+            << QByteArray::fromStdString(huge) << "JPEG image too large (65500 x 65500 pixels)";
     }
     void badFiles() {
         QFETCH(QByteArray, bytes);
@@ -437,10 +452,11 @@ private slots:
             QCOMPARE(Files(), before);
             QCOMPARE(Boxes().size(), size_t(1));
             QCOMPARE(Boxes()[0].window, static_cast<const QWidget*>(f2));
-            QVERIFY2(QString::fromStdString(Boxes()[0].text).startsWith("Cannot create file " +
-                                                                       QString::fromStdString(ProgramDir()) + "t_"),
+            QVERIFY2(QString::fromStdString(Boxes()[0].text)
+                         .startsWith("Cannot create file " + QString::fromStdString(ProgramDir()) + "t_"),
                      Boxes()[0].text.c_str());
-            QVERIFY(QString::fromStdString(Boxes()[0].text).endsWith(".jpg.\n" + QString::fromLocal8Bit(std::strerror(ENOSPC)) + "."));
+            QVERIFY(QString::fromStdString(Boxes()[0].text)
+                        .endsWith(".jpg.\n" + QString::fromLocal8Bit(std::strerror(ENOSPC)) + "."));
             QCOMPARE(Picture(), QString());
             QVERIFY(f2->Image2->Picture().isNull());
             TypeText(f2->Edit1, "Mirror");
@@ -469,7 +485,8 @@ private slots:
             if (refused) dialogs::test::QueueAnswer(dialogs::IDOK);
             Browse(source);
             if (refused) QCOMPARE(Thumbnails(), QStringList());
-            else QVERIFY(ReadFile(ThumbnailPath()) == bytes);
+            else
+                QVERIFY(ReadFile(ThumbnailPath()) == bytes);
             QCOMPARE(Picture().isEmpty(), refused);
         });
         QCOMPARE(Boxes().size(), size_t(refused ? 1 : 0));

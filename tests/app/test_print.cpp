@@ -7,7 +7,6 @@
 #include "tests/app/Windows.h"
 #include "tests/support/TestSupport.h"
 
-#include <cstring>
 #include <QAction>
 #include <QApplication>
 #include <QDate>
@@ -18,6 +17,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
+#include <cstring>
 
 using namespace testsupport;
 
@@ -143,9 +143,12 @@ private slots:
         QTest::addColumn<int>("n");
         QTest::addColumn<bool>("right");
         QTest::addColumn<QString>("fitted");
-        QTest::newRow("30 characters") << "Once Upon a Time in the West!!" << 29 << false << "Once Upon a Time in the Wes..";
-        QTest::newRow("longer still") << "The Good, the Bad and the Ugly (1966)" << 29 << false << "The Good, the Bad and the U..";
-        QTest::newRow("exactly 29") << "Twenty-nine characters long.." << 29 << false << "Twenty-nine characters long..";
+        QTest::newRow("30 characters") << "Once Upon a Time in the West!!" << 29 << false
+                                       << "Once Upon a Time in the Wes..";
+        QTest::newRow("longer still") << "The Good, the Bad and the Ugly (1966)" << 29 << false
+                                      << "The Good, the Bad and the U..";
+        QTest::newRow("exactly 29") << "Twenty-nine characters long.." << 29 << false
+                                    << "Twenty-nine characters long..";
         QTest::newRow("status of exactly 9") << "Lend To X" << 9 << false << "Lend To X";
         QTest::newRow("shorter, padded right") << "DVD" << 8 << false << "DVD     ";
         QTest::newRow("MID 7") << "7" << 4 << true << "   7";
@@ -174,7 +177,8 @@ private slots:
         for (int i = 1; i <= 50; ++i) films50 << i;
         QTest::newRow("120 selected: 3 pages") << 120 << rows120 << 0 << 3 << films120;
         QTest::newRow("50, all after Yes: 1 page") << 50 << QList<int>{} << int(dialogs::IDYES) << 1 << films50;
-        QTest::newRow("empty catalogue after Yes: header only") << 0 << QList<int>{} << int(dialogs::IDYES) << 1 << QList<int>{};
+        QTest::newRow("empty catalogue after Yes: header only")
+            << 0 << QList<int>{} << int(dialogs::IDYES) << 1 << QList<int>{};
         QTest::newRow("two selected, in display order") << 9 << QList<int>{6, 2} << 0 << 1 << QList<int>{3, 7};
         QTest::newRow("No prints nothing") << 5 << QList<int>{} << int(dialogs::IDNO) << 0 << QList<int>{};
     }
@@ -195,7 +199,8 @@ private slots:
         QStringList boxes;
         for (const auto& b : Boxes()) boxes << QString::fromStdString(b.caption + ": " + b.text);
         QStringList expected;
-        if (answer) expected << "Confirm printing: You do not have selected any filmes.\nDo you want to print out all filmes?";
+        if (answer)
+            expected << "Confirm printing: You do not have selected any filmes.\nDo you want to print out all filmes?";
         if (answer != dialogs::IDNO) expected << "Varnholt Flickstow: Filmlist successfully printed.";
         QCOMPARE(boxes, expected);
         if (answer) QCOMPARE(Boxes().front().buttons, dialogs::Buttons::YesNo);
@@ -283,7 +288,8 @@ private slots:
         QTest::addColumn<QRect>("placed");
         QTest::newRow("A4 portrait, 300 dpi") << QSize(2480, 3508) << QSize(800, 1200) << QRect(71, 0, 2338, 3508);
         QTest::newRow("A4 landscape, 300 dpi") << QSize(3508, 2480) << QSize(800, 1200) << QRect(927, 0, 1653, 2480);
-        QTest::newRow("wide picture on A4 portrait") << QSize(2480, 3508) << QSize(1200, 800) << QRect(0, 927, 2480, 1653);
+        QTest::newRow("wide picture on A4 portrait")
+            << QSize(2480, 3508) << QSize(1200, 800) << QRect(0, 927, 2480, 1653);
         QTest::newRow("square page") << QSize(2000, 2000) << QSize(800, 1200) << QRect(1000, 1000, 0, 0);
     }
     void placement() {
@@ -354,7 +360,8 @@ private slots:
         } else if (printer != "system") {
             path = InProgramDir(printer.contains("missing") ? "gone/films.pdf" : "films.pdf");
             if (!printer.contains("missing")) QVERIFY(QDir().mkdir(QString::fromStdString(path)));
-            printer::SetPrinter(TSystemPrinter::ToPdfFile(path, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()), 300));
+            printer::SetPrinter(TSystemPrinter::ToPdfFile(
+                path, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()), 300));
         }
         TForm1* f = w.Create(Films(60));
         QList<int> all;
@@ -370,7 +377,8 @@ private slots:
         // The job was dropped: nothing of it comes out.
         QVERIFY(!printer::Printer().Printing());
         if (printer == "jamming") QVERIFY(printer::Printer().Aborted());
-        if (!path.empty()) QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
+        if (!path.empty())
+            QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
     }
 
     // "Printer Setup ..." opens the set-up dialog; when it cannot be shown
@@ -417,7 +425,8 @@ private slots:
         QStringList captions;
         for (int c = 0; c < f->PrintListView->model()->columnCount(); ++c)
             captions << f->PrintListView->model()->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(captions, (QStringList{"Titel", "#", "Genre", "Language", "Type", "Disks", "Status", "Viewed", "Rating"}));
+        QCOMPARE(captions,
+                 (QStringList{"Titel", "#", "Genre", "Language", "Type", "Disks", "Status", "Viewed", "Rating"}));
         QCOMPARE(f->PrintListView->model()->index(0, 0).data().toString(), QString("Film number 2"));
         QCOMPARE(f->PrintListView->model()->index(0, 7).data().toString(), QString("Yes"));
         QCOMPARE(f->PrintListView->model()->index(0, 8).data().toString(), QString());

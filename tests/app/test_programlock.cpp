@@ -93,7 +93,8 @@ private slots:
         QTRY_VERIFY(form.isActiveWindow());
         QVERIFY(!form.isMinimized());
         QCOMPARE(FolderEntries(), before);
-        QCOMPARE(QDir(QString::fromStdString(ConfigHome())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(QDir(QString::fromStdString(ConfigHome())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
         QCOMPARE(second.readAllStandardError(), QByteArray());
     }
 
@@ -129,7 +130,8 @@ private slots:
             const QByteArray lock = QFile::encodeName(LockFile());
             struct stat seen;
             QDeadlineTimer deadline(10000);
-            while (::stat(lock.constData(), &seen) != 0 && !deadline.hasExpired()) {}
+            while (::stat(lock.constData(), &seen) != 0 && !deadline.hasExpired()) {
+            }
             program.terminate();
             QVERIFY(!deadline.hasExpired());
             QVERIFY(program.EndedWithin(5000));

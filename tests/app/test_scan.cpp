@@ -27,8 +27,7 @@ using namespace testsupport;
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris", "3",    "Drama", "English", "DVD",         "2",
-                           "Owned",   "Yes",  "8/10",  "",        "A station."};
+const MovieRecord kSolaris{"Solaris", "3", "Drama", "English", "DVD", "2", "Owned", "Yes", "8/10", "", "A station."};
 const AnsiString kReplace =
     "Do you want to replace the current picture?\n\nIf you choose YES the current picture will be deleted and you may "
     "browse for a new one.";
@@ -167,7 +166,8 @@ private slots:
             QCOMPARE(image.size(), QSize(161, 157));
             // The colour pattern shows in colour only when scanned in colour.
             if (mode == "Color") QVERIFY(ColouredPixels(image) > 2000);
-            else QCOMPARE(ColouredPixels(image), 0);
+            else
+                QCOMPARE(ColouredPixels(image), 0);
             QCOMPARE(FilesLike("scan*"), QStringList());
         } else {
             // The page as scanned, kept for the user.
@@ -212,7 +212,8 @@ private slots:
         QCOMPARE(Boxes().size(), size_t(1));
         QCOMPARE(Boxes()[0].text, kReplace);
         if (replace) QCOMPARE(FilesLike("scan*"), QStringList());
-        else QCOMPARE(ReadFile(scanFile), AnsiString());
+        else
+            QCOMPARE(ReadFile(scanFile), AnsiString());
     }
 
     // When the scan cannot start (no scanner), the error says why, the
@@ -272,9 +273,12 @@ private slots:
             // What happens while the editor waits for the scanner.
             QTimer::singleShot(0, f2, [&] {
                 if (end == "page") Fake::SourceSends(MSG_XFERREADY);
-                else if (end == "close") Fake::SourceSends(MSG_CLOSEDSREQ);
-                else if (end == "destroy") delete f2->TWAIN;
-                else QCoreApplication::quit();
+                else if (end == "close")
+                    Fake::SourceSends(MSG_CLOSEDSREQ);
+                else if (end == "destroy")
+                    delete f2->TWAIN;
+                else
+                    QCoreApplication::quit();
             });
             // A wait with no way out is let go (declining the page), and the
             // test fails.

@@ -22,8 +22,8 @@ private slots:
         QTest::newRow("jpeg, upper case") << QByteArray("Cover.JPEG") << 417 << QByteArray("t_cover417.jpg");
         QTest::newRow("jpg") << QByteArray("cover.jpg") << 0 << QByteArray("t_cover0.jpg");
         QTest::newRow("mixed case ending") << QByteArray("Solaris.JpG") << 999 << QByteArray("t_solaris999.jpg");
-        QTest::newRow("a thumbnail's thumbnail") << QByteArray("t_cover417.jpg") << 123
-                                                 << QByteArray("t_t_cover417123.jpg");
+        QTest::newRow("a thumbnail's thumbnail")
+            << QByteArray("t_cover417.jpg") << 123 << QByteArray("t_t_cover417123.jpg");
         QTest::newRow("capital T") << QByteArray("T_cover.jpg") << 5 << QByteArray("t_t_cover5.jpg");
         QTest::newRow("only the last ending") << QByteArray("a.jpeg.jpg") << 7 << QByteArray("t_a.jpeg7.jpg");
         QTest::newRow("jpg then jpeg") << QByteArray("a.jpg.jpeg") << 7 << QByteArray("t_a.jpg7.jpg");
@@ -34,9 +34,13 @@ private slots:
         // Every capital of the code page is lowered; the multiplication sign
         // and the sharp s are no capitals.
         QTest::newRow("code-page capitals") << QByteArray("\xC4RGER \xC0\xD6\xD7\xD8\xDE\xDF.JPG") << 8
-                                            << QByteArray("t_\xE4rger \xE0\xF6\xD7\xF8\xFE\xDF" "8.jpg");
+                                            << QByteArray(
+                                                   "t_\xE4rger \xE0\xF6\xD7\xF8\xFE\xDF"
+                                                   "8.jpg");
         QTest::newRow("capitals outside the Latin-1 block") << QByteArray("\x8A\x8C\x8E\x9F\x9A.jpg") << 1
-                                                            << QByteArray("t_\x9A\x9C\x9E\xFF\x9A" "1.jpg");
+                                                            << QByteArray(
+                                                                   "t_\x9A\x9C\x9E\xFF\x9A"
+                                                                   "1.jpg");
         QTest::newRow("blanks kept") << QByteArray("My Cover.jpg") << 8 << QByteArray("t_my cover8.jpg");
         // A picture field reads '\' and ':' as separators, and a catalogue
         // line cannot hold a line break.
@@ -104,8 +108,8 @@ private slots:
 
     void noFreeNameIsAnError() {
         QVERIFY_THROWS_EXCEPTION(EFCreateError,
-                                 FreeThumbnailName("cover.jpg", 1, [](const AnsiString&) { return true; },
-                                                   [](int) { return 0; }));
+                                 FreeThumbnailName(
+                                     "cover.jpg", 1, [](const AnsiString&) { return true; }, [](int) { return 0; }));
     }
 
     // Two programs that draw the same free name at the same moment never

@@ -94,8 +94,8 @@ private slots:
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(size.width() - 3 - 2 - 8, 12));
         });
         dialogs::test::Disable();
-        const int answer = dialogs::MessageBox("Do you really want to delete the selected entries?",
-                                               "Confirm deletion", dialogs::Icon::Question, dialogs::Buttons::YesNo);
+        const int answer = dialogs::MessageBox("Do you really want to delete the selected entries?", "Confirm deletion",
+                                               dialogs::Icon::Question, dialogs::Buttons::YesNo);
         dialogs::test::Enable();
         QVERIFY(checked);
         QCOMPARE(answer, int(dialogs::IDNO));
@@ -126,8 +126,10 @@ private slots:
                 at = dialog->frameGeometry();
                 if (showing == 1) dialog->move(5, 5);
                 if (closing == "click") button->click();
-                else if (closing == "Escape") UserKey(Qt::Key_Escape);
-                else UserKey(Qt::Key_C, Qt::AltModifier);
+                else if (closing == "Escape")
+                    UserKey(Qt::Key_Escape);
+                else
+                    UserKey(Qt::Key_C, Qt::AltModifier);
                 QTRY_VERIFY(!dialog->isVisible());
             });
             opens->trigger();

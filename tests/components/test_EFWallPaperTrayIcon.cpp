@@ -473,7 +473,8 @@ private slots:
         QCOMPARE(tray->PopupMenu(), nullptr);
         const QPoint at = QCursor::pos();
         if (handler)
-            QCOMPARE(ups, (QList<QVariantList>{{QVariant::fromValue<QObject*>(tray), int(mbRight), 0, at.x(), at.y()}}));
+            QCOMPARE(ups,
+                     (QList<QVariantList>{{QVariant::fromValue<QObject*>(tray), int(mbRight), 0, at.x(), at.y()}}));
         QVERIFY(form.widget.isVisible());
         QCOMPARE(form.widget.size(), before);
     }

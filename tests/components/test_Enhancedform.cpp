@@ -52,7 +52,8 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         ++closeQueries;
         if (allowClose) QMainWindow::closeEvent(event);
-        else event->ignore();
+        else
+            event->ignore();
     }
 };
 
@@ -63,7 +64,7 @@ public:
     TEnhancedForm* enhancer;
     QLabel* label;
     explicit DialogForm(Qt::WindowFlags hints = Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                                  Qt::WindowCloseButtonHint) {
+                                                Qt::WindowCloseButtonHint) {
         setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | hints);
         setWindowTitle("Edit Genres");
         setWindowIcon(SolidIcon(Qt::red));
@@ -137,8 +138,8 @@ private slots:
         QTest::newRow("main window") << int(bsSizeable) << (sys | min | max) << (close | minmax) << 14 << 42;
         QTest::newRow("sizeable, close only") << int(bsSizeable) << sys << close << 14 << 14;
         QTest::newRow("sizeable with help") << int(bsSizeable) << (sys | help) << (close | int(cbHelp)) << 14 << 26;
-        QTest::newRow("help gives way to minimize") << int(bsSizeable) << (sys | min | help) << (close | minmax) << 14
-                                                    << 42;
+        QTest::newRow("help gives way to minimize")
+            << int(bsSizeable) << (sys | min | help) << (close | minmax) << 14 << 42;
         QTest::newRow("no system menu") << int(bsSizeable) << max << minmax << 14 << 30;
         QTest::newRow("single") << int(bsSingle) << (sys | max) << (close | minmax) << 14 << 42;
         QTest::newRow("dialog") << int(bsDialog) << (sys | min | max | help) << (close | int(cbHelp)) << 14 << 26;
@@ -173,12 +174,14 @@ private slots:
         QTest::newRow("normal") << all << false << QList<int>{584, 566, 550}
                                 << QList<int>{int(Glyph::Close), int(Glyph::Maximize), int(Glyph::Minimize)}
                                 << QList<bool>{false, false, false};
-        QTest::newRow("maximized shows restore") << all << true << QList<int>{584, 566, 550}
-                                                 << QList<int>{int(Glyph::Close), int(Glyph::Restore), int(Glyph::Minimize)}
-                                                 << QList<bool>{false, false, false};
-        QTest::newRow("no maximize greys it") << int(biSystemMenu | biMinimize) << false << QList<int>{584, 566, 550}
-                                              << QList<int>{int(Glyph::Close), int(Glyph::Maximize), int(Glyph::Minimize)}
-                                              << QList<bool>{false, true, false};
+        QTest::newRow("maximized shows restore")
+            << all << true << QList<int>{584, 566, 550}
+            << QList<int>{int(Glyph::Close), int(Glyph::Restore), int(Glyph::Minimize)}
+            << QList<bool>{false, false, false};
+        QTest::newRow("no maximize greys it")
+            << int(biSystemMenu | biMinimize) << false << QList<int>{584, 566, 550}
+            << QList<int>{int(Glyph::Close), int(Glyph::Maximize), int(Glyph::Minimize)}
+            << QList<bool>{false, true, false};
     }
     void buttonPlaces() {
         QFETCH(int, icons);
@@ -254,15 +257,15 @@ private slots:
         QTest::addColumn<QRgb>("color");
         QTest::addColumn<QList<QRgb>>("colours");
         const QRgb white = kWhite, black = qRgb(0, 0, 0);
-        QTest::newRow("black to caption, 3 bands") << int(gtLeftToRight) << 3 << black
-                                                   << QList<QRgb>{black, qRgb(5, 18, 53), kActive};
-        QTest::newRow("white to caption, falling halves") << int(gtLeftToRight) << 3 << white
-                                                          << QList<QRgb>{white, qRgb(132, 145, 180), kActive};
+        QTest::newRow("black to caption, 3 bands")
+            << int(gtLeftToRight) << 3 << black << QList<QRgb>{black, qRgb(5, 18, 53), kActive};
+        QTest::newRow("white to caption, falling halves")
+            << int(gtLeftToRight) << 3 << white << QList<QRgb>{white, qRgb(132, 145, 180), kActive};
         QTest::newRow("256 bands ends") << int(gtLeftToRight) << 256 << black << QList<QRgb>{};
         QTest::newRow("no gradient") << int(gtNone) << 2 << white << QList<QRgb>{kActive, kActive};
-        QTest::newRow("centre to border, odd count") << int(gtCenterToBorder) << 5 << white
-                                                     << QList<QRgb>{kActive, qRgb(133, 146, 181), white,
-                                                                    qRgb(132, 145, 180), kActive};
+        QTest::newRow("centre to border, odd count")
+            << int(gtCenterToBorder) << 5 << white
+            << QList<QRgb>{kActive, qRgb(133, 146, 181), white, qRgb(132, 145, 180), kActive};
     }
     void bandColours() {
         QFETCH(int, type);
@@ -300,20 +303,20 @@ private slots:
         const QList<bool> all{true, true, true};
         const int no = TextPlaces::kNotDrawn;
         QTest::newRow("all fit") << 200 << int(taLeftJustify) << all << true << QList<int>{3, 33, 73};
-        QTest::newRow("exactly full drops the company") << 120 << int(taLeftJustify) << all << true
-                                                        << QList<int>{no, 3, 43};
+        QTest::newRow("exactly full drops the company")
+            << 120 << int(taLeftJustify) << all << true << QList<int>{no, 3, 43};
         QTest::newRow("application dropped") << 90 << int(taLeftJustify) << all << true << QList<int>{no, no, 3};
-        QTest::newRow("caption stays when too long") << 20 << int(taLeftJustify) << all << true
-                                                     << QList<int>{no, no, 3};
+        QTest::newRow("caption stays when too long")
+            << 20 << int(taLeftJustify) << all << true << QList<int>{no, no, 3};
         QTest::newRow("right") << 200 << int(taRightJustify) << all << true << QList<int>{83, 113, 153};
         QTest::newRow("centre, odd remainder") << 181 << int(taCenter) << all << true << QList<int>{33, 63, 103};
         QTest::newRow("centre, too long, rounds toward zero")
             << 29 << int(taCenter) << QList<bool>{false, false, true} << true << QList<int>{no, no, -7};
         QTest::newRow("right, too long") << 20 << int(taRightJustify) << all << true << QList<int>{no, no, -27};
-        QTest::newRow("right, application dropped") << 90 << int(taRightJustify) << all << true
-                                                    << QList<int>{no, no, 43};
-        QTest::newRow("title bar off keeps left") << 200 << int(taRightJustify) << all << false
-                                                  << QList<int>{3, 33, 73};
+        QTest::newRow("right, application dropped")
+            << 90 << int(taRightJustify) << all << true << QList<int>{no, no, 43};
+        QTest::newRow("title bar off keeps left")
+            << 200 << int(taRightJustify) << all << false << QList<int>{3, 33, 73};
         QTest::newRow("empty company") << 200 << int(taLeftJustify) << QList<bool>{false, true, true} << true
                                        << QList<int>{no, 3, 43};
     }
@@ -358,8 +361,8 @@ private slots:
         QTest::newRow("top edge before the right corner") << QPoint(right - corner, 1) << int(Hit::Top);
         QTest::newRow("top right corner's first column") << QPoint(right - corner + 1, 1) << int(Hit::TopRight);
         QTest::newRow("bottom edge before the right corner") << QPoint(right - corner, bottom) << int(Hit::Bottom);
-        QTest::newRow("bottom right corner's first column") << QPoint(right - corner + 1, bottom)
-                                                            << int(Hit::BottomRight);
+        QTest::newRow("bottom right corner's first column")
+            << QPoint(right - corner + 1, bottom) << int(Hit::BottomRight);
         QTest::newRow("left edge at the corner size") << QPoint(0, corner) << int(Hit::Left);
         QTest::newRow("right edge at the corner size") << QPoint(right, bottom - corner) << int(Hit::Right);
     }
@@ -559,7 +562,8 @@ private slots:
         QFETCH(bool, main);
         std::unique_ptr<QWidget> form;
         if (main) form = std::make_unique<MainForm>();
-        else form = std::make_unique<DialogForm>();
+        else
+            form = std::make_unique<DialogForm>();
         ShowActive(form.get());
         const QImage shot = Shot(form.get());
         const int right = form->width() - (main ? 4 : 3);  // R0.right

@@ -11,7 +11,8 @@ TBitmap Picture(int w, int h) {
     TBitmap b(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.Canvas().SetPixel(x, y, graphics::Rgb(std::uint8_t(x * 60 + 10), std::uint8_t(y * 40 + 5), std::uint8_t((x + y) * 25)));
+            b.Canvas().SetPixel(
+                x, y, graphics::Rgb(std::uint8_t(x * 60 + 10), std::uint8_t(y * 40 + 5), std::uint8_t((x + y) * 25)));
     return b;
 }
 

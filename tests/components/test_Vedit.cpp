@@ -188,20 +188,38 @@ private slots:
             Qt::Key key;
             const char* text;
         } kept[] = {
-            {"Backspace", Qt::Key_Backspace, "b"}, {"Delete", Qt::Key_Delete, "be"}, {"Space", Qt::Key_Space, "be "},
-            {"Return", Qt::Key_Return, "be"},      {"Enter", Qt::Key_Enter, "be"},   {"Home", Qt::Key_Home, "be"},
-            {"End", Qt::Key_End, "be"},            {"Left", Qt::Key_Left, "be"},     {"Right", Qt::Key_Right, "be"},
-            {"Up", Qt::Key_Up, "be"},              {"Down", Qt::Key_Down, "be"},     {"PageUp", Qt::Key_PageUp, "be"},
-            {"PageDown", Qt::Key_PageDown, "be"},  {"Shift", Qt::Key_Shift, "be"},   {"CapsLock", Qt::Key_CapsLock, "be"},
-            {"Escape", Qt::Key_Escape, "be"},      {"Clear", Qt::Key_Clear, "be"},   {"Insert", Qt::Key_Insert, "be"},
-            {"Select", Qt::Key_Select, "be"},      {"Print", Qt::Key_Printer, "be"}, {"Execute", Qt::Key_Execute, "be"},
-            {"Print Screen", Qt::Key_Print, "be"}, {"SysReq", Qt::Key_SysReq, "be"}, {"Meta", Qt::Key_Meta, "be"},
-            {"Left Windows", Qt::Key_Super_L, "be"}, {"Right Windows", Qt::Key_Super_R, "be"},
-            {"Applications", Qt::Key_Menu, "be"},  {"F1", Qt::Key_F1, "be"},         {"F12", Qt::Key_F12, "be"},
+            {"Backspace", Qt::Key_Backspace, "b"},
+            {"Delete", Qt::Key_Delete, "be"},
+            {"Space", Qt::Key_Space, "be "},
+            {"Return", Qt::Key_Return, "be"},
+            {"Enter", Qt::Key_Enter, "be"},
+            {"Home", Qt::Key_Home, "be"},
+            {"End", Qt::Key_End, "be"},
+            {"Left", Qt::Key_Left, "be"},
+            {"Right", Qt::Key_Right, "be"},
+            {"Up", Qt::Key_Up, "be"},
+            {"Down", Qt::Key_Down, "be"},
+            {"PageUp", Qt::Key_PageUp, "be"},
+            {"PageDown", Qt::Key_PageDown, "be"},
+            {"Shift", Qt::Key_Shift, "be"},
+            {"CapsLock", Qt::Key_CapsLock, "be"},
+            {"Escape", Qt::Key_Escape, "be"},
+            {"Clear", Qt::Key_Clear, "be"},
+            {"Insert", Qt::Key_Insert, "be"},
+            {"Select", Qt::Key_Select, "be"},
+            {"Print", Qt::Key_Printer, "be"},
+            {"Execute", Qt::Key_Execute, "be"},
+            {"Print Screen", Qt::Key_Print, "be"},
+            {"SysReq", Qt::Key_SysReq, "be"},
+            {"Meta", Qt::Key_Meta, "be"},
+            {"Left Windows", Qt::Key_Super_L, "be"},
+            {"Right Windows", Qt::Key_Super_R, "be"},
+            {"Applications", Qt::Key_Menu, "be"},
+            {"F1", Qt::Key_F1, "be"},
+            {"F12", Qt::Key_F12, "be"},
         };
         for (const auto& k : kept) QTest::newRow(k.name) << int(k.key) << none << k.text;
-        for (int f = Qt::Key_F2; f <= Qt::Key_F11; ++f)
-            QTest::addRow("F%d", f - Qt::Key_F1 + 1) << f << none << "be";
+        for (int f = Qt::Key_F2; f <= Qt::Key_F11; ++f) QTest::addRow("F%d", f - Qt::Key_F1 + 1) << f << none << "be";
         // The same text completed: these keys do complete.
         QTest::newRow("Ctrl key") << int(Qt::Key_Control) << none << "";
         QTest::newRow("Alt key") << int(Qt::Key_Alt) << none << "";
@@ -313,7 +331,8 @@ private slots:
             ++exits;
         };
         if (how == "click") QTest::mouseClick(next, Qt::LeftButton);
-        else Press("{" + how + "}");
+        else
+            Press("{" + how + "}");
         QWidget* expected = exitAfterTab ? static_cast<QWidget*>(next) : edit;
         QTRY_COMPARE(QApplication::focusWidget(), expected);
         QCOMPARE(exits, exitAfterTab ? 1 : 0);

@@ -115,9 +115,11 @@ private slots:
         // A larger canvas: the red mark touching the area is filled through,
         // the blue one apart from it is not.
         QTest::newRow("larger canvas") << QSize(700, 500) << true << uint(clWhite)
-                                       << (corners + QList<QPoint>{{640, 100}, {641, 101}}) << QList<QPoint>{{680, 300}};
-        QTest::newRow("larger canvas, coloured") << QSize(700, 500) << true << uint(clYellow)
-                                                 << (corners + QList<QPoint>{{690, 490}, {640, 100}}) << QList<QPoint>{};
+                                       << (corners + QList<QPoint>{{640, 100}, {641, 101}})
+                                       << QList<QPoint>{{680, 300}};
+        QTest::newRow("larger canvas, coloured")
+            << QSize(700, 500) << true << uint(clYellow) << (corners + QList<QPoint>{{690, 490}, {640, 100}})
+            << QList<QPoint>{};
         // Not cleared: the yellow ring bounds the fill.
         QTest::newRow("not cleared") << QSize(640, 480) << false << uint(clYellow) << QList<QPoint>{{10, 10}, {49, 49}}
                                      << QList<QPoint>{{0, 0}, {51, 51}, {639, 479}, {680, 300}};

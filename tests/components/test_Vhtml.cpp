@@ -41,7 +41,7 @@ bool Literal(Kind kind, std::string_view html, Values& list, const Markers& m = 
 
 // Pieces the random texts are made of: every marker, its parts, and the
 // characters around them.
-const char* const kPieces[] = {"<A href=\"", "<IMG ", "src=\"", "\"", "<", "A", " ", "href=", "x", "<A ",
+const char* const kPieces[] = {"<A href=\"", "<IMG ", "src=\"", "\"", "<",  "A", " ",  "href=", "x",    "<A ",
                                "IM",         "G",     "s",      "rc", "[[", "=", "]]", "]",     "\"\"", "ab"};
 
 // The case's own markers come up as often as all the other pieces together.
@@ -95,20 +95,19 @@ private slots:
 
         QTest::newRow("links in order") << links << QByteArray("<A href=\"a.html\">A</A> <A href=\"b.html\">B</A> ")
                                         << Values{"a.html", "b.html"} << false;
-        QTest::newRow("lower-case a is no link") << links << QByteArray("<a href=\"a.html\">A</a> ") << Values{}
-                                                 << false;
-        QTest::newRow("HREF in capitals is no link") << links << QByteArray("<A HREF=\"a.html\">A</A> ")
-                                                     << Values{} << false;
-        QTest::newRow("single quotes are no link") << links << QByteArray("<A href='a.html'>A</A> ") << Values{}
-                                                   << false;
-        QTest::newRow("href not first is no link") << links << QByteArray("<A class=x href=\"a.html\">A</A> ")
-                                                   << Values{} << false;
-        QTest::newRow("marker only adds one empty string") << links << QByteArray("<A href=\"\">") << Values{""}
-                                                           << false;
-        QTest::newRow("marker needs a character after it")
-            << links << QByteArray("<A href=\"x") << Values{} << false;
-        QTest::newRow("unterminated last link") << links << QByteArray("<A href=\"a\">A</A><A href=\"b.html")
-                                                << Values{"a"} << true;
+        QTest::newRow("lower-case a is no link")
+            << links << QByteArray("<a href=\"a.html\">A</a> ") << Values{} << false;
+        QTest::newRow("HREF in capitals is no link")
+            << links << QByteArray("<A HREF=\"a.html\">A</A> ") << Values{} << false;
+        QTest::newRow("single quotes are no link")
+            << links << QByteArray("<A href='a.html'>A</A> ") << Values{} << false;
+        QTest::newRow("href not first is no link")
+            << links << QByteArray("<A class=x href=\"a.html\">A</A> ") << Values{} << false;
+        QTest::newRow("marker only adds one empty string")
+            << links << QByteArray("<A href=\"\">") << Values{""} << false;
+        QTest::newRow("marker needs a character after it") << links << QByteArray("<A href=\"x") << Values{} << false;
+        QTest::newRow("unterminated last link")
+            << links << QByteArray("<A href=\"a\">A</A><A href=\"b.html") << Values{"a"} << true;
         QTest::newRow("closing quote as the last character is never seen")
             << links << QByteArray("<A href=\"ab\"") << Values{} << true;
         QTest::newRow("a marker inside a target starts it anew")
@@ -123,12 +122,11 @@ private slots:
             << images << "<P><IMG alt=x><SCRIPT src=\"s.js\"></SCRIPT></P>" + pad << Values{"s.js"} << true;
         QTest::newRow("a source before any image tag is none")
             << images << "<SCRIPT src=\"s.js\"></SCRIPT><IMG alt=x>" + pad << Values{} << false;
-        QTest::newRow("markers too close to the end") << images << QByteArray("x<IMG src=\"a\">   ") << Values{}
-                                                      << false;
+        QTest::newRow("markers too close to the end")
+            << images << QByteArray("x<IMG src=\"a\">   ") << Values{} << false;
         QTest::newRow("markers just far enough from the end")
             << images << QByteArray("x<IMG src=\"a\">    ") << Values{"a"} << true;
-        QTest::newRow("unterminated source counts as found")
-            << images << "<IMG src=\"a.png" + pad << Values{} << true;
+        QTest::newRow("unterminated source counts as found") << images << "<IMG src=\"a.png" + pad << Values{} << true;
         QTest::newRow("an image tag inside a source is left out of it")
             << images << "<IMG src=\"a<IMG b\">" + pad << Values{"ab"} << true;
     }
@@ -180,9 +178,9 @@ private slots:
         QFETCH(Values, found);
         QFETCH(bool, result);
         Values list;
-        QCOMPARE(vhtml::GetAllVar(html.toStdString(), list, start.toStdString(), begin.toStdString(),
-                                  end.toStdString()),
-                 result);
+        QCOMPARE(
+            vhtml::GetAllVar(html.toStdString(), list, start.toStdString(), begin.toStdString(), end.toStdString()),
+            result);
         QCOMPARE(list, found);
     }
 
@@ -441,9 +439,12 @@ private slots:
         if (view != "none") html.WebBrowser = &browser;
         browser.ShowHtml("<title>Before</title><a href=\"x\">x</a>");
         if (view == "plain") browser.setPlainText("<A href=\"x\">x</A>");
-        else if (view == "empty") browser.clear();
-        else if (view == "markdown") html.BrowseTo(ProgramDir() + "notes.md");
-        else if (view == "missing") html.BrowseTo(ProgramDir() + "missing.html");
+        else if (view == "empty")
+            browser.clear();
+        else if (view == "markdown")
+            html.BrowseTo(ProgramDir() + "notes.md");
+        else if (view == "missing")
+            html.BrowseTo(ProgramDir() + "missing.html");
         const std::vector<std::function<void()>> operations{
             [&] { html.GetTitel(); },
             [&] { html.GetBodyText(); },

@@ -48,8 +48,7 @@ const Length kLengths[] = {
 };
 
 const QByteArray kHeader = QByteArray::fromHex("4D546864 00000006 0001 0003 0300");
-const QByteArray kMeterTrack = QByteArray::fromHex(
-    "4D54726B 00000013 00FF5804 04021808 00FF5103 07A120 00FF2F00");
+const QByteArray kMeterTrack = QByteArray::fromHex("4D54726B 00000013 00FF5804 04021808 00FF5103 07A120 00FF2F00");
 const QByteArray kChannelTrack = QByteArray::fromHex("4D54726B 00000009 00FF2001 01 00FF2F00");
 const QByteArray kEndOfTrack = QByteArray::fromHex("00FF2F00");
 
@@ -158,10 +157,11 @@ private slots:
                                                       "00FF2F00");
         QTest::newRow("events one after the other")
             << QStringList{"60|16|90", "62,65|32|80", "0|T32|0", "127|P1|127"} << true
-            << QByteArray::fromHex("00903C5A 8140 803C5A"
-                                   "00903E50 00904150 60 803E50 00804150"
-                                   "00900000 40 800000"
-                                   "00907F7F A400 807F7F 00FF2F00");
+            << QByteArray::fromHex(
+                   "00903C5A 8140 803C5A"
+                   "00903E50 00904150 60 803E50 00804150"
+                   "00900000 40 800000"
+                   "00907F7F A400 807F7F 00FF2F00");
         QTest::newRow("numbers as the runtime reads them")
             << QStringList{" 60, 064,67,|8|0100"} << false
             << QByteArray::fromHex("00903C64 00904064 00904364 8300 803C64 00804064 00804364 00FF2F00");
@@ -392,8 +392,8 @@ private slots:
             play({note}, l, 64 + note % 64);
             ++note;
         }
-        play({60, 64, 67}, kLengths[5], 100);   // a chord of "32"
-        play({48, 55}, kLengths[15], 127);      // and of "P8"
+        play({60, 64, 67}, kLengths[5], 100);  // a chord of "32"
+        play({48, 55}, kLengths[15], 127);     // and of "P8"
         midi.WriteMidiFile(file);
 
         QProcess p;

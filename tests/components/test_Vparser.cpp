@@ -149,8 +149,7 @@ private slots:
         p.SetX(x.toStdString());
         QCOMPARE(Outcome(p), outcome);
         // A failure leaves the previous result text.
-        if (!outcome.at(0).isDigit() && !outcome.startsWith('-'))
-            QCOMPARE(p.ErgebnisString(), AnsiString("123"));
+        if (!outcome.at(0).isDigit() && !outcome.startsWith('-')) QCOMPARE(p.ErgebnisString(), AnsiString("123"));
     }
 
     void variablesAndConstants() {
@@ -171,7 +170,8 @@ private slots:
         QTest::addColumn<bool>("convertAll");
         QTest::addColumn<QString>("prepared");
         QTest::newRow("function and spaces") << "sin(x) + 1" << false << "s#(x)+1";
-        QTest::newRow("every name") << "COS(x)/Tan(x)*ln(x)-LG(x) mod ABS(x)" << false << "c#(x)/t#(x)*n#(x)-g#(x)mr#(x)";
+        QTest::newRow("every name") << "COS(x)/Tan(x)*ln(x)-LG(x) mod ABS(x)" << false
+                                    << "c#(x)/t#(x)*n#(x)-g#(x)mr#(x)";
         QTest::newRow("outer parentheses") << "(1+2)" << false << "1+2";
         QTest::newRow("one pair only") << "((1+2))" << false << "(1+2)";
         QTest::newRow("separate pairs stay") << "(1)+(2)" << false << "(1)+(2)";
@@ -246,8 +246,9 @@ private slots:
         QFETCH(QChar, separator);
         numformat::test::SetDecimalSeparator(separator.toLatin1());
         TVParser p;
-        const long double values[] = {0, 1, -1, 0.5L, 2.5L, 1.0L / 3, -123456.789L, 3.1415927L, 1e-4L, 1e-5L,
-                                      1.5e-7L, 1e14L, 1e15L, 1e20L, 9.99999999999999e300L, 1e-300L, 1e4000L};
+        const long double values[] = {0,      1,     -1,      0.5L,  2.5L,  1.0L / 3, -123456.789L,          3.1415927L,
+                                      1e-4L,  1e-5L, 1.5e-7L, 1e14L, 1e15L, 1e20L,    9.99999999999999e300L, 1e-300L,
+                                      1e4000L};
         for (long double v : values) {
             const AnsiString text = TVParser::FloatToStr(v);
             QVERIFY2(p.IsLongDouble(text), text.c_str());
@@ -273,7 +274,8 @@ private slots:
             // d.dddddddddddddd5e-15 .. e24
             char tie[32];
             std::snprintf(tie, sizeof tie, "%d.%014llu5e%d", static_cast<int>(rng() % 9 + 1),
-                          static_cast<unsigned long long>(rng() % 100000000000000ULL), static_cast<int>(rng() % 40) - 15);
+                          static_cast<unsigned long long>(rng() % 100000000000000ULL),
+                          static_cast<int>(rng() % 40) - 15);
             double v = 0;
             std::from_chars(tie, tie + std::strlen(tie), v);
             values.push_back(v);
@@ -285,7 +287,11 @@ private slots:
             std::from_chars(buf, end, expected);
             const AnsiString text = TVParser::FloatToStr(v);
             const std::optional<long double> got = TVParser::TextToFloat(text);
-            if (!got || *got != expected) QFAIL(qPrintable(QString("%1 written as %2, library: %3").arg(v, 0, 'g', 17).arg(text.c_str()).arg(QByteArray(buf, static_cast<int>(end - buf)).constData())));
+            if (!got || *got != expected)
+                QFAIL(qPrintable(QString("%1 written as %2, library: %3")
+                                     .arg(v, 0, 'g', 17)
+                                     .arg(text.c_str())
+                                     .arg(QByteArray(buf, static_cast<int>(end - buf)).constData())));
         }
     }
 
@@ -490,14 +496,15 @@ private slots:
         QTest::newRow("chain at the length limit") << chain(longest) << QString::number(longest);
         QTest::newRow("chain 100000") << chain(100001) << "no tree";
         const int groups = static_cast<int>(TVParser::MaxLength - 1) / 6;
-        QTest::newRow("mixed chain") << QString("1") + QString("+2*3-5").repeated(groups) << QString::number(groups + 1);
+        QTest::newRow("mixed chain") << QString("1") + QString("+2*3-5").repeated(groups)
+                                     << QString::number(groups + 1);
         QTest::newRow("powers at the length limit") << QString("2") + QString("^1").repeated(longest - 1) << "2";
         // clang-format off
         QTest::newRow("functions at the limit") << QString("abs").repeated(TVParser::MaxDepth) + "1" << "1";
         QTest::newRow("functions too deep") << QString("abs").repeated(TVParser::MaxDepth + 1) + "1" << "no tree";
         // clang-format on
-        QTest::newRow("parentheses very deep") << QString("(").repeated(200000) + "1" + QString(")").repeated(200000)
-                                               << "no tree";
+        QTest::newRow("parentheses very deep")
+            << QString("(").repeated(200000) + "1" + QString(")").repeated(200000) << "no tree";
         QTest::newRow("too long") << "1" + QString(" ").repeated(10) + QString("0").repeated(TVParser::MaxLength)
                                   << "no tree";
     }

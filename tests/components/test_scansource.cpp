@@ -83,22 +83,21 @@ private slots:
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QStringList>("calls");
         QTest::newRow("InitTWAIN") << "init" << QStringList{"DSM PARENT OPENDSM"};
-        QTest::newRow("SelectDataSource") << "select"
-                                          << QStringList{"DSM PARENT OPENDSM", "DSM IDENTITY GETDEFAULT",
-                                                         "DSM IDENTITY USERSELECT"};
+        QTest::newRow("SelectDataSource")
+            << "select" << QStringList{"DSM PARENT OPENDSM", "DSM IDENTITY GETDEFAULT", "DSM IDENTITY USERSELECT"};
         QTest::newRow("Acquire") << "acquire"
                                  << QStringList{"DSM PARENT OPENDSM", "DSM IDENTITY OPENDS", "SRC CAPABILITY SET",
                                                 "SRC USERINTERFACE ENABLEDS"};
         QTest::newRow("Acquire and the image")
             << "image"
-            << QStringList{"DSM PARENT OPENDSM",        "DSM IDENTITY OPENDS",       "SRC CAPABILITY SET",
-                           "SRC USERINTERFACE ENABLEDS", "SRC EVENT PROCESSEVENT",    "SRC IMAGENATIVEXFER GET",
+            << QStringList{"DSM PARENT OPENDSM",         "DSM IDENTITY OPENDS",         "SRC CAPABILITY SET",
+                           "SRC USERINTERFACE ENABLEDS", "SRC EVENT PROCESSEVENT",      "SRC IMAGENATIVEXFER GET",
                            "SRC PENDINGXFERS ENDXFER",   "SRC USERINTERFACE DISABLEDS", "DSM IDENTITY CLOSEDS"};
         QTest::newRow("destroyed while the source is up")
             << "destroy"
-            << QStringList{"DSM PARENT OPENDSM",          "DSM IDENTITY OPENDS",  "SRC CAPABILITY SET",
-                           "SRC USERINTERFACE ENABLEDS",  "SRC USERINTERFACE DISABLEDS",
-                           "DSM IDENTITY CLOSEDS",        "DSM PARENT CLOSEDSM"};
+            << QStringList{"DSM PARENT OPENDSM",         "DSM IDENTITY OPENDS",         "SRC CAPABILITY SET",
+                           "SRC USERINTERFACE ENABLEDS", "SRC USERINTERFACE DISABLEDS", "DSM IDENTITY CLOSEDS",
+                           "DSM PARENT CLOSEDSM"};
     }
     void callOrder() {
         QFETCH(QString, operation);
@@ -247,7 +246,8 @@ private slots:
         int failed = static_cast<int>(calls.indexOf(triplet));
         QVERIFY(failed >= 0);
         if (statusAsked.isEmpty()) QVERIFY(!calls.mid(failed + 1).join(' ').contains("STATUS"));
-        else QCOMPARE(calls.value(failed + 1), statusAsked);
+        else
+            QCOMPARE(calls.value(failed + 1), statusAsked);
     }
 
     // A failed transfer still ends the acquisition: the source is closed and
@@ -516,7 +516,8 @@ private slots:
         delete twain;
         std::optional<AnsiString> after = profile::FindProfileString("TWAIN", "DEFAULT SOURCE");
         if (before == "<none>") QVERIFY(!after);
-        else QCOMPARE(after.value_or("<none>"), before.toStdString());
+        else
+            QCOMPARE(after.value_or("<none>"), before.toStdString());
     }
 
     // The component hooks the application's message filter and passes every
@@ -589,7 +590,8 @@ private slots:
         twain->SetManufacturer(long40);
         twain->SetProductFamily(long40);
         twain->SetVersionInfo(long40);
-        for (const AnsiString& s : {twain->Productname(), twain->Manufacturer(), twain->ProductFamily(), twain->VersionInfo()})
+        for (const AnsiString& s :
+             {twain->Productname(), twain->Manufacturer(), twain->ProductFamily(), twain->VersionInfo()})
             QCOMPARE(s, long40.substr(0, 32));
         twain->SetFilename(AnsiString(300, 'f'));
         QCOMPARE(twain->Filename(), AnsiString(255, 'f'));

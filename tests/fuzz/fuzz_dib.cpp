@@ -22,7 +22,8 @@ QImage TryUnpack(std::span<const std::uint8_t> info, std::span<const std::uint8_
 }
 
 void CheckRoundTrip(const QImage& img) {
-    if (img.isNull() || static_cast<std::uint64_t>(img.width()) * static_cast<std::uint64_t>(img.height()) > (1u << 20)) return;
+    if (img.isNull() || static_cast<std::uint64_t>(img.width()) * static_cast<std::uint64_t>(img.height()) > (1u << 20))
+        return;
     const int depth = img.format() == QImage::Format_Indexed8 ? 8 : 24;
     const QImage again = dib::Unpack(dib::PackBlock(img, depth));
     if (again.size() != img.size()) std::abort();

@@ -16,10 +16,22 @@
 
 namespace {
 
-constexpr long double kValues[] = {-10, 10, 0, 0.5L, -0.5L, 3, -1000, 1e-300L, 1e300L, -1e300L, 1e4000L,
+constexpr long double kValues[] = {-10,
+                                   10,
+                                   0,
+                                   0.5L,
+                                   -0.5L,
+                                   3,
+                                   -1000,
+                                   1e-300L,
+                                   1e300L,
+                                   -1e300L,
+                                   1e4000L,
                                    std::numeric_limits<long double>::infinity(),
                                    -std::numeric_limits<long double>::infinity(),
-                                   std::numeric_limits<long double>::quiet_NaN(), 0.03125L, 7};
+                                   std::numeric_limits<long double>::quiet_NaN(),
+                                   0.03125L,
+                                   7};
 constexpr int kSizes[] = {64, 48, 640, 0, -5, 1, 2000000000, -2000000000};
 
 long double Value(uint8_t b) { return kValues[b % std::size(kValues)]; }

@@ -60,7 +60,8 @@ private slots:
 
     void format() {
         QCOMPARE(ansi::Format("Cannot open file %s", "/x/data.vrx"), AnsiString("Cannot open file /x/data.vrx"));
-        QCOMPARE(ansi::Format("Invalid data type for '%s'", "DefGenre"), AnsiString("Invalid data type for 'DefGenre'"));
+        QCOMPARE(ansi::Format("Invalid data type for '%s'", "DefGenre"),
+                 AnsiString("Invalid data type for 'DefGenre'"));
     }
 };
 

@@ -6,14 +6,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QLineEdit>
-#include <QWindow>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QWindow>
 
 using namespace testsupport;
 
@@ -89,8 +89,8 @@ private slots:
         QPushButton button;
         int runs = 0;
         QObject::connect(&button, &QPushButton::clicked, dialogs::Guarded([&] {
-                             if (++runs == 1) throw EFOpenError("Cannot open file x");
-                         }));
+            if (++runs == 1) throw EFOpenError("Cannot open file x");
+        }));
         dialogs::test::QueueAnswer(dialogs::IDOK);
         button.click();
         button.click();
@@ -174,9 +174,9 @@ private slots:
         QTest::newRow("tall cmyk") << QByteArray::fromStdString(
                                           MakeJpeg(JpegKind::AdobeCmyk, 100, 400, Qt::red, Qt::blue))
                                    << "(100 x 400)" << QSize(40, 160);
-        QTest::newRow("small, not enlarged") << QByteArray::fromStdString(
-                                                    MakeJpeg(JpegKind::Greyscale, 30, 20, Qt::red, Qt::blue))
-                                             << "(30 x 20)" << QSize(30, 20);
+        QTest::newRow("small, not enlarged")
+            << QByteArray::fromStdString(MakeJpeg(JpegKind::Greyscale, 30, 20, Qt::red, Qt::blue)) << "(30 x 20)"
+            << QSize(30, 20);
         QTest::newRow("no picture") << QByteArray("x") << "(no preview)" << QSize();
     }
     void openPictureDialogPreview() {

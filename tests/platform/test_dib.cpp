@@ -54,7 +54,8 @@ QString Describe(const QImage& img) {
 QImage Colourful(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.setPixel(x, y, qRgb((x * 40 + 7) & 255, (y * 70 + 3) & 255, (x * y * 13 + 100) & 255));
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 40 + 7) & 255, (y * 70 + 3) & 255, (x * y * 13 + 100) & 255));
     return img;
 }
 
@@ -181,14 +182,12 @@ private slots:
                                 << "ffffff000000ffffff";
         QTest::newRow("1 bit") << Info(10, 1, 1, 0, {0, 0, 0, 0, 0, 0, 255, 0, 0x80, 0x40, 0, 0})
                                << "ff0000000000000000000000000000000000000000000000000000ff0000";
-        QTest::newRow("core header, 8 bits")
-            << Core(2, 1, 8, [] {
-                   Bytes b(3 * 256, 0);
-                   b[3] = 255;  // entry 1: blue 255
-                   b.insert(b.end(), {1, 0, 0, 0});
-                   return b;
-               }())
-            << "0000ff000000";
+        QTest::newRow("core header, 8 bits") << Core(2, 1, 8, [] {
+            Bytes b(3 * 256, 0);
+            b[3] = 255;  // entry 1: blue 255
+            b.insert(b.end(), {1, 0, 0, 0});
+            return b;
+        }()) << "0000ff000000";
         // 16 bits: 5 each of red, green and blue, the top bit unused.
         QTest::newRow("16 bits") << Info(2, 2, 16, 0, {0x1F, 0x80, 0x10, 0x42, 0x00, 0x7C, 0xE0, 0x03})
                                  << "ff000000ff00/0000ff848484";
@@ -214,11 +213,31 @@ private slots:
         Bytes rows(16, 0);
         QTest::newRow("empty") << Bytes{};
         QTest::newRow("3 bytes") << Bytes{40, 0, 0};
-        QTest::newRow("header size 0") << [&] { Bytes b = Info(2, 2, 24, 0, rows); Put(b, 0, 0, 4); return b; }();
-        QTest::newRow("header size 39") << [&] { Bytes b = Info(2, 2, 24, 0, rows); Put(b, 0, 39, 4); return b; }();
-        QTest::newRow("header larger than the block") << [&] { Bytes b = Info(2, 2, 24, 0, rows); Put(b, 0, 4000, 4); return b; }();
-        QTest::newRow("header size 0xffffffff") << [&] { Bytes b = Info(2, 2, 24, 0, rows); Put(b, 0, 0xFFFFFFFF, 4); return b; }();
-        QTest::newRow("info header cut short") << [] { Bytes b = Info(2, 2, 24, 0, {}); b.resize(30); return b; }();
+        QTest::newRow("header size 0") << [&] {
+            Bytes b = Info(2, 2, 24, 0, rows);
+            Put(b, 0, 0, 4);
+            return b;
+        }();
+        QTest::newRow("header size 39") << [&] {
+            Bytes b = Info(2, 2, 24, 0, rows);
+            Put(b, 0, 39, 4);
+            return b;
+        }();
+        QTest::newRow("header larger than the block") << [&] {
+            Bytes b = Info(2, 2, 24, 0, rows);
+            Put(b, 0, 4000, 4);
+            return b;
+        }();
+        QTest::newRow("header size 0xffffffff") << [&] {
+            Bytes b = Info(2, 2, 24, 0, rows);
+            Put(b, 0, 0xFFFFFFFF, 4);
+            return b;
+        }();
+        QTest::newRow("info header cut short") << [] {
+            Bytes b = Info(2, 2, 24, 0, {});
+            b.resize(30);
+            return b;
+        }();
         QTest::newRow("width 0") << Info(0, 2, 24, 0, rows);
         QTest::newRow("negative width") << Info(-2, 2, 24, 0, rows);
         QTest::newRow("height 0") << Info(2, 0, 24, 0, rows);
@@ -231,10 +250,22 @@ private slots:
         QTest::newRow("colour count 0xffffffff") << Info(2, 2, 8, 0xFFFFFFFF, rows);
         QTest::newRow("colour table beyond the block") << Info(2, 2, 8, 0, Bytes(100, 0));
         QTest::newRow("15 bits") << Info(2, 2, 15, 0, rows);
-        QTest::newRow("16 bits with colour masks") << [&] { Bytes b = Info(2, 2, 16, 0, rows); Put(b, 16, 3, 4); return b; }();
+        QTest::newRow("16 bits with colour masks") << [&] {
+            Bytes b = Info(2, 2, 16, 0, rows);
+            Put(b, 16, 3, 4);
+            return b;
+        }();
         QTest::newRow("0 bits") << Info(2, 2, 0, 0, rows);
-        QTest::newRow("compressed") << [&] { Bytes b = Info(2, 2, 8, 2, Bytes(8 + 16, 0)); Put(b, 16, 1, 4); return b; }();
-        QTest::newRow("two planes") << [&] { Bytes b = Info(2, 2, 24, 0, rows); Put(b, 12, 2, 2); return b; }();
+        QTest::newRow("compressed") << [&] {
+            Bytes b = Info(2, 2, 8, 2, Bytes(8 + 16, 0));
+            Put(b, 16, 1, 4);
+            return b;
+        }();
+        QTest::newRow("two planes") << [&] {
+            Bytes b = Info(2, 2, 24, 0, rows);
+            Put(b, 12, 2, 2);
+            return b;
+        }();
         QTest::newRow("core, 32 bits") << Core(1, 1, 32, Bytes(4, 0));
         QTest::newRow("core, width 0") << Core(0, 1, 24, Bytes(4, 0));
         QTest::newRow("core, table beyond the block") << Core(1, 1, 8, Bytes(100, 0));
@@ -251,7 +282,8 @@ private slots:
         // Drawing such a block draws nothing.
         TBitmap b(4, 4);
         std::span<const std::uint8_t> all(block);
-        QVERIFY(!dib::StretchDIBits(b.Canvas(), 0, 0, 4, 4, 0, 0, 2, 2, block.size() > 40 ? all.subspan(40) : all, all));
+        QVERIFY(
+            !dib::StretchDIBits(b.Canvas(), 0, 0, 4, 4, 0, 0, 2, 2, block.size() > 40 ? all.subspan(40) : all, all));
         QCOMPARE(b.Canvas().Pixel(0, 0), clWhite);
     }
 

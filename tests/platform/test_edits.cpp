@@ -53,7 +53,8 @@ private slots:
         memo.SetMaxLength(limit);
         for (QChar c : typed) {
             if (c == QLatin1Char('\r')) QTest::keyClick(&memo, Qt::Key_Return);
-            else TypeText(&memo, QString(c));
+            else
+                TypeText(&memo, QString(c));
         }
         if (!pasted.isEmpty()) {
             QApplication::clipboard()->setText(pasted);

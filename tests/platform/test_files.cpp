@@ -143,8 +143,8 @@ private slots:
             files::ReplaceWholeFile(path, "some text");
             QFAIL("no error");
         } catch (const EFCreateError& e) {
-            QCOMPARE(QString::fromStdString(e.Message),
-                     QString::fromStdString("Cannot create file " + path + ".\n") + QString::fromLocal8Bit(std::strerror(reason)));
+            QCOMPARE(QString::fromStdString(e.Message), QString::fromStdString("Cannot create file " + path + ".\n") +
+                                                            QString::fromLocal8Bit(std::strerror(reason)));
         }
         QVERIFY(fault == "folder" ? files::KindOf(path) == files::PathKind::Folder : !files::FileExists(path));
     }
@@ -183,10 +183,10 @@ private slots:
         AnsiString path = InProgramDir("data.vrx");
         WriteFile(path, "old");
         const char* stale[] = {"data.vrx.flickstow-AbC123.tmp", "data.vrx.flickstow-000000.tmp"};
-        const char* kept[] = {"data.vrx.flickstow-AbC12.tmp",  "data.vrx.flickstow-AbC1234.tmp",
-                              "data.vrx.flickstow-AbC1_3.tmp", "data.vrx.flickstow-AbC123.tmpx",
+        const char* kept[] = {"data.vrx.flickstow-AbC12.tmp",    "data.vrx.flickstow-AbC1234.tmp",
+                              "data.vrx.flickstow-AbC1_3.tmp",   "data.vrx.flickstow-AbC123.tmpx",
                               "genres.vrx.flickstow-AbC123.tmp", "data.vrx.AbC123",
-                              "xdata.vrx.flickstow-AbC123.tmp", "data.vrx.bak"};
+                              "xdata.vrx.flickstow-AbC123.tmp",  "data.vrx.bak"};
         for (const char* name : stale) WriteFile(InProgramDir(name), "half a catalogue");
         for (const char* name : kept) WriteFile(InProgramDir(name), "someone else's");
         QVERIFY(QDir().mkdir(QString::fromStdString(InProgramDir("data.vrx.flickstow-Folder.tmp"))));
@@ -197,12 +197,15 @@ private slots:
         int fd = ::open(busy.c_str(), O_RDONLY);
         QCOMPARE(::flock(fd, LOCK_EX), 0);
         if (bySave) files::ReplaceWholeFile(path, "new");
-        else files::RemoveStaleTemporaries(path);
+        else
+            files::RemoveStaleTemporaries(path);
         ::close(fd);
-        QStringList left = QDir(QString::fromStdString(ProgramDir())).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        QStringList left = QDir(QString::fromStdString(ProgramDir()))
+                               .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         for (const char* name : stale) QVERIFY2(!left.contains(name), name);
         for (const char* name : kept) QVERIFY2(left.contains(name), name);
-        for (const char* name : {"data.vrx.flickstow-Folder.tmp", "data.vrx.flickstow-LinkTo.tmp", "data.vrx.flickstow-Busy00.tmp"})
+        for (const char* name :
+             {"data.vrx.flickstow-Folder.tmp", "data.vrx.flickstow-LinkTo.tmp", "data.vrx.flickstow-Busy00.tmp"})
             QVERIFY2(left.contains(name), name);
         QCOMPARE(ReadFile(path), AnsiString(bySave ? "new" : "old"));
     }
@@ -213,11 +216,14 @@ private slots:
     void backupKeepsThePreviousFile() {
         AnsiString path = InProgramDir("data.vrx"), bak = InProgramDir("data.vrx.bak");
         auto save = [&](const char* text) {
-            files::ReplaceWholeFile(path, [text, done = false](AnsiString& piece) mutable {
-                if (done) return false;
-                piece = text;
-                return done = true;
-            }, bak);
+            files::ReplaceWholeFile(
+                path,
+                [text, done = false](AnsiString& piece) mutable {
+                    if (done) return false;
+                    piece = text;
+                    return done = true;
+                },
+                bak);
         };
         save("first");
         QVERIFY(!files::FileExists(bak));
@@ -275,7 +281,8 @@ private slots:
         QFETCH(QString, kind);
         AnsiString path = InProgramDir("data.vrx");
         if (kind == "folder") QVERIFY(QDir().mkdir(QString::fromStdString(path)));
-        else QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+        else
+            QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
         QCOMPARE(files::KindOf(path), kind == "folder" ? files::PathKind::Folder : files::PathKind::Other);
         QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadWholeFile(path));
         QVERIFY_THROWS_EXCEPTION(EFOpenError, files::ReadBlocks(path, [](std::string_view) {}));
@@ -308,7 +315,8 @@ private slots:
         size_t largest = 0;
         files::FileIdentity identity;
         files::ReadBlocks(
-            path, [&](std::string_view block) { joined.append(block), ++blocks, largest = std::max(largest, block.size()); },
+            path,
+            [&](std::string_view block) { joined.append(block), ++blocks, largest = std::max(largest, block.size()); },
             &identity, 1 << 16);
         QVERIFY(blocks > 1);
         QVERIFY(largest <= 1 << 16);
@@ -363,13 +371,13 @@ private slots:
         QFETCH(QString, change);
         QFETCH(int, seen);
         const AnsiString path = InProgramDir("data.vrx"), text = "Solaris\r\nStalker\r\nMirror\r\n";
-        const files::FileIdentity written =
-            files::ReplaceWholeFile(path, [&text, at = size_t(0)](AnsiString& piece) mutable {
-                if (at >= text.size()) return false;
-                piece = text.substr(at, 5);
-                at += 5;
-                return true;
-            });
+        const files::FileIdentity written = files::ReplaceWholeFile(path,
+                                                                    [&text, at = size_t(0)](AnsiString& piece) mutable {
+                                                                        if (at >= text.size()) return false;
+                                                                        piece = text.substr(at, 5);
+                                                                        at += 5;
+                                                                        return true;
+                                                                    });
         files::FileIdentity read;
         QCOMPARE(files::ReadWholeFile(path, &read), text);
         QVERIFY(read.SameStat(written));
@@ -409,7 +417,8 @@ private slots:
         if (what == "file") QCOMPARE(ReadFile(path), AnsiString("mine"));
         if (what == "folder") QCOMPARE(files::KindOf(path), files::PathKind::Folder);
         if (what == "dangling") QVERIFY(!QFileInfo::exists(QString::fromStdString(InProgramDir("elsewhere"))));
-        QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
+        QCOMPARE(QDir(QString::fromStdString(ProgramDir()))
+                     .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
                  QStringList{"t_cover1.jpg"});
     }
 

@@ -73,7 +73,8 @@ private slots:
         QTest::newRow("left") << QPoint(5, 2) << QPoint(1, 2) << Row(2, 2, 5);
         QTest::newRow("down") << QPoint(3, 0) << QPoint(3, 3) << Points{{3, 0}, {3, 1}, {3, 2}};
         QTest::newRow("diagonal") << QPoint(0, 0) << QPoint(4, 4) << Points{{0, 0}, {1, 1}, {2, 2}, {3, 3}};
-        QTest::newRow("shallow") << QPoint(0, 0) << QPoint(6, 2) << Points{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 2}};
+        QTest::newRow("shallow") << QPoint(0, 0) << QPoint(6, 2)
+                                 << Points{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 2}};
         QTest::newRow("one step") << QPoint(6, 6) << QPoint(7, 7) << Points{{6, 6}};
         QTest::newRow("no length") << QPoint(4, 4) << QPoint(4, 4) << Points{};
         QTest::newRow("far ends, row") << QPoint(-2000000000, 3) << QPoint(2000000000, 3) << Row(3, 0, 9);
@@ -93,7 +94,8 @@ private slots:
         c.LineTo(to.x(), to.y());
         QVERIFY(std::chrono::steady_clock::now() - t0 < std::chrono::milliseconds(200));
         QCOMPARE(c.PenPos, to);
-        std::sort(ink.begin(), ink.end(), [](QPoint p, QPoint q) { return std::pair(p.y(), p.x()) < std::pair(q.y(), q.x()); });
+        std::sort(ink.begin(), ink.end(),
+                  [](QPoint p, QPoint q) { return std::pair(p.y(), p.x()) < std::pair(q.y(), q.x()); });
         QCOMPARE(PixelsOf(b, clRed), ink);
         QCOMPARE(PixelsOf(b, clWhite).size(), 80 - ink.size());
     }
@@ -169,7 +171,8 @@ private slots:
         c.Pen.Color = clNavy;
         // Left and top edges are inside, right and bottom ones outside.
         if (outline) c.Rectangle(2, 3, 8, 7);
-        else c.FillRect(Rect(2, 3, 8, 7));
+        else
+            c.FillRect(Rect(2, 3, 8, 7));
         QCOMPARE(PixelsOf(b, clLime).size(), filled);
         QCOMPARE(PixelsOf(b, clNavy).size(), border);
         if (filled || border) QCOMPARE(InkBounds(b), QRect(QPoint(2, 3), QPoint(7, 6)));
@@ -197,7 +200,8 @@ private slots:
         // Every inked pixel inside continues along the hatch direction.
         for (QPoint p : ink) {
             QPoint n = p + next;
-            if (QRect(0, 0, 16, 16).contains(n)) QVERIFY2(b.Canvas().Pixel(n.x(), n.y()) == clRed, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+            if (QRect(0, 0, 16, 16).contains(n))
+                QVERIFY2(b.Canvas().Pixel(n.x(), n.y()) == clRed, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
         }
     }
 
@@ -340,8 +344,10 @@ private slots:
         TCanvas& c = b.Canvas();
         bool mirrored = false;
         if (how == "draw") c.Draw(5, 4, pic);
-        else if (how == "stretch") c.StretchDraw(Rect(2, 2, 11, 6), pic);
-        else if (how == "copy") c.CopyRect(Rect(0, 0, 6, 4), pic.Canvas(), Rect(0, 0, 3, 2));
+        else if (how == "stretch")
+            c.StretchDraw(Rect(2, 2, 11, 6), pic);
+        else if (how == "copy")
+            c.CopyRect(Rect(0, 0, 6, 4), pic.Canvas(), Rect(0, 0, 3, 2));
         else if (how == "mirror") {
             c.CopyRect(Rect(6, 0, 0, 4), pic.Canvas(), Rect(0, 0, 3, 2));
             mirrored = true;
@@ -402,7 +408,8 @@ private slots:
             }
         }
         if (rows == "mixed") QVERIFY2(seen.contains('?'), qPrintable(seen));
-        else QCOMPARE(seen, rows);
+        else
+            QCOMPARE(seen, rows);
     }
 
     void pixelsOutside() {

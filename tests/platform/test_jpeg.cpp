@@ -48,12 +48,15 @@ private slots:
     void decodesEveryKind_data() {
         QTest::addColumn<JpegKind>("kind");
         QTest::addColumn<QSize>("size");
-        const std::pair<const char*, JpegKind> kinds[] = {
-            {"baseline", JpegKind::Baseline}, {"progressive", JpegKind::Progressive},
-            {"greyscale", JpegKind::Greyscale}, {"cmyk", JpegKind::Cmyk},
-            {"adobe cmyk", JpegKind::AdobeCmyk}, {"ycck", JpegKind::Ycck},
-            {"exif", JpegKind::Exif}, {"restart markers", JpegKind::Restarts},
-            {"arithmetic coding", JpegKind::Arithmetic}};
+        const std::pair<const char*, JpegKind> kinds[] = {{"baseline", JpegKind::Baseline},
+                                                          {"progressive", JpegKind::Progressive},
+                                                          {"greyscale", JpegKind::Greyscale},
+                                                          {"cmyk", JpegKind::Cmyk},
+                                                          {"adobe cmyk", JpegKind::AdobeCmyk},
+                                                          {"ycck", JpegKind::Ycck},
+                                                          {"exif", JpegKind::Exif},
+                                                          {"restart markers", JpegKind::Restarts},
+                                                          {"arithmetic coding", JpegKind::Arithmetic}};
         for (auto [name, kind] : kinds) {
             QTest::addRow("%s 64x48", name) << kind << QSize(64, 48);
             QTest::addRow("%s 37x91", name) << kind << QSize(37, 91);
@@ -89,8 +92,8 @@ private slots:
         QTest::newRow("exactly 1/8") << QSize(1600, 1200) << QSize(200, 150) << QSize(200, 150) << false;
         QTest::newRow("a pixel more: 1/4") << QSize(1600, 1200) << QSize(201, 150) << QSize(400, 300) << false;
         QTest::newRow("1/2") << QSize(1600, 1200) << QSize(700, 500) << QSize(800, 600) << false;
-        QTest::newRow("larger than the picture: full") << QSize(1600, 1200) << QSize(2000, 1500) << QSize(1600, 1200)
-                                                       << false;
+        QTest::newRow("larger than the picture: full")
+            << QSize(1600, 1200) << QSize(2000, 1500) << QSize(1600, 1200) << false;
         QTest::newRow("odd size rounds up") << QSize(1601, 1203) << QSize(150, 150) << QSize(201, 151) << false;
         QTest::newRow("tall progressive: 1/8") << QSize(1000, 1500) << QSize(100, 151) << QSize(125, 188) << true;
         // The entry editor's preview (155 wide or 151 high) at the edges of
@@ -118,10 +121,11 @@ private slots:
                                    natural.height(), kRed, kBlue, 75);
         QSize asked;
         jpeg::ShownSize wanted;
-        if (shown.isValid()) wanted = [&](QSize n) {
-            asked = n;
-            return shown;
-        };
+        if (shown.isValid())
+            wanted = [&](QSize n) {
+                asked = n;
+                return shown;
+            };
         jpeg::Picture p = jpeg::Decode(file, wanted);
         if (shown.isValid()) QCOMPARE(asked, natural);
         QCOMPARE(p.natural, natural);
@@ -160,8 +164,10 @@ private slots:
                 const QRgb want = qRgb(level(0), level(1), level(2));
                 if (image.pixel(x, y) == want) continue;
                 if (!wrong++)
-                    example = QString("at %1,%2: %3 for %4").arg(x).arg(y).arg(QColor(image.pixel(x, y)).name(),
-                                                                                QColor(want).name());
+                    example = QString("at %1,%2: %3 for %4")
+                                  .arg(x)
+                                  .arg(y)
+                                  .arg(QColor(image.pixel(x, y)).name(), QColor(want).name());
             }
         QVERIFY2(wrong == 0, qPrintable(QString::number(wrong) + " pixels, first " + example));
     }
@@ -175,22 +181,23 @@ private slots:
         const AnsiString progressive = MakeJpeg(JpegKind::Progressive, 64, 64, kRed, kBlue);
         auto bytes = [](const AnsiString& s) { return QByteArray::fromStdString(s); };
         QTest::newRow("empty") << QByteArray() << "Empty input file";
-        QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "Not a JPEG file: starts with 0x89 0x50";
+        QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                             << "Not a JPEG file: starts with 0x89 0x50";
         QTest::newRow("text") << QByteArray("cover picture") << "Not a JPEG file: starts with 0x63 0x6f";
         QTest::newRow("only the start marker") << QByteArray("\xff\xd8", 2) << "Premature end of JPEG file";
-        QTest::newRow("start and end, no picture") << QByteArray("\xff\xd8\xff\xd9", 4)
-                                                   << "JPEG datastream contains no image";
-        QTest::newRow("truncated in the data") << bytes(good.substr(0, good.size() * 2 / 3))
-                                               << "Premature end of JPEG file";
-        QTest::newRow("truncated progressive") << bytes(progressive.substr(0, progressive.size() / 2))
-                                               << "Premature end of JPEG file";
+        QTest::newRow("start and end, no picture")
+            << QByteArray("\xff\xd8\xff\xd9", 4) << "JPEG datastream contains no image";
+        QTest::newRow("truncated in the data")
+            << bytes(good.substr(0, good.size() * 2 / 3)) << "Premature end of JPEG file";
+        QTest::newRow("truncated progressive")
+            << bytes(progressive.substr(0, progressive.size() / 2)) << "Premature end of JPEG file";
         QTest::newRow("truncated in the header") << bytes(good.substr(0, 100)) << "Premature end of JPEG file";
-        QTest::newRow("claims 65500 x 65500") << bytes(WithClaimedSize(good, 65500, 65500))
-                                              << "JPEG image too large (65500 x 65500 pixels)";
-        QTest::newRow("claims 20000 x 13422") << bytes(WithClaimedSize(good, 20000, 13422))
-                                              << "JPEG image too large (20000 x 13422 pixels)";
-        QTest::newRow("claims more than its data holds") << bytes(WithClaimedSize(good, 64, 640))
-                                                         << "Corrupt JPEG data: premature end of data segment";
+        QTest::newRow("claims 65500 x 65500")
+            << bytes(WithClaimedSize(good, 65500, 65500)) << "JPEG image too large (65500 x 65500 pixels)";
+        QTest::newRow("claims 20000 x 13422")
+            << bytes(WithClaimedSize(good, 20000, 13422)) << "JPEG image too large (20000 x 13422 pixels)";
+        QTest::newRow("claims more than its data holds")
+            << bytes(WithClaimedSize(good, 64, 640)) << "Corrupt JPEG data: premature end of data segment";
         QTest::newRow("claims 0 wide") << bytes(WithClaimedSize(good, 0, 64)) << "Empty JPEG image (DNL not supported)";
         QTest::newRow("too many scans") << bytes(MakeJpeg(JpegKind::ManyScans, 16, 16, kRed, kBlue))
                                         << "JPEG file has too many scans";
@@ -200,8 +207,8 @@ private slots:
         QFETCH(QString, message);
         for (bool scaled : {false, true}) {
             try {
-                jpeg::Decode(bytes.toStdString(), scaled ? jpeg::ShownSize([](QSize) { return QSize(10, 10); })
-                                                         : jpeg::ShownSize());
+                jpeg::Decode(bytes.toStdString(),
+                             scaled ? jpeg::ShownSize([](QSize) { return QSize(10, 10); }) : jpeg::ShownSize());
                 QFAIL("decoded");
             } catch (const jpeg::EJPEG& e) {
                 QCOMPARE(QString::fromStdString(e.Message), message);

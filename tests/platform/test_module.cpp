@@ -96,8 +96,8 @@ private slots:
             module::Library missing("libflickstow-missing.so.3", "Printing");
             QFAIL("a missing library was opened");
         } catch (const module::ELibraryError& e) {
-            QVERIFY2(QString::fromStdString(e.Message)
-                         .startsWith("Printing needs the library libflickstow-missing.so.3, which cannot be loaded ("),
+            QVERIFY2(QString::fromStdString(e.Message).startsWith(
+                         "Printing needs the library libflickstow-missing.so.3, which cannot be loaded ("),
                      e.what());
         }
     }

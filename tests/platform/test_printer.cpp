@@ -4,9 +4,9 @@
 #include "platform/printer/printer.h"
 #include "tests/support/TestSupport.h"
 
-#include <cstring>
 #include <QDir>
 #include <QPageLayout>
+#include <cstring>
 
 using namespace testsupport;
 
@@ -61,7 +61,8 @@ private slots:
             p.Canvas().FillRect(Rect(0, 0, 10 * k, 10));
         }
         if (abort) p.Abort();
-        else p.EndDoc();
+        else
+            p.EndDoc();
         QVERIFY(!p.Printing());
         QCOMPARE(p.Aborted(), abort);
         QCOMPARE(int(p.Pages().size()), abort ? 0 : pages);
@@ -123,7 +124,8 @@ private slots:
     // A PDF file that cannot be made is reported, at the start when its
     // folder is missing, at the end when a folder stands in its place.
     void pdfFileFails() {
-        auto missing = TSystemPrinter::ToPdfFile(InProgramDir("no/such/folder/list.pdf"), A4(QPageLayout::Portrait), 300);
+        auto missing = TSystemPrinter::ToPdfFile(InProgramDir("no/such/folder/list.pdf"), A4(QPageLayout::Portrait),
+                                                 300);
         QVERIFY_THROWS_EXCEPTION(EFCreateError, missing->BeginDoc());
         QVERIFY(!missing->Printing());
         const AnsiString folder = InProgramDir("list.pdf");
@@ -135,8 +137,8 @@ private slots:
             blocked->EndDoc();
             QFAIL("no error");
         } catch (const EFCreateError& e) {
-            QCOMPARE(QString::fromStdString(e.Message),
-                     QString::fromStdString("Cannot create file " + folder + ".\n") + QString::fromLocal8Bit(std::strerror(EISDIR)));
+            QCOMPARE(QString::fromStdString(e.Message), QString::fromStdString("Cannot create file " + folder + ".\n") +
+                                                            QString::fromLocal8Bit(std::strerror(EISDIR)));
         }
         QVERIFY(!blocked->Printing());
         QVERIFY(FilesIn(ProgramDir()).isEmpty());

@@ -33,15 +33,16 @@ private slots:
     // only itself: everything else reads, and nothing lands in another key.
     void damagedLinesLoseOnlyThemselves() {
         QVERIFY(QDir().mkpath(QString::fromStdString(ConfigHome() + "/varnholt")));
-        WriteFile(Hive(), "[Software\\varnholt\\Flickstow]\r\n"
-                          "\"DefGenre\"=sz:\"3\"\r\n"
-                          "\"DefType\"=sz:\"broken\r\n"
-                          "garbage \x01\x02\xff\r\n"
-                          "\"DefDisks\"=sz:\"2\"\r\n"
-                          "[Software\\varnholt\\Flickstow\r\n"
-                          "\"DefRating\"=sz:\"lost with its key line\"\r\n"
-                          "[Software\\varnholt\\Other]\r\n"
-                          "\"DefViewed\"=sz:\"1\"\r\n");
+        WriteFile(Hive(),
+                  "[Software\\varnholt\\Flickstow]\r\n"
+                  "\"DefGenre\"=sz:\"3\"\r\n"
+                  "\"DefType\"=sz:\"broken\r\n"
+                  "garbage \x01\x02\xff\r\n"
+                  "\"DefDisks\"=sz:\"2\"\r\n"
+                  "[Software\\varnholt\\Flickstow\r\n"
+                  "\"DefRating\"=sz:\"lost with its key line\"\r\n"
+                  "[Software\\varnholt\\Other]\r\n"
+                  "\"DefViewed\"=sz:\"1\"\r\n");
         QCOMPARE(Read("DefGenre"), AnsiString("3"));
         QCOMPARE(Read("DefDisks"), AnsiString("2"));
         QCOMPARE(Read("DefType"), AnsiString());

@@ -2,9 +2,9 @@
 // and by the rectangle on the preview; a device without an area; and the
 // preview of SANE's test device leaving the device's settings as they were.
 
-#include "tests/support/TestSupport.h"
 #include "platform/twaindsm/SaneDevice.h"
 #include "platform/twaindsm/SourceDialogs.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -76,8 +76,8 @@ private slots:
         QTest::newRow("Blu-ray cover") << glass << "Blu-ray cover (128 x 148 mm)" << ScanArea{72, 50, 128, 148};
         QTest::newRow("CD booklet") << glass << "CD booklet (120 x 120 mm)" << ScanArea{80, 50, 120, 120};
         QTest::newRow("custom keeps the area") << glass << "Custom" << ScanArea{100, 50, 40, 60};
-        QTest::newRow("DVD cover on a small glass") << QSizeF(120, 150) << "DVD cover (130 x 184 mm)"
-                                                    << ScanArea{0, 0, 120, 150};
+        QTest::newRow("DVD cover on a small glass")
+            << QSizeF(120, 150) << "DVD cover (130 x 184 mm)" << ScanArea{0, 0, 120, 150};
     }
     void sizes() {
         QFETCH(QSizeF, glass);
@@ -132,16 +132,16 @@ private slots:
         QTest::addColumn<ScanArea>("expected");
         // The area starts at 20,30 and is 40 x 60.
         QTest::newRow("moved") << QPointF(40, 60) << QPointF(90, 80) << ScanArea{70, 50, 40, 60};
-        QTest::newRow("moved against the glass's edge") << QPointF(40, 60) << QPointF(400, 400)
-                                                        << ScanArea{160, 140, 40, 60};
+        QTest::newRow("moved against the glass's edge")
+            << QPointF(40, 60) << QPointF(400, 400) << ScanArea{160, 140, 40, 60};
         QTest::newRow("bottom right corner") << QPointF(60, 90) << QPointF(100, 150) << ScanArea{20, 30, 80, 120};
         QTest::newRow("top edge") << QPointF(40, 30) << QPointF(40, 10) << ScanArea{20, 10, 40, 80};
-        QTest::newRow("left edge past the right one") << QPointF(20, 60) << QPointF(100, 60)
-                                                       << ScanArea{60, 30, 40, 60};
+        QTest::newRow("left edge past the right one")
+            << QPointF(20, 60) << QPointF(100, 60) << ScanArea{60, 30, 40, 60};
         QTest::newRow("drawn anew") << QPointF(120, 120) << QPointF(180, 190) << ScanArea{120, 120, 60, 70};
         QTest::newRow("drawn anew upwards") << QPointF(150, 150) << QPointF(100, 110) << ScanArea{100, 110, 50, 40};
-        QTest::newRow("a click beside it changes nothing") << QPointF(150, 150) << QPointF(150, 150)
-                                                            << ScanArea{20, 30, 40, 60};
+        QTest::newRow("a click beside it changes nothing")
+            << QPointF(150, 150) << QPointF(150, 150) << ScanArea{20, 30, 40, 60};
     }
     void rectangleAndNumbers() {
         QFETCH(QPointF, press);

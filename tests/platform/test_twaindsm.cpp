@@ -3,15 +3,15 @@
 // the source's window and scans compared with what SANE's own scanimage
 // makes of the same page; and the scanner component acquiring through it.
 
-#include "tests/support/TestSupport.h"
+#include "components/scansource/ScanSource.h"
 #include "platform/dib/dib.h"
 #include "platform/files/files.h"
 #include "platform/globalmem/GlobalMemory.h"
 #include "platform/messagefilter/MessageFilter.h"
 #include "platform/profile/profile.h"
 #include "platform/registry/registry.h"
-#include "components/scansource/ScanSource.h"
 #include "platform/twaindsm/Twain.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -151,7 +151,8 @@ class TestTwainDsm : public QObject {
     QImage Transfer() {
         TW_HANDLE h = nullptr;
         if (dsm_->Source(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h) != TWRC_XFERDONE) return {};
-        QImage img = dib::Unpack({static_cast<const std::uint8_t*>(globalmem::GlobalLock(h)), globalmem::GlobalSize(h)});
+        QImage img = dib::Unpack(
+            {static_cast<const std::uint8_t*>(globalmem::GlobalLock(h)), globalmem::GlobalSize(h)});
         globalmem::GlobalUnlock(h);
         globalmem::GlobalFree(h);
         TW_PENDINGXFERS pending{};
@@ -238,25 +239,24 @@ private slots:
         QTest::newRow("enable a source not open") << QStringList{"opendsm", "enable"} << int(TWCC_BADDEST) << false;
         QTest::newRow("enable twice") << QStringList{"opendsm", "opends", "enable", "enable"} << int(TWCC_SEQERROR)
                                       << true;
-        QTest::newRow("disable in state 4") << QStringList{"opendsm", "opends", "disable"} << int(TWCC_SEQERROR)
-                                            << true;
-        QTest::newRow("capability while enabled") << QStringList{"opendsm", "opends", "enable", "xfermech"}
-                                                  << int(TWCC_SEQERROR) << true;
-        QTest::newRow("transfer without an image") << QStringList{"opendsm", "opends", "enable", "nativexfer"}
-                                                   << int(TWCC_SEQERROR) << true;
-        QTest::newRow("end of transfer without one") << QStringList{"opendsm", "opends", "enable", "endxfer"}
-                                                     << int(TWCC_SEQERROR) << true;
+        QTest::newRow("disable in state 4")
+            << QStringList{"opendsm", "opends", "disable"} << int(TWCC_SEQERROR) << true;
+        QTest::newRow("capability while enabled")
+            << QStringList{"opendsm", "opends", "enable", "xfermech"} << int(TWCC_SEQERROR) << true;
+        QTest::newRow("transfer without an image")
+            << QStringList{"opendsm", "opends", "enable", "nativexfer"} << int(TWCC_SEQERROR) << true;
+        QTest::newRow("end of transfer without one")
+            << QStringList{"opendsm", "opends", "enable", "endxfer"} << int(TWCC_SEQERROR) << true;
         QTest::newRow("event in state 4") << QStringList{"opendsm", "opends", "event"} << int(TWCC_SEQERROR) << true;
-        QTest::newRow("close an enabled source") << QStringList{"opendsm", "opends", "enable", "closeds"}
-                                                 << int(TWCC_SEQERROR) << false;
-        QTest::newRow("close the manager under a source") << QStringList{"opendsm", "opends", "closedsm"}
-                                                          << int(TWCC_SEQERROR) << false;
-        QTest::newRow("memory transfer") << QStringList{"opendsm", "opends", "memxfer"} << int(TWCC_BADVALUE)
+        QTest::newRow("close an enabled source")
+            << QStringList{"opendsm", "opends", "enable", "closeds"} << int(TWCC_SEQERROR) << false;
+        QTest::newRow("close the manager under a source")
+            << QStringList{"opendsm", "opends", "closedsm"} << int(TWCC_SEQERROR) << false;
+        QTest::newRow("memory transfer") << QStringList{"opendsm", "opends", "memxfer"} << int(TWCC_BADVALUE) << true;
+        QTest::newRow("unknown capability")
+            << QStringList{"opendsm", "opends", "xfercount"} << int(TWCC_CAPUNSUPPORTED) << true;
+        QTest::newRow("unknown triplet") << QStringList{"opendsm", "opends", "imagefilexfer"} << int(TWCC_BADPROTOCOL)
                                          << true;
-        QTest::newRow("unknown capability") << QStringList{"opendsm", "opends", "xfercount"}
-                                            << int(TWCC_CAPUNSUPPORTED) << true;
-        QTest::newRow("unknown triplet") << QStringList{"opendsm", "opends", "imagefilexfer"}
-                                         << int(TWCC_BADPROTOCOL) << true;
     }
     void stateRules() {
         QFETCH(QStringList, steps);
@@ -301,7 +301,8 @@ private slots:
         QCOMPARE(dsm_->Open(window_.get()), TWRC_SUCCESS);
         TW_IDENTITY id{};
         QStringList names;
-        for (TW_UINT16 rc = dsm_->Identity(MSG_GETFIRST, id); rc == TWRC_SUCCESS; rc = dsm_->Identity(MSG_GETNEXT, id)) {
+        for (TW_UINT16 rc = dsm_->Identity(MSG_GETFIRST, id); rc == TWRC_SUCCESS;
+             rc = dsm_->Identity(MSG_GETNEXT, id)) {
             names << Name(id.ProductName);
             QCOMPARE(Name(id.Manufacturer), QString("Noname"));
             QCOMPARE(Name(id.ProductFamily), QString("frontend-tester"));
@@ -426,17 +427,19 @@ private slots:
         ConfigureSane(conf);
         PumpToSource();
         OpenSource();
-        if (pixelType >= 0) QCOMPARE(dsm_->SetCap(ICAP_PIXELTYPE, TWTY_UINT16, static_cast<TW_UINT32>(pixelType)), TWRC_SUCCESS);
+        if (pixelType >= 0)
+            QCOMPARE(dsm_->SetCap(ICAP_PIXELTYPE, TWTY_UINT16, static_cast<TW_UINT32>(pixelType)), TWRC_SUCCESS);
         if (dpi > 0) QCOMPARE(dsm_->SetCap(ICAP_XRESOLUTION, TWTY_FIX32, Fix32Item(ToFix32(dpi))), TWRC_SUCCESS);
         QCOMPARE(dsm_->Enable(false, window_.get()), TWRC_SUCCESS);
         QTRY_COMPARE_WITH_TIMEOUT(messages_, QList<TW_UINT16>{MSG_XFERREADY}, 60000);
         TW_HANDLE h = nullptr;
         QCOMPARE(dsm_->Source(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h), TWRC_XFERDONE);
-        dib::BitmapInfoHeader header =
-            dib::ReadHeader({static_cast<const std::uint8_t*>(globalmem::GlobalLock(h)), globalmem::GlobalSize(h)});
+        dib::BitmapInfoHeader header = dib::ReadHeader(
+            {static_cast<const std::uint8_t*>(globalmem::GlobalLock(h)), globalmem::GlobalSize(h)});
         globalmem::GlobalUnlock(h);
         QCOMPARE(int(header.biBitCount), bits);
-        QImage ours = dib::Unpack({static_cast<const std::uint8_t*>(globalmem::GlobalLock(h)), globalmem::GlobalSize(h)});
+        QImage ours = dib::Unpack(
+            {static_cast<const std::uint8_t*>(globalmem::GlobalLock(h)), globalmem::GlobalSize(h)});
         globalmem::GlobalUnlock(h);
         globalmem::GlobalFree(h);
         TW_PENDINGXFERS pending{99, 0};
@@ -456,7 +459,11 @@ private slots:
         for (int y = 0; y < ours.height(); ++y)
             for (int x = 0; x < ours.width(); ++x)
                 if (!near(ours.pixel(x, y), theirs.pixel(x, y)))
-                    QFAIL(qPrintable(QString("pixel %1,%2: %3 against %4").arg(x).arg(y).arg(ours.pixel(x, y), 0, 16).arg(theirs.pixel(x, y), 0, 16)));
+                    QFAIL(qPrintable(QString("pixel %1,%2: %3 against %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(ours.pixel(x, y), 0, 16)
+                                         .arg(theirs.pixel(x, y), 0, 16)));
         // The resolution travels with the picture.
         QCOMPARE(qRound(ours.dotsPerMeterX() * 0.0254), dpi > 0 ? dpi : 150);
     }
@@ -468,16 +475,16 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("rc");
         QTest::addColumn<int>("condition");
-        QTest::newRow("resolution in range") << int(ICAP_XRESOLUTION) << int(TWTY_FIX32) << 300.0 << int(TWRC_SUCCESS) << 0;
-        QTest::newRow("resolution above the device's") << int(ICAP_YRESOLUTION) << int(TWTY_FIX32) << 5000.0
-                                                       << int(TWRC_CHECKSTATUS) << 0;
-        QTest::newRow("resolution of nothing") << int(ICAP_XRESOLUTION) << int(TWTY_FIX32) << 0.0 << int(TWRC_FAILURE)
-                                               << int(TWCC_BADVALUE);
-        QTest::newRow("black and white on a gray/colour device") << int(ICAP_PIXELTYPE) << int(TWTY_UINT16)
-                                                                 << double(TWPT_BW) << int(TWRC_FAILURE)
-                                                                 << int(TWCC_BADVALUE);
-        QTest::newRow("pixel type of the wrong type") << int(ICAP_PIXELTYPE) << int(TWTY_FIX32) << double(TWPT_RGB)
-                                                      << int(TWRC_FAILURE) << int(TWCC_BADVALUE);
+        QTest::newRow("resolution in range")
+            << int(ICAP_XRESOLUTION) << int(TWTY_FIX32) << 300.0 << int(TWRC_SUCCESS) << 0;
+        QTest::newRow("resolution above the device's")
+            << int(ICAP_YRESOLUTION) << int(TWTY_FIX32) << 5000.0 << int(TWRC_CHECKSTATUS) << 0;
+        QTest::newRow("resolution of nothing")
+            << int(ICAP_XRESOLUTION) << int(TWTY_FIX32) << 0.0 << int(TWRC_FAILURE) << int(TWCC_BADVALUE);
+        QTest::newRow("black and white on a gray/colour device")
+            << int(ICAP_PIXELTYPE) << int(TWTY_UINT16) << double(TWPT_BW) << int(TWRC_FAILURE) << int(TWCC_BADVALUE);
+        QTest::newRow("pixel type of the wrong type")
+            << int(ICAP_PIXELTYPE) << int(TWTY_FIX32) << double(TWPT_RGB) << int(TWRC_FAILURE) << int(TWCC_BADVALUE);
     }
     void capabilities() {
         QFETCH(int, cap);
@@ -577,7 +584,8 @@ private slots:
         QCOMPARE(Shown(dialog), (QStringList{"Color", "150", "0", "0", "80", "100", "Custom"}));
         dialog->findChild<QSpinBox*>("ResolutionBox")->setValue(dpi);
         if (size.isEmpty()) SetArea(dialog, 10, 20, 40, 60);
-        else dialog->findChild<QComboBox*>("SizeBox")->setCurrentText(size);
+        else
+            dialog->findChild<QComboBox*>("SizeBox")->setCurrentText(size);
         const QStringList chosen = Shown(dialog);
         if (previewFirst) {
             QWidget* pane = dialog->findChild<QWidget*>("PreviewPane");
@@ -598,7 +606,8 @@ private slots:
         const QImage ours = Transfer().convertToFormat(QImage::Format_RGB32);
         QVERIFY(std::abs(ours.width() - page.width()) <= 1 && std::abs(ours.height() - page.height()) <= 1);
         QCOMPARE(qRound(ours.dotsPerMeterX() * 0.0254), dpi);
-        const QImage theirs = ScanImage(QStringList{"--mode", "Color"} + scanimage).convertToFormat(QImage::Format_RGB32);
+        const QImage theirs =
+            ScanImage(QStringList{"--mode", "Color"} + scanimage).convertToFormat(QImage::Format_RGB32);
         QVERIFY(ours == theirs);
     }
 

@@ -84,7 +84,8 @@ JSAMPLE Clamp(int v) { return static_cast<JSAMPLE>(std::clamp(v, 0, 255)); }
 }  // namespace
 
 AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor right, int quality) {
-    return MakeJpeg(kind, width, height, [&](int x, int) { return x < width / 2 ? left : right; }, quality);
+    return MakeJpeg(
+        kind, width, height, [&](int x, int) { return x < width / 2 ? left : right; }, quality);
 }
 
 AnsiString MakeJpeg(JpegKind kind, int width, int height, const std::function<QColor(int x, int y)>& colour,
@@ -115,8 +116,8 @@ AnsiString MakeJpeg(JpegKind kind, int width, int height, const std::function<QC
     if (kind == JpegKind::Exif) {
         // "Exif\0\0", then a little-endian TIFF header with one entry:
         // orientation 1 (the picture stands as stored).
-        static const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0,  'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
-                                             0x12, 0x01, 3, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+        static const unsigned char exif[] = {'E',  'x',  'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+                                             0x12, 0x01, 3,   0,   1, 0, 0,   0,   1,  0, 0, 0, 0, 0, 0, 0};
         jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
     }
     std::vector<JSAMPLE> row(static_cast<size_t>(width) * static_cast<size_t>(info.input_components));

@@ -77,8 +77,7 @@ inline bool Images(std::string_view s, Values& out) {
 }
 
 // The start marker must not be empty (the scan would never move on).
-inline bool Var(std::string_view s, Values& out, std::string_view start, std::string_view begin,
-                std::string_view end) {
+inline bool Var(std::string_view s, Values& out, std::string_view start, std::string_view begin, std::string_view end) {
     const size_t n = s.size();
     bool inside = false, collecting = false, found = false;
     std::string value;

@@ -15,12 +15,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace testsupport {
 namespace {
@@ -52,10 +52,17 @@ void FreshSandbox() {
 
 void ConfigureSane(const QStringList& testConf, const QString& backends) {
     static QTemporaryDir folder;
-    static const QStringList defaults{"number_of_devices 2",   "mode Gray",           "depth 8",
-                                      "three-pass false",      "hand-scanner false",  "test-picture \"Solid black\"",
-                                      "read-delay false",      "read-delay-duration 1000",
-                                      "read-status-code \"Default\"", "geometry_max 200.0", "br_x 80.0",
+    static const QStringList defaults{"number_of_devices 2",
+                                      "mode Gray",
+                                      "depth 8",
+                                      "three-pass false",
+                                      "hand-scanner false",
+                                      "test-picture \"Solid black\"",
+                                      "read-delay false",
+                                      "read-delay-duration 1000",
+                                      "read-status-code \"Default\"",
+                                      "geometry_max 200.0",
+                                      "br_x 80.0",
                                       "br_y 100.0"};
     AnsiString dir = folder.path().toStdString();
     WriteFile(files::JoinPath(dir, "dll.conf"), backends.toStdString() + "\n");
@@ -136,7 +143,9 @@ int PdfPageCount(const AnsiString& path) {
     return count == int(pdf.count(page)) ? count : -1;
 }
 
-void NoCupsServer() { setenv("CUPS_SERVER", (QDir::tempPath() + "/flickstow-no-cups-server.sock").toLocal8Bit().constData(), 1); }
+void NoCupsServer() {
+    setenv("CUPS_SERVER", (QDir::tempPath() + "/flickstow-no-cups-server.sock").toLocal8Bit().constData(), 1);
+}
 void Activate(QWidget* window) {
     window->show();
     QApplication::setActiveWindow(window);

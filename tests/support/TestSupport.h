@@ -6,9 +6,9 @@
 #include "platform/ansi/ansi.h"
 #include "platform/dialogs/dialogs.h"
 
-#include <QTest>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <map>
 
 namespace testsupport {
@@ -76,8 +76,8 @@ int Run(int argc, char** argv, QObject* test);
 
 }  // namespace testsupport
 
-#define FLICKSTOW_TEST_MAIN(TestClass)                   \
-    int main(int argc, char** argv) {                    \
-        TestClass test;                                  \
-        return testsupport::Run(argc, argv, &test);      \
+#define FLICKSTOW_TEST_MAIN(TestClass)              \
+    int main(int argc, char** argv) {               \
+        TestClass test;                             \
+        return testsupport::Run(argc, argv, &test); \
     }

@@ -18,11 +18,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::pair<const char*, JpegKind> kinds[] = {
-        {"baseline", JpegKind::Baseline},   {"progressive", JpegKind::Progressive},
-        {"greyscale", JpegKind::Greyscale}, {"cmyk", JpegKind::Cmyk},
-        {"adobe_cmyk", JpegKind::AdobeCmyk}, {"ycck", JpegKind::Ycck},
-        {"exif", JpegKind::Exif},           {"restarts", JpegKind::Restarts},
-        {"arithmetic", JpegKind::Arithmetic}};
+        {"baseline", JpegKind::Baseline}, {"progressive", JpegKind::Progressive}, {"greyscale", JpegKind::Greyscale},
+        {"cmyk", JpegKind::Cmyk},         {"adobe_cmyk", JpegKind::AdobeCmyk},    {"ycck", JpegKind::Ycck},
+        {"exif", JpegKind::Exif},         {"restarts", JpegKind::Restarts},       {"arithmetic", JpegKind::Arithmetic}};
     for (auto [name, kind] : kinds) {
         const AnsiString bytes = MakeJpeg(kind, 19, 13, QColor(200, 30, 40), QColor(20, 60, 190), 50);
         std::ofstream out(std::string(argv[1]) + "/" + name + ".jpg", std::ios::binary);
