@@ -8,6 +8,7 @@
 #include "platform/registry/registry.h"
 #include "tests/app/Windows.h"
 #include "tests/support/JpegSamples.h"
+#include "tests/support/SampleFilms.h"
 #include "tests/support/TestSupport.h"
 
 #include <QAction>
@@ -31,17 +32,6 @@ using namespace testsupport;
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris",
-                           "3",
-                           "Drama",
-                           "English",
-                           "DVD",
-                           "2",
-                           "Owned",
-                           "Yes",
-                           "8/10",
-                           "",
-                           "Sent to a station orbiting a distant planet."};
 const MovieRecord kStalker{"Stalker", "4", "Thriller", "German", "VHS", "1", "Lend To", "No", "9", "", "The Zone."};
 
 QStringList Items(const QComboBox* list) {

@@ -9,6 +9,7 @@
 #include "platform/random/Random.h"
 #include "tests/app/Windows.h"
 #include "tests/support/JpegSamples.h"
+#include "tests/support/SampleFilms.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -31,17 +32,6 @@ Q_DECLARE_METATYPE(testsupport::JpegKind)
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris",
-                           "3",
-                           "Drama",
-                           "English",
-                           "DVD",
-                           "2",
-                           "Owned",
-                           "Yes",
-                           "8/10",
-                           "",
-                           "Sent to a station orbiting a distant planet."};
 const QColor kRed(200, 30, 40), kBlue(20, 60, 190), kGreen(40, 170, 60);
 const QRgb kPanelGrey = qRgb(209, 209, 209);
 const AnsiString kReplace =
