@@ -321,12 +321,13 @@ std::vector<bool> TForm1::SelectedRows() const {
 }
 
 void TForm1::SpeedButton3Click() {
-    int firstRow = FirstSelectedRow();
-    if (firstRow < 0) return;
+    if (!ListView1->selectionModel()->hasSelection()) return;
     if (keys_->MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
                           dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
+    // The selection is read once: a million selected rows are as many ranges.
     std::vector<bool> flagged = SelectedRows();
+    const int firstRow = static_cast<int>(std::find(flagged.begin(), flagged.end(), true) - flagged.begin());
     int scrolled = ListView1->verticalScrollBar()->value();
     Catalogue->RemoveFlagged(flagged);
     DataModified = true;
