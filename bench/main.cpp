@@ -6,6 +6,7 @@
 
 #include "app/formats/CatalogueFile.h"
 #include "app/formats/Export.h"
+#include "app/mainwindow/FilmFinder.h"
 #include "app/mainwindow/TForm1.h"
 #include "bench/Bench.h"
 #include "platform/dialogs/Application.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -29,6 +31,7 @@
 #include <functional>
 #include <random>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace bench;
@@ -305,16 +308,77 @@ int PeakProbe(const char* path) {
 
 // Loads the catalogue of the given program folder into a main window and
 // prints the resident memory in kB.
-int RssProbe(const char* program) {
+int RssProbe(const char* program, const char* search) {
     module::test::SetExecutablePath(AnsiString(program) + "/flickstow");
     TForm1 form;
     form.LoadCatalogue();
+    // A first search, when asked, shown before measuring.
+    if (search) {
+        FilmFinder::InlineLimit = SIZE_MAX;
+        form.FindEdit1->setText(search);
+    }
     std::printf("%ld\n", ResidentKb());
     return 0;
 }
 
-// The film list: every operation at each catalogue size.
 std::vector<size_t> g_sizes = {100000, 1000000};
+
+// The resident memory of a fresh process that loaded the program folder's
+// catalogue into a main window (and typed `search` into its find field), in MB.
+double ResidentAfterLoad(const AnsiString& program, const char* search = nullptr) {
+    QStringList arguments{"--rss-probe", QString::fromStdString(program)};
+    if (search) arguments << search;
+    QProcess probe;
+    probe.start(QCoreApplication::applicationFilePath(), arguments);
+    probe.waitForFinished(-1);
+    return probe.readAllStandardOutput().trimmed().toDouble() / 1024.0;
+}
+
+// Find as you type, at each catalogue size.
+void FindSizes(const AnsiString& dir) {
+    for (size_t n : g_sizes) {
+        const AnsiString program = dir + "/" + ansi::IntToStr(static_cast<long long>(n));
+        ::mkdir(program.c_str(), 0755);
+        files::ReplaceWholeFile(program + "/data.vrx", SerializeCatalogue(Generate(n, false)));
+        module::test::SetExecutablePath(program + "/flickstow");
+        TForm1 form;
+        // filter: one keystroke in the find field until the list shows what it
+        // finds (on this thread, however long it takes), against memmem of the
+        // same word over each film's stored bytes (case and accents as stored).
+        // Each run starts from every film shown; filter_narrow types one more
+        // letter, which searches only the films shown.
+        form.LoadCatalogue();
+        FilmFinder::InlineLimit = SIZE_MAX;
+        for (const auto& typed : {std::tuple{"filter", "", "kel"}, std::tuple{"filter_narrow", "ke", "kel"},
+                                  std::tuple{"filter_letter", "", "q"}}) {
+            const char *op = std::get<0>(typed), *from = std::get<1>(typed), *word = std::get<2>(typed);
+            double filter = Median([&] { form.FindEdit1->setText(word); }, [&] { form.FindEdit1->setText(from); });
+            const RecordStore& rows = form.Catalogue->Records();
+            std::vector<uint32_t> hits;
+            const size_t length = std::strlen(word);
+            double filterBase = Median(
+                [&] {
+                    for (size_t i = 0; i < rows.size(); ++i) {
+                        const std::string_view text = rows.RecordBytes(i);
+                        if (::memmem(text.data(), text.size(), word, length)) hits.push_back(static_cast<uint32_t>(i));
+                    }
+                },
+                [&] { hits.clear(); });
+            Report(n, op, filter, filterBase, 3);
+            if (n >= 1000000) PrintFigure(n, (std::string(op) + "_ms").c_str(), filter, "ms", 50);
+        }
+        form.FindEdit1->clear();
+
+        // Memory: a first search that finds nearly every film (the most
+        // places the list keeps) against the catalogue loaded.
+        const double loaded = ResidentAfterLoad(program), searched = ResidentAfterLoad(program, "e");
+        PrintFigure(n, "rss_after_load", loaded, "MB", 0);
+        ReportValue(n, "rss_filter_extra", searched - loaded, "MB", loaded, "rss_load", 0.1);
+    }
+}
+FLICKSTOW_BENCH_SUITE("find", FindSizes);
+
+// The film list: every operation at each catalogue size.
 void FilmList(const AnsiString& dir) {
     // startup_empty_rss: the program with an empty catalogue, window shown.
     StartFigures empty = StartMedians(dir + "/empty", "");
@@ -342,7 +406,7 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     dialogs::SetApplicationTitle(kApplicationTitle);
     dialogs::test::Enable();
-    if (argc == 3 && std::string(argv[1]) == "--rss-probe") return RssProbe(argv[2]);
+    if (argc >= 3 && std::string(argv[1]) == "--rss-probe") return RssProbe(argv[2], argc > 3 ? argv[3] : nullptr);
     std::vector<std::string> only;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];

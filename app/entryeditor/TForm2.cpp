@@ -360,7 +360,7 @@ int TForm2::IndexOfGenre(std::string_view genre, int fallback) const {
 void TForm2::FillFromRecord() {
     // The record's texts as the catalogue holds them; the controls get
     // what they can show of each.
-    const RecordStore::FieldViews entry = catalogue_->Records().Fields(static_cast<size_t>(modifiedItem_));
+    const RecordStore::FieldViews entry = catalogue_->Fields(modifiedItem_);
     auto shown = [&entry](MovieField f) { return ansi::ToShownQString(entry[f]); };
     Edit1->setText(shown(FieldTitle));
     // A text that is not in a list selects its second item.
@@ -448,7 +448,7 @@ int TForm2::StatusIndex() const {
 
 std::string_view TForm2::Kept(int field, const AnsiString& text) const {
     if (!modifyMode_) return text;
-    std::string_view whole = catalogue_->Records().Field(static_cast<size_t>(modifiedItem_), field);
+    std::string_view whole = catalogue_->Field(modifiedItem_, field);
     return ansi::IsShownCut(whole) && text == ansi::ShownPart(whole) ? whole : std::string_view(text);
 }
 
@@ -553,7 +553,7 @@ void TForm2::RemoveCurrentPicture() {
     if (modifyMode_) {
         // The record loses its picture at once, even if the dialog is
         // cancelled afterwards; the catalogue has changed all the same.
-        RecordStore::FieldViews record = catalogue_->Records().Fields(static_cast<size_t>(modifiedItem_));
+        RecordStore::FieldViews record = catalogue_->Fields(modifiedItem_);
         record[FieldPicture] = {};
         catalogue_->SetFields(modifiedItem_, record);
         nothingSaved_ = false;

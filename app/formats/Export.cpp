@@ -139,12 +139,20 @@ AnsiString BuildExport(const RecordStore& rows, ExportKind kind) {
     return out;
 }
 
-void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind) {
-    auto films = rows.Pieces(
+void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind,
+                     const std::vector<uint32_t>* only) {
+    auto all = rows.Pieces(
         [&rows, kind](size_t from, size_t to, AnsiString& piece) { AppendExport(rows, from, to, kind, piece); });
+    // Some films: a few thousand to a piece, one after another.
+    auto some = [&rows, kind, only, next = size_t(0)](AnsiString& piece) mutable {
+        if (next >= only->size()) return false;
+        const size_t to = std::min(only->size(), next + 8192);
+        for (; next < to; ++next) AppendExport(rows, (*only)[next], (*only)[next] + 1, kind, piece);
+        return true;
+    };
     // The prologue is the first piece, also of a file without films.
-    files::ReplaceWholeFile(path, [&films, prologue = ExportPrologue(kind)](AnsiString& piece) mutable {
-        if (prologue.empty()) return films(piece);
+    files::ReplaceWholeFile(path, [&, prologue = ExportPrologue(kind)](AnsiString& piece) mutable {
+        if (prologue.empty()) return only ? some(piece) : all(piece);
         piece = std::move(prologue);
         prologue.clear();
         return true;

@@ -24,9 +24,11 @@ void AppendExport(const RecordStore& rows, size_t from, size_t to, ExportKind ki
 // What the file begins with before its first film: the full form's
 // byte-order mark and header row; nothing for the other two.
 AnsiString ExportPrologue(ExportKind kind);
-// Replaces the file with the export, atomically, written piece by piece.
+// Replaces the file with the export, atomically, written piece by piece:
+// of every film, or only of those at the given places, in that order.
 // Raises EFCreateError "Cannot create file %s".
-void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind);
+void WriteExportFile(const AnsiString& path, const RecordStore& rows, ExportKind kind,
+                     const std::vector<uint32_t>* only = nullptr);
 
 // The path with ".csv" or ".txt" appended unless its last four characters
 // already are that extension, in any case.

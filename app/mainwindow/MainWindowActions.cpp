@@ -89,6 +89,8 @@ void TForm1::BuildActions() {
         {P::Edit, "DeleteEntry1", "&Delete Entry", "il5_delete.png", 0, [this] { SpeedButton3Click(); }, &DeleteEntry1},
         Separator(P::Edit),
         {P::Edit, "EditGenres1", "Edit Genres", nullptr, 0, [this] { EditGenres1Click(); }, &EditGenres1},
+        Separator(P::Edit),
+        {P::Edit, "Find1", "&Find ...", nullptr, (Qt::CTRL | Qt::Key_F).toCombined(), [this] { Find1Click(); }, &Find1},
 
         {P::Help, "VarnholtWebpage1", kMakerPage.caption, "il8_web.png", 0, [this] { Image1Click(); },
          &VarnholtWebpage1},

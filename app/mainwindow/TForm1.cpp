@@ -12,6 +12,7 @@
 #include "app/forms/TFrame5.h"
 #include "app/forms/TImage.h"
 #include "app/genres/TForm4.h"
+#include "app/mainwindow/FilmFinder.h"
 #include "app/mainwindow/FilmListView.h"
 #include "app/mainwindow/Links.h"
 #include "app/mainwindow/PrintList.h"
@@ -23,6 +24,7 @@
 #include "platform/dialogs/FileDialogs.h"
 #include "platform/dialogs/PrinterSetupDialog.h"
 #include "platform/dialogs/dialogs.h"
+#include "platform/edits/edits.h"
 #include "platform/errors/Exception.h"
 #include "platform/files/files.h"
 #include "platform/printer/printer.h"
@@ -35,6 +37,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -99,6 +102,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     layout->addWidget(CoolBar1);
     BuildListView();
     layout->addWidget(ListView1, 1);
+    BuildFindField();
     BuildStatusBar();
     BuildActions();
 
@@ -120,6 +124,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // again whenever the window becomes active after a dialog or a box.
     for (QWidget* w : findChildren<QWidget*>())
         if (w != ListView1 && !ListView1->isAncestorOf(w)) w->setFocusPolicy(Qt::NoFocus);
+    // The find field takes it when clicked or by Ctrl+F; Tab never gets there.
+    FindEdit1->setFocusPolicy(Qt::ClickFocus);
     ListView1->setFocus();
 
     // The dialogs, in their order of creation; they live as long as the window.
@@ -174,6 +180,46 @@ void TForm1::BuildListView() {
     OnDoubleClick(ListView1, [this] { SpeedButton4Click(); });
 }
 
+void TForm1::BuildFindField() {
+    FindEdit1 = new QLineEdit(CoolBar1);
+    FindEdit1->setObjectName("FindEdit1");
+    FindEdit1->setPlaceholderText("Find (Ctrl+F)");
+    FindEdit1->setClearButtonEnabled(true);
+    FindEdit1->setFixedWidth(180);
+    FindEdit1->setFont(font());
+    edits::AcceptOnlyAnsi(FindEdit1);
+    // At the right end of the band, beside the toolbar.
+    auto* band = static_cast<QBoxLayout*>(CoolBar1->layout());
+    band->addStretch(1);
+    band->addWidget(FindEdit1, 0, Qt::AlignVCenter);
+    finder_ = new FilmFinder(Catalogue, this);
+    connect(FindEdit1, &QLineEdit::textChanged, this,
+            dialogs::Guarded([this](const QString& text) { finder_->Find(ansi::FromQString(text)); }));
+}
+
+void TForm1::Find1Click() {
+    FindEdit1->setFocus(Qt::ShortcutFocusReason);
+    FindEdit1->selectAll();
+}
+
+bool TForm1::FindKeyUp(QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        // Every film again, and the keyboard back to the list; the window
+        // stays open.
+        FindEdit1->clear();
+        ListView1->setFocus(Qt::OtherFocusReason);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Down:
+        ListView1->setFocus(Qt::OtherFocusReason);
+        if (Catalogue->rowCount() > 0) ListView1->setCurrentIndex(Catalogue->index(0, 0));
+        return true;
+    default: return false;
+    }
+}
+
 void TForm1::BuildStatusBar() {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -210,6 +256,7 @@ void TForm1::LoadCatalogue() {
         }
     }
     Catalogue->ResetRows(std::move(rows));
+    finder_->Refresh();
     UpdateStatusBar();
 }
 
@@ -286,6 +333,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
 }
 
 bool TForm1::FormKeyUp(QKeyEvent* key) {
+    if (FindEdit1->hasFocus()) return FindKeyUp(key);
     if (!ListView1->hasFocus()) return false;
     switch (key->key()) {
     case Qt::Key_Return:
@@ -347,7 +395,9 @@ void TForm1::Exort1Click() {
     AnsiString path = SaveDialog1->FileName;
     VReg1->Push("LastExportDir", ExportFolderOf(path));
     ExportKind kind = ExportKindOfType(SaveDialog1->FilterIndex);
-    WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind);
+    // While a filter is active, the films shown.
+    WriteExportFile(WithExportExtension(path, kind), Catalogue->Records(), kind,
+                    Catalogue->Filtered() ? &Catalogue->Shown() : nullptr);
 }
 
 void TForm1::TwainInitTimerTimer() {
@@ -449,13 +499,20 @@ void TForm1::SpeedButton2Click() {
     keys_->SkipNextKeyUp = true;
     PrintListModel& rows = PrintRows(PrintListView);
     if (SelectedRowCount() > 0) {
-        const std::vector<bool> flagged = SelectedRows();
+        const std::vector<bool> flagged = Catalogue->FilmsAtRows(SelectedRows());
         rows.Fill(Catalogue->Records(), &flagged);
     } else {
         if (keys_->MessageBox("You do not have selected any filmes.\nDo you want to print out all filmes?",
                               "Confirm printing", dialogs::Icon::Question, dialogs::Buttons::YesNo) != dialogs::IDYES)
             return;
-        rows.Fill(Catalogue->Records());
+        // All films: while a filter is active, those shown.
+        if (Catalogue->Filtered()) {
+            const std::vector<bool> shown = Catalogue->FilmsAtRows(
+                std::vector<bool>(static_cast<size_t>(Catalogue->rowCount()), true));
+            rows.Fill(Catalogue->Records(), &shown);
+        } else {
+            rows.Fill(Catalogue->Records());
+        }
     }
     if (!PrintFilmList(
             {printer::Printer(), *PrintDIB1, Frame51->Image1->Picture(), Image3->Picture(), rows.Rows(), this}))

@@ -7,8 +7,10 @@
 
 #include <QMainWindow>
 
+class FilmFinder;
 class FormKeys;
 class QAction;
+class QLineEdit;
 class QKeyEvent;
 class QLabel;
 class QTableView;
@@ -49,6 +51,9 @@ public:
     QToolBar* ToolBar1;  // the toolbar
     // New Entry, Modify, Delete, Print, Exit.
     QToolButton *ToolButton4, *ToolButton1, *ToolButton2, *ToolButton6, *ToolButton3;
+    // The find field at the right end of the cool bar: the list shows the
+    // films its words find (FilmFinder.h).
+    QLineEdit* FindEdit1;
     QTableView* ListView1;   // the film list
     QStatusBar* StatusBar1;  // films, selected, modified
     TImage* Image1;          // texture tiled by the dialogs' bottom strips
@@ -76,7 +81,7 @@ public:
 
     // Main menu items.
     QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;  // File
-    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1;                      // Edit
+    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1, *Find1;              // Edit
     QAction *VarnholtWebpage1, *AboutFlickstow1;                             // Help
     QList<QAction*> FurtherLinks;
 
@@ -103,6 +108,8 @@ public:
     void Exort1Click();                     // File > Export
     void TwainInitTimerTimer();             // opens the source manager
     void TWAINSource1Click();               // File > TWAIN Source ...
+    void Find1Click();                      // Edit > Find ...: Ctrl+F, into the find field
+    FilmFinder& Finder() const { return *finder_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -113,6 +120,7 @@ private:
     void FormShow();                      // first showing: loads the catalogue
     void FormCloseQuery(bool& canClose);  // closing: "Save changes"
     bool FormKeyUp(QKeyEvent* key);       // Enter, Delete, Escape on the list
+    bool FindKeyUp(QKeyEvent* key);       // Escape, Enter, Down in the find field
     void SpeedButton5Click();             // Exit: the button, File > Exit
     void Image1Click();                   // Help > the maker's page
     void AboutFlickstow1Click();          // Help > About...: F1
@@ -137,9 +145,11 @@ private:
     void BuildPrinting();
     // One flag per row: is it selected?
     std::vector<bool> SelectedRows() const;
+    void BuildFindField();
 
     QLabel* panels_[3];
     FormKeys* keys_;
+    FilmFinder* finder_;
     TForm2* entryEditor_;
     TForm3* aboutBox_;
     TForm4* genreEditor_;

@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QDir>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -175,12 +176,18 @@ private slots:
         for (int i = 0; i < 120; ++i) rows120 << i;
         for (int i = 1; i <= 120; ++i) films120 << i;
         for (int i = 1; i <= 50; ++i) films50 << i;
-        QTest::newRow("120 selected: 3 pages") << 120 << rows120 << 0 << 3 << films120;
-        QTest::newRow("50, all after Yes: 1 page") << 50 << QList<int>{} << int(dialogs::IDYES) << 1 << films50;
+        QTest::addColumn<QString>("found");  // the find field's text
+        QTest::newRow("120 selected: 3 pages") << 120 << rows120 << 0 << 3 << films120 << "";
+        QTest::newRow("50, all after Yes: 1 page") << 50 << QList<int>{} << int(dialogs::IDYES) << 1 << films50 << "";
         QTest::newRow("empty catalogue after Yes: header only")
-            << 0 << QList<int>{} << int(dialogs::IDYES) << 1 << QList<int>{};
-        QTest::newRow("two selected, in display order") << 9 << QList<int>{6, 2} << 0 << 1 << QList<int>{3, 7};
-        QTest::newRow("No prints nothing") << 5 << QList<int>{} << int(dialogs::IDNO) << 0 << QList<int>{};
+            << 0 << QList<int>{} << int(dialogs::IDYES) << 1 << QList<int>{} << "";
+        QTest::newRow("two selected, in display order") << 9 << QList<int>{6, 2} << 0 << 1 << QList<int>{3, 7} << "";
+        QTest::newRow("No prints nothing") << 5 << QList<int>{} << int(dialogs::IDNO) << 0 << QList<int>{} << "";
+        QTest::newRow("all the films shown after Yes")
+            << 120 << QList<int>{} << int(dialogs::IDYES) << 1
+            << QList<int>{11, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119} << "11";
+        QTest::newRow("two of the films shown selected")
+            << 120 << QList<int>{3, 1} << 0 << 1 << QList<int>{110, 112} << "11";
     }
     void pages() {
         QFETCH(int, films);
@@ -188,8 +195,10 @@ private slots:
         QFETCH(int, answer);
         QFETCH(int, pages);
         QFETCH(QList<int>, lines);
+        QFETCH(QString, found);
         TImagePrinter* p = UsePagePrinter();
         TForm1* f = w.Create(Films(films));
+        f->FindEdit1->setText(found);
         Select(f, selected);
         if (answer) dialogs::test::QueueAnswer(answer);
         if (answer != dialogs::IDNO) dialogs::test::QueueAnswer(dialogs::IDOK);
