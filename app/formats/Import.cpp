@@ -46,6 +46,10 @@ namespace {
 
 // What a Unicode character becomes in Windows-1252: itself, or '?' counted.
 void PutChar(std::string& out, char32_t c, size_t& replaced) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
     const QChar q(static_cast<char16_t>(c));
     if (c >= 0x10000 || !ansi::CanEncode(q)) {
         ++replaced;
