@@ -4,6 +4,7 @@
 // the list of suites. Each suite lives in a file of its own and registers
 // itself with FLICKSTOW_BENCH_SUITE; `--only name,...` picks suites by name.
 
+#include "app/catalogue/RecordStore.h"
 #include "platform/ansi/ansi.h"
 
 #include <cstddef>
@@ -28,6 +29,10 @@ void Report(size_t n, const char* op, double ms, double baselineMs, double targe
 // A figure that is not a time (memory, counts), with its target.
 void ReportValue(size_t n, const char* op, double value, const char* unit, double reference, const char* referenceName,
                  double targetRatio);
+
+// n films of random texts, the same for every run; with allMidsBlank
+// every MID is empty, else a few are.
+RecordStore GenerateFilms(size_t n, bool allMidsBlank);
 
 // Resident and peak resident memory of this process, in kB.
 long ResidentKb();

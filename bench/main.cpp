@@ -79,6 +79,12 @@ RecordStore Generate(size_t n, bool allMidsBlank) {
     return rows;
 }
 
+}  // namespace
+
+RecordStore bench::GenerateFilms(size_t n, bool allMidsBlank) { return Generate(n, allMidsBlank); }
+
+namespace {
+
 void WriteDurably(const AnsiString& path, const AnsiString& bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) || ::fsync(fd) != 0)
@@ -118,7 +124,8 @@ void PrintFigure(size_t n, const char* op, double value, const char* unit, doubl
 }
 
 // The libraries a run that only lists and edits has no need of.
-const std::vector<std::string> kOnDemandLibraries = {"libcups.so", "libjpeg.so", "libgumbo.so", "libsane.so"};
+const std::vector<std::string> kOnDemandLibraries = {"libcups.so", "libjpeg.so", "libgumbo.so", "libzip.so",
+                                                     "libsane.so"};
 
 // Medians of g_runs starts of the program, copied into `folder` with the
 // catalogue file `catalogue` (none when empty).

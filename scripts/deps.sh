@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libcups2-dev
   libjpeg-dev
   libgumbo-dev
+  libzip-dev
   libsane-dev libsane1 sane-utils
   fonts-liberation2 fonts-dejavu-core
   xvfb x11-apps xauth

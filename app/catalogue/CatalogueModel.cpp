@@ -45,6 +45,14 @@ void CatalogueModel::AppendFields(const RecordStore::FieldViews& fields) {
     endInsertRows();
 }
 
+void CatalogueModel::AppendRows(const RecordStore& rows) {
+    if (rows.empty()) return;
+    int row = rowCount();
+    beginInsertRows({}, row, row + static_cast<int>(rows.size()) - 1);
+    for (size_t i = 0; i < rows.size(); ++i) rows_.Append(rows.Fields(i));
+    endInsertRows();
+}
+
 void CatalogueModel::SetRecord(int row, const MovieRecord& record) { SetFields(row, RecordStore::Views(record)); }
 
 void CatalogueModel::SetFields(int row, const RecordStore::FieldViews& fields) {

@@ -37,6 +37,8 @@ public:
     // The same from views of texts, which may be the row's own.
     void AppendFields(const RecordStore::FieldViews& fields);
     void SetFields(int row, const RecordStore::FieldViews& fields);
+    // Appends all of these rows at once.
+    void AppendRows(const RecordStore& rows);
     // Replaces all rows at once.
     void ResetRows(RecordStore rows);
     // Puts the rows in the given order (entry i: the row that goes to place

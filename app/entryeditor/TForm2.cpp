@@ -413,6 +413,20 @@ void TForm2::FillDefaults() {
     ComboBox5->setCurrentIndex(index(defaults::Viewed));
 }
 
+MovieRecord TForm2::NewEntryDefaults() {
+    LoadGenreList();
+    FillDefaults();
+    MovieRecord r;
+    if (int genre = GenreIndex(); genre >= 0) r.Genre = genres_[static_cast<size_t>(genre)];
+    r.Language = Text(ComboBox2->currentText());
+    r.Media = Text(ComboBox3->currentText());
+    r.Disks = ansi::IntToStr(CSpinEdit1->value());
+    r.Status = Text(ComboBox4->currentText());
+    r.Viewed = Text(ComboBox5->currentText());
+    r.Rating = Text(Edit2->text());
+    return r;
+}
+
 AnsiString TForm2::Remembered(const char* name) const {
     // A value stored as anything but text (by another program, an older
     // version, a hand edit) is no default: the built-in one stays in force,
@@ -590,6 +604,10 @@ AnsiString TForm2::CaptureThumbnail() {
 }
 
 void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
+    Edit4->setText(ansi::ToQString(NewThumbnail(source, number, shown)));
+}
+
+AnsiString TForm2::NewThumbnail(const AnsiString& source, int number, bool shown) {
     const AnsiString dir = settings_->AppDir();
     // The source's name as the catalogue holds text.
     const AnsiString sourceName = ansi::FromQString(QFileInfo(QFile::decodeName(source.c_str())).fileName());
@@ -613,7 +631,7 @@ void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
         Image2->ClearPicture();
         throw;
     }
-    Edit4->setText(ansi::ToQString(name));
+    return name;
 }
 
 void TForm2::Button1Click() {

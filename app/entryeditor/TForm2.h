@@ -106,6 +106,12 @@ public:
     // picture cannot be read or the thumbnail not written; Edit4 and the
     // preview then stay empty and no file is left.
     void MakeThumbnail(const AnsiString& source, int number, bool shown = true);
+    // The same without naming it in Edit4: the new thumbnail's name.
+    AnsiString NewThumbnail(const AnsiString& source, int number, bool shown = true);
+    // What a new entry gets from the remembered defaults (FillDefaults):
+    // genre, language, media, disks, status, viewed and rating, as storing
+    // it would write them; the other fields empty.
+    MovieRecord NewEntryDefaults();
 
     // Handlers.
     void FormShow() override;

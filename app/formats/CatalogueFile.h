@@ -21,6 +21,7 @@ inline constexpr const char* kBackupSuffix = ".bak";
 class MidTracker {
 public:
     void Mark(std::string_view mid);
+    bool IsMarked(int mid) const { return mid >= 1 && mid <= 9999 && used_.test(static_cast<size_t>(mid)); }
     // The smallest unmarked number as decimal text; "0" when all are taken.
     AnsiString NextFree();
 

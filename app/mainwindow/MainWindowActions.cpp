@@ -81,6 +81,7 @@ void TForm1::BuildActions() {
         {P::File, "TWAINSource1", "TWAIN Source ...", nullptr, 0, [this] { TWAINSource1Click(); }, &TWAINSource1},
         Separator(P::File),
         {P::File, "Exort1", "E&xport", "il9_export.png", 0, [this] { Exort1Click(); }, &Exort1},
+        {P::File, "Import1", "&Import ...", nullptr, 0, [this] { Import1Click(); }, &Import1},
         Separator(P::File),
         {P::File, "Exit1", "&Exit", "il3_exit.png", 0, [this] { SpeedButton5Click(); }, &Exit1},
 

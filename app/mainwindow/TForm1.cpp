@@ -89,6 +89,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     SaveDialog1->FilterIndex = 1;
     SaveDialog1->DefaultExt = "csv";
     SaveDialog1->OverwritePrompt = true;
+    OpenDialog1 = new TOpenDialog(this);
+    OpenDialog1->setObjectName("OpenDialog1");
+    OpenDialog1->Title = "Import Films";
+    OpenDialog1->Filter =
+        "All supported (*.tc *.xml *.csv *.txt)|*.tc;*.xml;*.csv;*.txt|Tellico collection (*.tc "
+        "*.xml)|*.tc;*.xml|Comma or semicolon separated (*.csv *.txt)|*.csv;*.txt";
     for (const char* image : {"il0_row", "il1_sortasc", "il2_sortdesc", "il3_exit", "il4_new", "il5_delete",
                               "il6_modify", "il7_print", "il8_web", "il9_export"})
         ImageList1.append(Art((QString(image) + ".png").toLatin1()));

@@ -24,6 +24,7 @@ class TFrame5;
 class TImage;
 class TPrintDIB;
 class TPrinterSetupDialog;
+class TOpenDialog;
 class TSaveDialog;
 class TVHTML;
 class TEnhancedForm;
@@ -70,6 +71,7 @@ public:
     TVHTML* VHTML1;                            // opens web addresses in the browser
     QTimer* TwainInitTimer;                    // starts the scanner after the first showing
     TSaveDialog* SaveDialog1;                  // the export's file dialog
+    TOpenDialog* OpenDialog1;                  // the import's file dialog
     CatalogueModel* Catalogue;                 // the catalogue's table model
     // The small pictures: 0 row, 1 ascending mark, 2 descending mark, then
     // the menu pictures.
@@ -80,9 +82,9 @@ public:
     bool SortDescending = false;
 
     // Main menu items.
-    QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Exit1;  // File
-    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1, *Find1;              // Edit
-    QAction *VarnholtWebpage1, *AboutFlickstow1;                             // Help
+    QAction *New1, *Print1, *PrinterSetup1, *TWAINSource1, *Exort1, *Import1, *Exit1;  // File
+    QAction *ModifyEntry1, *DeleteEntry1, *EditGenres1, *Find1;                        // Edit
+    QAction *VarnholtWebpage1, *AboutFlickstow1;                                       // Help
     QList<QAction*> FurtherLinks;
 
     void LoadCatalogue();
@@ -106,6 +108,7 @@ public:
     void PrinterSetup1Click();              // File > Printer Setup ...
     void ListView1ColumnClick(int column);  // a click on a column header sorts
     void Exort1Click();                     // File > Export
+    void Import1Click();                    // File > Import ...
     void TwainInitTimerTimer();             // opens the source manager
     void TWAINSource1Click();               // File > TWAIN Source ...
     void Find1Click();                      // Edit > Find ...: Ctrl+F, into the find field

@@ -227,8 +227,11 @@ private:
 
 namespace dialogs {
 
-std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& settings, QWidget* parent) {
-    auto dialog = std::make_unique<QFileDialog>(parent, ansi::ToQString(settings.Title));
+namespace {
+// An open dialog for an existing file of one of the filter's types.
+template <class Settings>
+std::unique_ptr<QFileDialog> MakeOpenDialog(const Settings& settings, QWidget* parent) {
+    std::unique_ptr<QFileDialog> dialog = std::make_unique<QFileDialog>(parent, ansi::ToQString(settings.Title));
     // Qt's own dialog, which can hold the preview.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -253,7 +256,27 @@ std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& set
     usePatterns(first);
     QObject::connect(dialog.get(), &QFileDialog::filterSelected, dialog.get(),
                      [usePatterns, names](const QString& name) { usePatterns(int(names.indexOf(name)) + 1); });
+    return dialog;
+}
 
+// Shows an open dialog made by make; false when the user cancelled.
+template <class Settings, class Make>
+bool ExecuteOpen(Settings& settings, Make make) {
+    if (dialogs::test::Logged(
+            {settings.Title, settings.Filter, {}, settings.InitialDir, settings.FileName, settings.FilterIndex, true}))
+        return TakeAnswer(dialogs::test::NextAnswer(settings.Title), settings.FileName, settings.FilterIndex);
+    QWidget* window = dialogs::OwnerWindow(qobject_cast<QWidget*>(settings.parent()));
+    std::unique_ptr<QFileDialog> dialog = make(settings, window);
+    dialogs::KeepAbove(dialog.get(), window);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
+    settings.FileName = QFile::encodeName(dialog->selectedFiles().front()).toStdString();
+    settings.FilterIndex = ChosenType(*dialog, Descriptions(ParseFilter(settings.Filter)));
+    return true;
+}
+}  // namespace
+
+std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& settings, QWidget* parent) {
+    std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(settings, parent);
     auto* preview = new PicturePreview(dialog.get());
     if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
         grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
@@ -264,14 +287,6 @@ std::unique_ptr<QFileDialog> MakeOpenPictureDialog(const TOpenPictureDialog& set
 
 }  // namespace dialogs
 
-bool TOpenPictureDialog::Execute() {
-    if (dialogs::test::Logged({Title, Filter, {}, InitialDir, FileName, FilterIndex, true}))
-        return TakeAnswer(dialogs::test::NextAnswer(Title), FileName, FilterIndex);
-    QWidget* window = dialogs::OwnerWindow(qobject_cast<QWidget*>(parent()));
-    std::unique_ptr<QFileDialog> dialog = dialogs::MakeOpenPictureDialog(*this, window);
-    dialogs::KeepAbove(dialog.get(), window);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
-    FileName = QFile::encodeName(dialog->selectedFiles().front()).toStdString();
-    FilterIndex = ChosenType(*dialog, Descriptions(ParseFilter(Filter)));
-    return true;
-}
+bool TOpenPictureDialog::Execute() { return dialogs::ExecuteOpen(*this, dialogs::MakeOpenPictureDialog); }
+
+bool TOpenDialog::Execute() { return dialogs::ExecuteOpen(*this, dialogs::MakeOpenDialog<TOpenDialog>); }

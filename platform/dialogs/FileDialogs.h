@@ -58,6 +58,23 @@ public:
     bool Execute();
 };
 
+// The common open dialog for a file of one of the filter's types: only an
+// existing file can be chosen.
+class TOpenDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit TOpenDialog(QObject* owner = nullptr) : QObject(owner) {}
+
+    AnsiString Title;
+    AnsiString Filter;    // as for TOpenPictureDialog
+    int FilterIndex = 1;  // 1-based; after Execute, the type the user chose
+    AnsiString InitialDir;
+    AnsiString FileName;  // after Execute, the chosen path (file-system bytes)
+
+    // Shows the dialog; false when the user cancelled.
+    bool Execute();
+};
+
 namespace dialogs {
 // The window TOpenPictureDialog::Execute shows, made on its own so that its
 // filters and its preview can be tried without showing it modally.

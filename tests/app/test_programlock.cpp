@@ -141,7 +141,7 @@ private slots:
     }
 
     // A start that only shows the list maps none of the libraries of
-    // printing, pictures, HTML pages or scanners, nor an image plug-in,
+    // printing, pictures, HTML pages, Tellico collections or scanners, nor an image plug-in,
     // also once the scanner's source manager is loaded (500 ms after the
     // window is shown).
     void startMapsNoFeatureLibrary() {
@@ -149,7 +149,8 @@ private slots:
         Program program;
         QTRY_VERIFY_WITH_TIMEOUT(Mapped(program.processId()).filter("libtwain_32.so").size() == 1, 20000);
         const QStringList mapped = Mapped(program.processId());
-        for (const char* library : {"libcups.so", "libjpeg.so", "libgumbo.so", "/imageformats/", "libsane"})
+        for (const char* library :
+             {"libcups.so", "libjpeg.so", "libgumbo.so", "libzip.so", "/imageformats/", "libsane"})
             QVERIFY2(mapped.filter(library).isEmpty(), qPrintable(mapped.filter(library).join(", ")));
         QCOMPARE(program.state(), QProcess::Running);
     }

@@ -1,0 +1,656 @@
+#include "app/formats/Import.h"
+
+#include "app/formats/CatalogueFile.h"
+#include "platform/files/files.h"
+#include "platform/module/Library.h"
+
+#include <zip.h>
+
+#include <QByteArray>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+// ---- The table
+
+std::string_view ImportTable::Cell(size_t row, size_t column) const {
+    size_t first = rowFirstCell_[row], end = row + 1 < rowFirstCell_.size() ? rowFirstCell_[row + 1] : rowOpen_;
+    if (first + column >= end) return {};
+    size_t cell = first + column, from = cell == 0 ? 0 : cellEnds_[cell - 1];
+    return std::string_view(text_).substr(from, cellEnds_[cell] - from);
+}
+
+void ImportTable::EndRow() {
+    rowFirstCell_.push_back(rowOpen_);
+    columns_ = std::max(columns_, cellEnds_.size() - rowOpen_);
+    rowOpen_ = cellEnds_.size();
+}
+
+void ImportTable::TakeHeader() {
+    if (Rows() == 0) return;
+    for (size_t c = 0; c < cellEnds_.size() && (Rows() == 1 || c < rowFirstCell_[1]); ++c)
+        Header.emplace_back(Cell(0, c));
+    rowFirstCell_.erase(rowFirstCell_.begin());
+    columns_ = Header.size();
+    for (size_t r = 0; r < Rows(); ++r) {
+        size_t end = r + 1 < Rows() ? rowFirstCell_[r + 1] : rowOpen_;
+        columns_ = std::max(columns_, end - rowFirstCell_[r]);
+    }
+}
+
+// ---- Text
+
+namespace {
+
+// What a Unicode character becomes in Windows-1252: itself, or '?' counted.
+void PutChar(std::string& out, char32_t c, size_t& replaced) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
+    const QChar q(static_cast<char16_t>(c));
+    if (c >= 0x10000 || !ansi::CanEncode(q)) {
+        ++replaced;
+        out += '?';
+    } else {
+        out += ansi::FromQString(QString(q));
+    }
+}
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+// The length of the UTF-8 sequence that starts at s[i] when it is well
+// formed (shortest form, no surrogate, at most U+10FFFF), else 0.
+size_t Utf8Length(std::string_view s, size_t i, char32_t* code) {
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    unsigned char lead = b(0);
+    size_t n = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    char32_t c = lead & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+        if ((b(k) & 0xC0) != 0x80) return 0;
+        c = c << 6 | (b(k) & 0x3F);
+    }
+    if ((n == 3 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) || (n == 4 && (c < 0x10000 || c > 0x10FFFF))) return 0;
+    *code = c;
+    return n;
+}
+
+bool AllAscii(std::string_view s) {
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if (w & 0x8080808080808080ull) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            size_t rest = s.size() - i;
+            if (rest >= 8 && AllAscii(s.substr(i, 8))) i += 8;
+            else
+                ++i;
+            continue;
+        }
+        char32_t c;
+        size_t n = Utf8Length(s, i, &c);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+void AppendImported(std::string& out, std::string_view text, bool utf8, size_t& replaced) {
+    const bool plain = !utf8 || AllAscii(text);
+    if (plain && text.find_first_of("\r\n") == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    for (size_t i = 0; i < text.size();) {
+        char ch = text[i];
+        if (IsLineBreak(ch)) {
+            out += ' ';
+            while (i < text.size() && IsLineBreak(text[i])) ++i;
+            continue;
+        }
+        if (plain || static_cast<unsigned char>(ch) < 0x80) {
+            out += ch;
+            ++i;
+            continue;
+        }
+        char32_t c = '?';
+        size_t n = Utf8Length(text, i, &c);
+        PutChar(out, c, replaced);
+        i += std::max<size_t>(n, 1);
+    }
+}
+
+void AppendImported(std::string& out, QStringView text, size_t& replaced) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t u = text[i].unicode();
+        if (u == '\r' || u == '\n') {
+            out += ' ';
+            while (i + 1 < text.size() && (text[i + 1] == u'\r' || text[i + 1] == u'\n')) ++i;
+        } else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            ++replaced;
+            out += '?';
+        } else {
+            PutChar(out, u, replaced);
+        }
+    }
+}
+
+// ---- Spreadsheets
+
+namespace {
+
+struct HeaderName {
+    const char* name;
+    int field;
+};
+// The names a header cell may give a field; "Picture" is known but taken by
+// no field: a picture name from another folder names no file here.
+constexpr HeaderName kHeaderNames[] = {
+    {"title", FieldTitle},      {"titel", FieldTitle},
+    {"mid", FieldMID},          {"#", FieldMID},
+    {"genre", FieldGenre},      {"language", FieldLanguage},
+    {"sprache", FieldLanguage}, {"media", FieldMedia},
+    {"medium", FieldMedia},     {"disks", FieldDisks},
+    {"status", FieldStatus},    {"viewed", FieldViewed},
+    {"seen", FieldViewed},      {"rating", FieldRating},
+    {"picture", FieldPicture},  {"description", FieldDescription},
+    {"plot", FieldDescription}, {"comments", FieldDescription},
+};
+
+// The order of the columns our own export writes.
+constexpr int kExportOrder[] = {FieldTitle,  FieldMID,    FieldGenre,  FieldLanguage, FieldMedia,      FieldDisks,
+                                FieldStatus, FieldViewed, FieldRating, FieldPicture,  FieldDescription};
+
+AnsiString LineText(size_t line) { return "line " + ansi::IntToStr(static_cast<long long>(line)); }
+
+// The text export: nine lines per film, the ninth empty.
+bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bool utf8) {
+    std::vector<std::string_view> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+        if (at < text.size() && text[at] == '\r') ++at;
+        if (at < text.size() && text[at] == '\n') ++at;
+    }
+    if (lines.empty() || lines.size() % 9 != 0) return false;
+    for (size_t i = 8; i < lines.size(); i += 9)
+        if (!lines[i].empty()) return false;
+    for (size_t i = 0; i < lines.size(); i += 9) {
+        for (size_t f = 0; f < 8; ++f) {
+            AppendImported(table.OpenCell(), lines[i + f], utf8, replaced);
+            table.EndCell();
+        }
+        table.EndRow();
+    }
+    return true;
+}
+
+char DetectSeparator(std::string_view text) {
+    size_t commas = 0, semicolons = 0;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && IsLineBreak(c))
+            break;
+        else if (!quoted)
+            commas += c == ',', semicolons += c == ';';
+    }
+    return semicolons > commas ? ';' : ',';
+}
+
+bool LooksLikeHeader(const ImportTable& table) {
+    size_t named = 0, filled = 0;
+    for (size_t c = 0; c < table.Columns(); ++c) {
+        std::string_view cell = table.Cell(0, c);
+        if (ansi::IsBlank(cell)) continue;
+        ++filled;
+        named += FieldOfHeader(cell) >= 0;
+    }
+    return named >= 2 || (named == 1 && filled == 1);
+}
+
+}  // namespace
+
+int FieldOfHeader(std::string_view cell) {
+    AnsiString name = ansi::LowerCase(ansi::Trim(cell));
+    for (const HeaderName& h : kHeaderNames)
+        if (name == h.name) return h.field;
+    return -1;
+}
+
+ImportTable ReadCsvImport(std::string_view bytes, bool textListing) {
+    ImportTable table;
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    if (bytes.find('\0') != std::string_view::npos)
+        throw EImportError("The file holds binary data, not comma- or semicolon-separated text.");
+    const bool utf8 = IsValidUtf8(bytes);
+    size_t replaced = 0;
+    if (textListing && ReadListing(bytes, table, replaced, utf8)) {
+        table.Replaced = replaced;
+        return table;
+    }
+    const char separator = DetectSeparator(bytes);
+    char stops[4] = {separator, '\r', '\n', '\0'};
+    size_t line = 1, at = 0;
+    const size_t n = bytes.size();
+    while (at < n) {
+        // A blank line is no row.
+        if (IsLineBreak(bytes[at])) {
+            line += bytes[at] == '\n' || (at + 1 < n && bytes[at + 1] != '\n');
+            ++at;
+            continue;
+        }
+        for (;;) {
+            std::string& cell = table.OpenCell();
+            if (bytes[at] == '"') {
+                const size_t opened = line;
+                ++at;
+                for (;;) {
+                    size_t quote = bytes.find('"', at);
+                    if (quote == std::string_view::npos)
+                        throw EImportError("The quoted field that begins in " + LineText(opened) + " is never closed.");
+                    std::string_view part = bytes.substr(at, quote - at);
+                    for (size_t k = 0; k < part.size(); ++k)
+                        line += part[k] == '\n' || (part[k] == '\r' && (k + 1 == part.size() || part[k + 1] != '\n'));
+                    AppendImported(cell, part, utf8, replaced);
+                    at = quote + 1;
+                    if (at < n && bytes[at] == '"') {
+                        cell += '"';
+                        ++at;
+                        continue;
+                    }
+                    break;
+                }
+            }
+            // Unquoted text, or what follows a closing quote, up to the
+            // separator or the line's end.
+            size_t end = std::min(bytes.find_first_of(std::string_view(stops, 3), at), n);
+            AppendImported(cell, bytes.substr(at, end - at), utf8, replaced);
+            table.EndCell();
+            at = end;
+            if (at < n && bytes[at] == separator) {
+                ++at;
+                if (at < n && !IsLineBreak(bytes[at])) continue;
+                // A separator last on the line (as our export ends each
+                // line) opens no further cell.
+            }
+            break;
+        }
+        table.EndRow();
+        if (at < n && bytes[at] == '\r') ++at;
+        if (at < n && bytes[at] == '\n') ++at;
+        ++line;
+    }
+    if (table.Rows() > 0 && LooksLikeHeader(table)) table.TakeHeader();
+    table.Replaced = replaced;
+    if (table.Rows() == 0) throw EImportError("The file holds no films: no films found.");
+    return table;
+}
+
+ColumnMap GuessColumns(const ImportTable& table) {
+    if (table.Tellico) return TellicoColumns();
+    ColumnMap columns;
+    columns.fill(-1);
+    if (!table.Header.empty()) {
+        for (size_t c = table.Header.size(); c-- > 0;)
+            if (int f = FieldOfHeader(table.Header[c]); f >= 0) columns[static_cast<size_t>(f)] = static_cast<int>(c);
+    } else {
+        for (size_t c = 0; c < std::size(kExportOrder) && c < table.Columns(); ++c)
+            columns[static_cast<size_t>(kExportOrder[c])] = static_cast<int>(c);
+    }
+    // A picture name from another folder names no file here.
+    columns[FieldPicture] = -1;
+    return columns;
+}
+
+// ---- Tellico
+
+namespace {
+
+// The columns of a Tellico table, in this order.
+constexpr int kTellicoFields[] = {FieldTitle,  FieldGenre,  FieldLanguage, FieldMedia,
+                                  FieldStatus, FieldViewed, FieldRating,   FieldDescription};
+enum TellicoColumn { TTitle, TGenre, TLanguage, TMedia, TStatus, TViewed, TRating, TPlot, TComments, TCover, TCount };
+
+const char* CollectionKind(int type) {
+    static const char* const kinds[] = {"",      "general", "books",  "videos", "music", "bibliography", "comics",
+                                        "wines", "coins",   "stamps", "cards",  "games", "files",        "board games"};
+    return type >= 1 && type < int(std::size(kinds)) ? kinds[type] : "unknown";
+}
+
+// JPEG, PNG, GIF or BMP by their first bytes.
+bool LooksLikePicture(std::string_view bytes) {
+    return bytes.starts_with("\xFF\xD8\xFF") || bytes.starts_with("\x89PNG\r\n\x1A\n") || bytes.starts_with("GIF8") ||
+           bytes.starts_with("BM");
+}
+
+bool IsTrue(const QString& text) { return text.trimmed().compare("true", Qt::CaseInsensitive) == 0; }
+
+[[noreturn]] void Malformed(const QXmlStreamReader& xml) {
+    throw EImportError("The Tellico file is not well-formed XML (line " + ansi::IntToStr(xml.lineNumber()) +
+                       ", column " + ansi::IntToStr(xml.columnNumber()) + "): " + ansi::FromQString(xml.errorString()));
+}
+
+// Reads the next element inside the current one; false at its end.
+bool NextChild(QXmlStreamReader& xml) {
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: return true;
+        case QXmlStreamReader::EndElement: return false;
+        case QXmlStreamReader::DTD:
+            if (!xml.entityDeclarations().isEmpty() || xml.text().contains(u"<!ENTITY"))
+                throw EImportError("The Tellico file declares entities in its DTD, which are refused.");
+            break;
+        default: break;
+        }
+    }
+    if (xml.hasError()) Malformed(xml);
+    return false;
+}
+
+// The text of a simple element, or of the first child of a list element
+// ("genres" holding "genre"s).
+QString FirstText(QXmlStreamReader& xml) {
+    QString text;
+    bool found = false;
+    while (!xml.atEnd()) {
+        QXmlStreamReader::TokenType t = xml.readNext();
+        if (t == QXmlStreamReader::Characters && !found) text += xml.text();
+        else if (t == QXmlStreamReader::StartElement) {
+            if (!found) text = xml.readElementText(QXmlStreamReader::IncludeChildElements), found = true;
+            else
+                xml.skipCurrentElement();
+        } else if (t == QXmlStreamReader::EndElement)
+            break;
+    }
+    if (xml.hasError()) Malformed(xml);
+    return found ? text : text.trimmed().isEmpty() ? QString() : text;
+}
+
+}  // namespace
+
+ColumnMap TellicoColumns() {
+    ColumnMap columns;
+    columns.fill(-1);
+    for (size_t c = 0; c < std::size(kTellicoFields); ++c) columns[static_cast<size_t>(kTellicoFields[c])] = int(c);
+    return columns;
+}
+
+ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::string(const AnsiString& id)>& image) {
+    QXmlStreamReader xml(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    ImportTable table;
+    table.Tellico = true;
+    struct Entry {
+        std::array<QString, TCount> texts;
+    };
+    std::vector<Entry> entries;
+    std::unordered_map<QString, std::string> embedded;
+    bool sawCollection = false;
+    if (!NextChild(xml) || xml.name() != u"tellico") {
+        if (xml.hasError()) Malformed(xml);
+        throw EImportError("The file is no Tellico collection.");
+    }
+    while (NextChild(xml)) {
+        if (xml.name() != u"collection" || sawCollection) {
+            xml.skipCurrentElement();
+            continue;
+        }
+        sawCollection = true;
+        int type = xml.attributes().value("type").toInt();
+        if (type != 3)
+            throw EImportError("Only video collections can be imported; this Tellico collection holds " +
+                               AnsiString(CollectionKind(type)) + " (type " +
+                               ansi::FromQString(xml.attributes().value("type").toString()) + ").");
+        while (NextChild(xml)) {
+            if (xml.name() == u"entry") {
+                Entry& e = entries.emplace_back();
+                while (NextChild(xml)) {
+                    QStringView name = xml.name();
+                    int column = name == u"title"                              ? TTitle
+                                 : name == u"genres" || name == u"genre"       ? TGenre
+                                 : name == u"languages" || name == u"language" ? TLanguage
+                                 : name == u"medium"                           ? TMedia
+                                 : name == u"loaned"                           ? TStatus
+                                 : name == u"seen"                             ? TViewed
+                                 : name == u"rating"                           ? TRating
+                                 : name == u"plot"                             ? TPlot
+                                 : name == u"comments"                         ? TComments
+                                 : name == u"cover"                            ? TCover
+                                                                               : -1;
+                    if (column < 0) xml.skipCurrentElement();
+                    else
+                        e.texts[static_cast<size_t>(column)] = FirstText(xml);
+                }
+            } else if (xml.name() == u"images") {
+                while (NextChild(xml)) {
+                    if (xml.name() != u"image") {
+                        xml.skipCurrentElement();
+                        continue;
+                    }
+                    QString id = xml.attributes().value("id").toString();
+                    QString data = xml.readElementText(QXmlStreamReader::SkipChildElements);
+                    if (xml.hasError()) Malformed(xml);
+                    QByteArray decoded = QByteArray::fromBase64(data.toLatin1());
+                    if (!decoded.isEmpty()) embedded[id] = decoded.toStdString();
+                }
+            } else {
+                xml.skipCurrentElement();
+            }
+        }
+    }
+    if (xml.hasError()) Malformed(xml);
+    if (!sawCollection) throw EImportError("The file is no Tellico collection.");
+    if (entries.empty()) throw EImportError("The Tellico collection holds no films: no films found.");
+
+    size_t replaced = 0;
+    bool covers = false;
+    for (const Entry& e : entries) covers |= !e.texts[TCover].isEmpty();
+    for (const Entry& e : entries) {
+        auto put = [&](const QString& text) {
+            AppendImported(table.OpenCell(), text, replaced);
+            table.EndCell();
+        };
+        put(e.texts[TTitle]);
+        put(e.texts[TGenre]);
+        put(e.texts[TLanguage]);
+        put(e.texts[TMedia]);
+        put(IsTrue(e.texts[TStatus]) ? QString("Lend To") : QString());
+        put(e.texts[TViewed].isEmpty() ? QString() : IsTrue(e.texts[TViewed]) ? QString("Yes") : QString("No"));
+        bool ok = false;
+        int stars = e.texts[TRating].trimmed().toInt(&ok);
+        put(ok && stars >= 1 && stars <= 5 ? QString("%1/10").arg(stars * 2) : QString());
+        put(e.texts[TPlot].trimmed().isEmpty() ? e.texts[TComments] : e.texts[TPlot]);
+        table.EndRow();
+        if (!covers) continue;
+        ImportTable::Cover& cover = table.Covers.emplace_back();
+        QString id = e.texts[TCover].trimmed();
+        if (id.isEmpty()) continue;
+        // An id is a file name; it names nothing outside the images.
+        cover.name = ansi::FromQString(id.section('/', -1));
+        if (auto found = embedded.find(id); found != embedded.end()) cover.bytes = found->second;
+        else if (image && !id.contains('/') && !id.contains('\\'))
+            cover.bytes = image(ansi::FromQString(id));
+        if (!LooksLikePicture(cover.bytes)) {
+            cover.bytes.clear();
+            ++table.BadCovers;
+        }
+    }
+    table.Replaced = replaced;
+    return table;
+}
+
+bool LooksLikeZip(std::string_view bytes) { return bytes.starts_with("PK\x03\x04") || bytes.starts_with("PK\x05\x06"); }
+
+ImportTable ReadTellicoImport(std::string_view bytes) {
+    if (!LooksLikeZip(bytes)) {
+        std::string_view start = bytes.substr(0, 512);
+        if (start.find('<') == std::string_view::npos)
+            throw EImportError("The file is neither a Tellico collection (.tc) nor its XML.");
+        return ReadTellicoXml(bytes, {});
+    }
+    ZipEntries zip(bytes);
+    if (!zip.Has("tellico.xml")) throw EImportError("The zip file holds no tellico.xml: it is no Tellico collection.");
+    std::string xml = zip.Read("tellico.xml");
+    return ReadTellicoXml(xml, [&zip](const AnsiString& id) {
+        AnsiString name = "images/" + id;
+        try {
+            return zip.Has(name.c_str()) ? zip.Read(name.c_str()) : std::string();
+        } catch (const EImportError&) {
+            return std::string();
+        }
+    });
+}
+
+ImportTable ReadImportFile(const AnsiString& path) {
+    const AnsiString bytes = files::ReadWholeFile(path);
+    AnsiString name = ansi::LowerCase(files::ExtractFileName(path));
+    auto endsWith = [&name](const char* ending) { return name.ends_with(ending); };
+    if (endsWith(".tc") || endsWith(".xml")) return ReadTellicoImport(bytes);
+    if (endsWith(".csv")) return ReadCsvImport(bytes);
+    if (endsWith(".txt")) return ReadCsvImport(bytes, true);
+    size_t start = bytes.find_first_not_of(" \t\r\n", bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0);
+    if (LooksLikeZip(bytes) || (start != AnsiString::npos && bytes[start] == '<')) return ReadTellicoImport(bytes);
+    return ReadCsvImport(bytes);
+}
+
+// ---- Records
+
+ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, const MovieRecord& defaults,
+                          const RecordStore& catalogue, bool skipDuplicates,
+                          const std::function<bool(size_t done)>& progress) {
+    ImportedFilms result;
+    MidTracker mids;
+    for (size_t i = 0; i < catalogue.size(); ++i) mids.Mark(catalogue.Field(i, FieldMID));
+    auto key = [](std::string_view title, std::string_view media) {
+        return ansi::AnsiLowerCase(title) + '\n' + ansi::AnsiLowerCase(media);
+    };
+    std::unordered_set<std::string> present;
+    if (skipDuplicates)
+        for (size_t i = 0; i < catalogue.size(); ++i)
+            present.insert(key(catalogue.Field(i, FieldTitle), catalogue.Field(i, FieldMedia)));
+    static constexpr int kDefaulted[] = {FieldGenre, FieldLanguage, FieldMedia, FieldDisks, FieldStatus, FieldViewed};
+    AnsiString mid;
+    for (size_t row = 0; row < table.Rows(); ++row) {
+        if (progress && row % 4096 == 0 && !progress(row)) {
+            result.cancelled = true;
+            break;
+        }
+        RecordStore::FieldViews fields{};
+        for (int f = 0; f < FieldCount; ++f)
+            if (int c = columns[static_cast<size_t>(f)]; c >= 0)
+                fields[static_cast<size_t>(f)] = table.Cell(row, size_t(c));
+        // A row of blank cells (";;;" under a spreadsheet's table) is no film.
+        if (std::all_of(fields.begin(), fields.end(), [](std::string_view v) { return ansi::IsBlank(v); })) {
+            ++result.blank;
+            continue;
+        }
+        for (int f : kDefaulted)
+            if (ansi::IsBlank(fields[static_cast<size_t>(f)])) fields[static_cast<size_t>(f)] = defaults.Field(f);
+        if (!present.empty() && present.contains(key(fields[FieldTitle], fields[FieldMedia]))) {
+            ++result.skipped;
+            continue;
+        }
+        std::optional<int> given = ansi::TryStrToInt(fields[FieldMID]);
+        if (given && *given >= 1 && *given <= 9999 && !mids.IsMarked(*given)) mid = ansi::IntToStr(*given);
+        else
+            mid = mids.NextFree();
+        mids.Mark(mid);
+        fields[FieldMID] = mid;
+        fields[FieldPicture] = {};
+        result.films.Append(fields);
+        result.sourceRows.push_back(row);
+    }
+    return result;
+}
+
+// ---- Zip archives, through libzip, loaded when the first one is read
+
+namespace {
+
+struct Libzip {
+    module::Library lib{FLICKSTOW_ZIP_LIBRARY, "Importing a Tellico collection"};
+    decltype(&::zip_error_init) error_init = FLICKSTOW_FUNCTION(lib, zip_error_init);
+    decltype(&::zip_error_fini) error_fini = FLICKSTOW_FUNCTION(lib, zip_error_fini);
+    decltype(&::zip_error_strerror) error_strerror = FLICKSTOW_FUNCTION(lib, zip_error_strerror);
+    decltype(&::zip_source_buffer_create) source_buffer_create = FLICKSTOW_FUNCTION(lib, zip_source_buffer_create);
+    decltype(&::zip_source_free) source_free = FLICKSTOW_FUNCTION(lib, zip_source_free);
+    decltype(&::zip_open_from_source) open_from_source = FLICKSTOW_FUNCTION(lib, zip_open_from_source);
+    decltype(&::zip_discard) discard = FLICKSTOW_FUNCTION(lib, zip_discard);
+    decltype(&::zip_name_locate) name_locate = FLICKSTOW_FUNCTION(lib, zip_name_locate);
+    decltype(&::zip_stat_index) stat_index = FLICKSTOW_FUNCTION(lib, zip_stat_index);
+    decltype(&::zip_fopen_index) fopen_index = FLICKSTOW_FUNCTION(lib, zip_fopen_index);
+    decltype(&::zip_fread) fread = FLICKSTOW_FUNCTION(lib, zip_fread);
+    decltype(&::zip_fclose) fclose = FLICKSTOW_FUNCTION(lib, zip_fclose);
+};
+
+const Libzip& Zip() {
+    static const Libzip zip;
+    return zip;
+}
+
+zip_t* Archive(void* p) { return static_cast<zip_t*>(p); }
+
+}  // namespace
+
+ZipEntries::ZipEntries(std::string_view archive) : zip_(nullptr) {
+    const Libzip& z = Zip();
+    zip_error_t error;
+    z.error_init(&error);
+    zip_source_t* source = z.source_buffer_create(archive.data(), archive.size(), 0, &error);
+    zip_t* opened = source ? z.open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
+    if (!opened) {
+        AnsiString why = z.error_strerror(&error);
+        if (source) z.source_free(source);
+        z.error_fini(&error);
+        throw EImportError("The file is no zip archive that can be read (" + why + ").");
+    }
+    z.error_fini(&error);
+    zip_ = opened;
+}
+
+ZipEntries::~ZipEntries() { Zip().discard(Archive(zip_)); }
+
+bool ZipEntries::Has(const char* name) const { return Zip().name_locate(Archive(zip_), name, 0) >= 0; }
+
+std::string ZipEntries::Read(const char* name) const {
+    const Libzip& z = Zip();
+    zip_int64_t index = z.name_locate(Archive(zip_), name, 0);
+    zip_stat_t stat;
+    if (index < 0 || z.stat_index(Archive(zip_), zip_uint64_t(index), 0, &stat) != 0)
+        throw EImportError(AnsiString("The zip file holds no ") + name + ".");
+    const zip_uint64_t size = stat.valid & ZIP_STAT_SIZE ? stat.size : 0;
+    const zip_uint64_t packed = stat.valid & ZIP_STAT_COMP_SIZE ? stat.comp_size : 0;
+    if (size > kMaxUnpackedBytes)
+        throw EImportError(AnsiString(name) + " in the zip file unpacks to more than 256 MB and is refused.");
+    if (size > packed * kMaxPackRatio && size > 0)
+        throw EImportError(AnsiString(name) + " in the zip file is packed more than 100 times and is refused.");
+    zip_file_t* file = z.fopen_index(Archive(zip_), zip_uint64_t(index), 0);
+    if (!file) throw EImportError(AnsiString(name) + " in the zip file cannot be unpacked.");
+    // Never more than the size the archive gives, whatever the data says.
+    std::string bytes(size + 1, '\0');
+    zip_int64_t got = 0, n = 0;
+    while (size_t(got) < bytes.size() && (n = z.fread(file, bytes.data() + got, bytes.size() - size_t(got))) > 0)
+        got += n;
+    z.fclose(file);
+    if (n < 0 || zip_uint64_t(got) != size)
+        throw EImportError(AnsiString(name) + " in the zip file is damaged and cannot be unpacked.");
+    bytes.resize(size);
+    return bytes;
+}

@@ -1,0 +1,175 @@
+// File > Import ...: films from a Tellico collection or a spreadsheet,
+// appended all at once after a preview, or not at all.
+
+#include "app/catalogue/Sorting.h"
+#include "app/entryeditor/TForm2.h"
+#include "app/entryeditor/Thumbnails.h"
+#include "app/formats/Export.h"
+#include "app/formats/Import.h"
+#include "app/forms/TImage.h"
+#include "app/mainwindow/ImportDialog.h"
+#include "app/mainwindow/TForm1.h"
+#include "components/Vreg/Vreg.h"
+#include "platform/dialogs/FileDialogs.h"
+#include "platform/files/files.h"
+#include "platform/jpeg/jpeg.h"
+#include "platform/random/Random.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QItemSelectionModel>
+#include <QProgressDialog>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+
+// Work on more films or covers than these shows its progress.
+constexpr size_t kQuietFilms = 50000, kQuietCovers = 20;
+constexpr size_t kFilmsPerStep = 8192;
+
+// Writes a cover into the folder as a JPEG file the entry editor takes: a
+// JPEG as it is, another picture (PNG, GIF, BMP) encoded as one. Raises
+// when the bytes are no picture.
+AnsiString CoverFile(const ImportTable::Cover& cover, const AnsiString& folder) {
+    AnsiString name = files::ExtractFileName(PictureFileName(cover.name));
+    // A name "t_..." would be taken for one of our thumbnails and copied.
+    if (name.empty() || name.starts_with("t_")) name = "cover_" + name;
+    const AnsiString lower = ansi::LowerCase(name);
+    const bool isJpeg = std::string_view(cover.bytes).starts_with("\xFF\xD8\xFF");
+    if (!isJpeg || !(lower.ends_with(".jpg") || lower.ends_with(".jpeg"))) name += ".jpg";
+    const AnsiString path = files::JoinPath(folder, name);
+    if (isJpeg) {
+        files::ReplaceWholeFile(path, cover.bytes);
+    } else {
+        QImage image = QImage::fromData(QByteArray::fromRawData(cover.bytes.data(), qsizetype(cover.bytes.size())));
+        if (image.isNull()) throw jpeg::EJPEG("The cover " + cover.name + " is no picture.");
+        files::ReplaceWholeFile(path, jpeg::Encode(image, 90));
+    }
+    return path;
+}
+
+// A progress dialog for long work; none for short work.
+std::unique_ptr<QProgressDialog> Progress(QWidget* window, size_t steps, bool large) {
+    if (!large) return nullptr;
+    auto progress = std::make_unique<QProgressDialog>("Importing films ...", "Cancel", 0, int(steps), window);
+    progress->setObjectName("ImportProgress");
+    progress->setWindowTitle("Import Films");
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->show();
+    return progress;
+}
+
+// False when the user cancelled.
+bool Step(QProgressDialog* progress, size_t done) {
+    if (!progress) return true;
+    progress->setValue(int(done));
+    QApplication::processEvents();
+    return !progress->wasCanceled();
+}
+
+}  // namespace
+
+void TForm1::Import1Click() {
+    OpenDialog1->FileName.clear();
+    OpenDialog1->InitialDir = VReg1->Pop("LastImportDir");
+    if (!OpenDialog1->Execute()) return;
+    const AnsiString path = OpenDialog1->FileName;
+    VReg1->Push("LastImportDir", ExportFolderOf(path));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ImportTable table;
+    try {
+        table = ReadImportFile(path);
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
+    const MovieRecord defaults = entryEditor_->NewEntryDefaults();
+    const AnsiString fileName = ansi::FromQString(QFile::decodeName(files::ExtractFileName(path).c_str()));
+    TImportDialog preview(this, table, fileName, defaults, Catalogue->Records(), Image1);
+    if (preview.exec() != QDialog::Accepted) return;
+    const ImportedFilms& films = preview.Films();
+    const size_t count = films.films.size();
+    if (count == 0) return;
+
+    // The covers become thumbnails first: a cancel or an error removes
+    // those made, and the list stays as it was.
+    std::vector<AnsiString> pictures(count), made;
+    const AnsiString dir = VReg1->AppDir();
+    size_t covers = 0;
+    if (!table.Covers.empty())
+        for (size_t i = 0; i < count; ++i) covers += !table.Covers[films.sourceRows[i]].bytes.empty();
+    const size_t steps = covers + (count + kFilmsPerStep - 1) / kFilmsPerStep;
+    std::unique_ptr<QProgressDialog> progress = Progress(this, steps, covers > kQuietCovers || count > kQuietFilms);
+    auto removeMade = [&] {
+        for (const AnsiString& name : made) DeleteThumbnail(dir, name);
+    };
+    RecordStore rows;
+    try {
+        size_t done = 0;
+        if (covers) {
+            // The editor makes them as for "&browse ...", laid out as when it
+            // shows, off the screen.
+            struct OffScreen {
+                QWidget* editor;
+                explicit OffScreen(QWidget* e) : editor(e) {
+                    editor->setAttribute(Qt::WA_DontShowOnScreen);
+                    editor->show();
+                }
+                ~OffScreen() {
+                    editor->hide();
+                    editor->setAttribute(Qt::WA_DontShowOnScreen, false);
+                }
+            } offScreen(entryEditor_);
+            QTemporaryDir scratch;
+            const AnsiString folder = QFile::encodeName(scratch.path()).toStdString();
+            rng::Randomize();
+            for (size_t i = 0; i < count; ++i) {
+                const ImportTable::Cover& cover = table.Covers[films.sourceRows[i]];
+                if (cover.bytes.empty()) continue;
+                if (!Step(progress.get(), done++)) {
+                    removeMade();
+                    return;
+                }
+                // A cover that turns out no picture leaves the film without one.
+                try {
+                    pictures[i] = entryEditor_->NewThumbnail(CoverFile(cover, folder), rng::Random(1000));
+                    made.push_back(pictures[i]);
+                } catch (const Exception&) {
+                }
+            }
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (i % kFilmsPerStep == 0 && !Step(progress.get(), done++)) {
+                removeMade();
+                return;
+            }
+            RecordStore::FieldViews fields = films.films.Fields(i);
+            fields[FieldPicture] = pictures[i];
+            rows.Append(fields);
+        }
+    } catch (...) {
+        removeMade();
+        throw;
+    }
+    progress.reset();
+
+    // All at once; the imported films are selected, and the list's sort
+    // applies to them (the selection moves with its rows).
+    const int first = Catalogue->rowCount();
+    Catalogue->AppendRows(rows);
+    DataModified = true;
+    ListView1->clearSelection();
+    ListView1->selectionModel()->select(
+        QItemSelection(Catalogue->index(first, 0), Catalogue->index(Catalogue->rowCount() - 1, FieldCount - 1)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ListView1->selectionModel()->setCurrentIndex(Catalogue->index(first, 0), QItemSelectionModel::NoUpdate);
+    if (Catalogue->HeaderImage(SortColumn) > 0)
+        Catalogue->Reorder(SortOrder(Catalogue->Records(), SortColumn, SortDescending));
+    ListView1->scrollTo(ListView1->selectionModel()->currentIndex());
+    UpdateStatusBar();
+}
