@@ -11,6 +11,7 @@
 #include "platform/random/Random.h"
 #include "tests/app/Windows.h"
 #include "tests/components/FakeTwainDsm.h"
+#include "tests/support/SampleFilms.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -27,7 +28,6 @@ using namespace testsupport;
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris", "3", "Drama", "English", "DVD", "2", "Owned", "Yes", "8/10", "", "A station."};
 const AnsiString kReplace =
     "Do you want to replace the current picture?\n\nIf you choose YES the current picture will be deleted and you may "
     "browse for a new one.";
