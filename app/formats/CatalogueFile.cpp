@@ -152,6 +152,8 @@ void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiSt
         o += s.size();
     };
     for (size_t i = from; i < to; ++i) {
+        // Records lie a few hundred bytes apart: ask for the next ones early.
+        if (i + 16 < to) __builtin_prefetch(rows.RecordBytes(i + 16).data());
         RecordStore::FieldViews f = rows.Fields(i);
         for (int field : kFileOrder) {
             put(f[static_cast<size_t>(field)]);

@@ -12,6 +12,7 @@
 #include "app/forms/TFrame5.h"
 #include "app/forms/TImage.h"
 #include "app/genres/TForm4.h"
+#include "app/mainwindow/FilmListView.h"
 #include "app/mainwindow/Links.h"
 #include "app/mainwindow/PrintList.h"
 #include "app/mainwindow/WindowState.h"
@@ -30,27 +31,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <functional>
 
 namespace {
 QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
@@ -58,150 +49,6 @@ QIcon Art(const char* name) { return QIcon(QString(":/") + name); }
 // The film list's column widths as the window opens.
 constexpr int kColumnWidths[FieldCount] = {200, 40, 100, 80, 50, 50, 80, 70, 50, 50, 50};
 
-// Cells never show the keyboard focus: the film list shows it around the
-// whole focused row instead.
-class NoCellFocus : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->state &= ~QStyle::State_HasFocus;
-    }
-};
-
-// The film list's keys act on rows, as in a report list: Home and End (with
-// or without Ctrl) select the first and the last film, Page Up and Page Down
-// the first or last whole row in view and then a page further, Up and Down
-// the next row; Shift extends the selection from its anchor, Ctrl with the
-// arrows and page keys moves the focus only, and Ctrl+Space toggles the
-// focused row. Left and Right scroll sideways; nothing moves the columns
-// into view but the user. The key that reaches the row already focused
-// selects it all the same (the list opens with the first row focused and
-// nothing selected, and Home there must select it).
-class FilmListView : public QTableView {
-public:
-    explicit FilmListView(QWidget* parent) : QTableView(parent) { setItemDelegate(new NoCellFocus(this)); }
-
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
-        const int across = horizontalScrollBar()->value();
-        QTableView::scrollTo(index, hint);
-        horizontalScrollBar()->setValue(across);
-    }
-    void keyboardSearch(const QString& search) override {
-        // Typing finds a title, whichever cell the mouse last chose.
-        const QModelIndex current = currentIndex();
-        if (current.isValid() && current.column() != 0)
-            selectionModel()->setCurrentIndex(current.siblingAtColumn(0), QItemSelectionModel::NoUpdate);
-        QTableView::keyboardSearch(search);
-    }
-
-protected:
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers) override {
-        const int rows = model()->rowCount(rootIndex());
-        if (rows == 0) return {};
-        const QModelIndex current = currentIndex();
-        int row = current.isValid() ? current.row() : 0;
-        if (current.isValid()) {
-            const int page = RowsInView();
-            const int top = FirstRowInView(), bottom = std::min(top + page - 1, rows - 1);
-            const int step = std::max(page - 1, 1);
-            switch (action) {
-            case MoveHome: row = 0; break;
-            case MoveEnd: row = rows - 1; break;
-            case MoveUp: --row; break;
-            case MoveDown: ++row; break;
-            case MovePageUp: row = row > top ? top : row - step; break;
-            case MovePageDown: row = row < bottom ? bottom : row + step; break;
-            default: break;
-            }
-        }
-        return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
-    }
-
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override {
-        // Home and End select also with Ctrl.
-        if (event && event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<const QKeyEvent*>(event);
-            if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
-                key->modifiers().testFlag(Qt::ControlModifier)) {
-                const QKeyEvent plain(QEvent::KeyPress, key->key(), key->modifiers() & ~Qt::ControlModifier);
-                return QTableView::selectionCommand(index, &plain);
-            }
-        }
-        return QTableView::selectionCommand(index, event);
-    }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        const int key = event->key();
-        if (key == Qt::Key_Left || key == Qt::Key_Right) {
-            horizontalScrollBar()->triggerAction(key == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
-                                                                     : QAbstractSlider::SliderSingleStepAdd);
-            event->accept();
-            return;
-        }
-        static constexpr int kMoves[] = {Qt::Key_Home, Qt::Key_End,    Qt::Key_Up,
-                                         Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
-        const QPersistentModelIndex before = currentIndex();
-        QTableView::keyPressEvent(event);
-        if (std::find(std::begin(kMoves), std::end(kMoves), key) == std::end(kMoves)) return;
-        event->accept();
-        if (!before.isValid() || currentIndex() != before) return;
-        const QItemSelectionModel::SelectionFlags command = selectionCommand(before, event);
-        if (command.testFlag(QItemSelectionModel::Current)) {
-            if (!selectionModel()->hasSelection())
-                selectionModel()->select(before, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        } else if (command != QItemSelectionModel::NoUpdate) {
-            setCurrentIndex(before);  // selects its row alone, and anchors there
-        }
-    }
-
-    // The focus frame goes around the focused row, across every column.
-    void paintEvent(QPaintEvent* event) override {
-        QTableView::paintEvent(event);
-        const QModelIndex current = currentIndex();
-        if (!current.isValid() || !hasFocus()) return;
-        QStyleOptionFocusRect frame;
-        frame.initFrom(this);
-        frame.state |= QStyle::State_KeyboardFocusChange;
-        frame.rect = RowRect(current.row());
-        frame.backgroundColor = palette().color(
-            selectionModel()->isRowSelected(current.row(), rootIndex()) ? QPalette::Highlight : QPalette::Base);
-        QPainter painter(viewport());
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
-    }
-    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
-        QTableView::currentChanged(current, previous);
-        RepaintRow(previous);
-        RepaintRow(current);
-    }
-    void focusInEvent(QFocusEvent* event) override {
-        QTableView::focusInEvent(event);
-        RepaintRow(currentIndex());
-    }
-    void focusOutEvent(QFocusEvent* event) override {
-        QTableView::focusOutEvent(event);
-        RepaintRow(currentIndex());
-    }
-
-private:
-    // The rows the view shows whole, at least one, and the first of them.
-    int RowsInView() const {
-        return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
-    }
-    int FirstRowInView() const {
-        const int top = std::max(rowAt(0), 0);
-        return rowViewportPosition(top) < 0 ? top + 1 : top;
-    }
-    QRect RowRect(int row) const {
-        return QRect(-horizontalOffset(), rowViewportPosition(row), horizontalHeader()->length(), rowHeight(row))
-            .adjusted(0, 0, -1, -1);
-    }
-    void RepaintRow(const QModelIndex& index) {
-        if (index.isValid()) viewport()->update(RowRect(index.row()));
-    }
-};
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -248,12 +95,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     setCentralWidget(client);
-    BuildToolBar();
+    BuildCoolBar();
     layout->addWidget(CoolBar1);
     BuildListView();
     layout->addWidget(ListView1, 1);
     BuildStatusBar();
-    BuildMenu();
+    BuildActions();
 
     Image1 = new TImage(this);
     Image1->setObjectName("Image1");
@@ -268,7 +115,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     BuildPrinting();
 
     keys_ = new FormKeys(this, [this](QKeyEvent* key) { return FormKeyUp(key); });
-    ConnectEntryActions();
     // The film list is the window's one control that takes the keyboard
     // (Tab never walks the toolbar): it has the focus from the start, and
     // again whenever the window becomes active after a dialog or a box.
@@ -281,104 +127,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     aboutBox_ = new TForm3(this, Image1, VHTML1, kMakerPage.address, kCommunitySite.address);
     genreEditor_ = new TForm4(this, VReg1, Image1);
     RestoreWindowState();
-}
-
-QToolButton* TForm1::AddToolButton(const char* name, const char* caption, const char* image) {
-    auto* button = new QToolButton(ToolBar1);
-    button->setObjectName(name);
-    button->setText(caption);
-    button->setIcon(Art(image));
-    button->setIconSize(QSize(32, 32));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setAutoRaise(true);
-    button->setFixedSize(62, 52);
-    button->setFont(ToolBar1->font());
-    ToolBar1->addWidget(button);
-    return button;
-}
-
-void TForm1::BuildToolBar() {
-    CoolBar1 = new QWidget(this);
-    CoolBar1->setObjectName("CoolBar1");
-    CoolBar1->setFixedHeight(61);
-    CoolBar1->setAttribute(Qt::WA_StyledBackground);
-    CoolBar1->setStyleSheet("#CoolBar1 { border-image: url(:/coolbar.png) 0 0 0 0 stretch stretch; }");
-    ToolBar1 = new QToolBar(CoolBar1);
-    ToolBar1->setObjectName("ToolBar1");
-    ToolBar1->setMovable(false);
-    ToolBar1->setStyleSheet("QToolBar { background: transparent; border: none; spacing: 0px; }");
-    QFont captions = font();
-    captions.setPixelSize(9);
-    ToolBar1->setFont(captions);
-    ToolBar1->setIconSize(QSize(32, 32));
-    // The toolbar sits 3 pixels inside its band.
-    auto* band = new QHBoxLayout(CoolBar1);
-    band->setContentsMargins(2, 3, 2, 1);
-    band->addWidget(ToolBar1);
-
-    ToolButton4 = AddToolButton("ToolButton4", "&New Entry", "tb0_new.png");
-    ToolBar1->addSeparator();
-    ToolButton1 = AddToolButton("ToolButton1", "&Modify", "tb1_modify.png");
-    ToolButton2 = AddToolButton("ToolButton2", "&Delete", "tb2_delete.png");
-    ToolBar1->addSeparator();
-    ToolButton6 = AddToolButton("ToolButton6", "&Print", "tb3_print.png");
-    ToolBar1->addSeparator();
-    ToolButton3 = AddToolButton("ToolButton3", "&Exit", "tb4_exit.png");
-    // Alt+E belongs to the menu bar's "&Edit": two owners of one letter would
-    // leave it acting on neither. Exit stays on the button, in the File menu
-    // and on Escape.
-    ToolButton3->setShortcut(QKeySequence());
-    connect(ToolButton3, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
-    connect(ToolButton2, &QToolButton::clicked, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
-}
-
-void TForm1::BuildMenu() {
-    auto item = [](QMenu* menu, const char* name, const char* caption, const char* image) {
-        QAction* a = menu->addAction(caption);
-        a->setObjectName(name);
-        if (image) a->setIcon(Art(image));
-        return a;
-    };
-    QMenu* file = menuBar()->addMenu("&File");
-    New1 = item(file, "New1", "&New Entry", "il4_new.png");
-    New1->setShortcut(Qt::Key_F2);
-    file->addSeparator();
-    Print1 = item(file, "Print1", "&Print", "il7_print.png");
-    PrinterSetup1 = item(file, "PrinterSetup1", "&Printer Setup ...", nullptr);
-    file->addSeparator();
-    TWAINSource1 = item(file, "TWAINSource1", "TWAIN Source ...", nullptr);
-    file->addSeparator();
-    Exort1 = item(file, "Exort1", "E&xport", "il9_export.png");
-    file->addSeparator();
-    Exit1 = item(file, "Exit1", "&Exit", "il3_exit.png");
-    connect(Exit1, &QAction::triggered, this, dialogs::Guarded([this] { SpeedButton5Click(); }));
-
-    QMenu* edit = menuBar()->addMenu("&Edit");
-    ModifyEntry1 = item(edit, "ModifyEntry1", "&Modify Entry", "il6_modify.png");
-    ModifyEntry1->setShortcut(Qt::Key_F3);
-    DeleteEntry1 = item(edit, "DeleteEntry1", "&Delete Entry", "il5_delete.png");
-    edit->addSeparator();
-    EditGenres1 = item(edit, "EditGenres1", "Edit Genres", nullptr);
-    connect(Exort1, &QAction::triggered, this, dialogs::Guarded([this] { Exort1Click(); }));
-    connect(DeleteEntry1, &QAction::triggered, this, dialogs::Guarded([this] { SpeedButton3Click(); }));
-
-    QMenu* help = menuBar()->addMenu("&Help");
-    VarnholtWebpage1 = item(help, "VarnholtWebpage1", kMakerPage.caption, "il8_web.png");
-    connect(VarnholtWebpage1, &QAction::triggered, this, dialogs::Guarded([this] { Image1Click(); }));
-    help->addSeparator();
-    for (const WebLink& link : kFurtherLinks) {
-        QAction* a = item(help, "", link.caption, "il8_web.png");
-        a->setObjectName(QString("Link%1").arg(FurtherLinks.size() + 1));
-        connect(a, &QAction::triggered, this,
-                dialogs::Guarded([this, address = link.address] { VHTML1->CallExternUrl(address); }));
-        FurtherLinks.append(a);
-    }
-    help->addSeparator();
-    AboutFlickstow1 = item(help, "AboutFlickstow1", "A&bout...", nullptr);
-    AboutFlickstow1->setShortcut(Qt::Key_F1);
-    connect(AboutFlickstow1, &QAction::triggered, this, dialogs::Guarded([this] { AboutFlickstow1Click(); }));
-
-    connect(TWAINSource1, &QAction::triggered, this, dialogs::Guarded([this] { TWAINSource1Click(); }));
 }
 
 void TForm1::BuildListView() {
@@ -423,6 +171,7 @@ void TForm1::BuildListView() {
     connect(Catalogue, &QAbstractItemModel::modelReset, this, change);
     connect(Catalogue, &QAbstractItemModel::layoutChanged, this, change);
     for (int c = 0; c < FieldCount; ++c) columns->resizeSection(c, kColumnWidths[c]);
+    OnDoubleClick(ListView1, [this] { SpeedButton4Click(); });
 }
 
 void TForm1::BuildStatusBar() {
@@ -572,12 +321,13 @@ std::vector<bool> TForm1::SelectedRows() const {
 }
 
 void TForm1::SpeedButton3Click() {
-    int firstRow = FirstSelectedRow();
-    if (firstRow < 0) return;
+    if (!ListView1->selectionModel()->hasSelection()) return;
     if (keys_->MessageBox("Do you really want to delete all selected titles?", "Confirm deletion",
                           dialogs::Icon::Warning, dialogs::Buttons::YesNo) != dialogs::IDYES)
         return;
+    // The selection is read once: a million selected rows are as many ranges.
     std::vector<bool> flagged = SelectedRows();
+    const int firstRow = static_cast<int>(std::find(flagged.begin(), flagged.end(), true) - flagged.begin());
     int scrolled = ListView1->verticalScrollBar()->value();
     Catalogue->RemoveFlagged(flagged);
     DataModified = true;
@@ -657,48 +407,6 @@ void TForm1::RememberWindowState() {
 
 // ---- New, modify, genres
 
-namespace {
-// A double click anywhere in the list opens the first selected row. A click
-// on the empty space below the rows leaves the selection as it is, so that a
-// double click there still finds the row the user selected.
-class ListDoubleClick : public QObject {
-public:
-    ListDoubleClick(QTableView* list, std::function<void()> handler)
-        : QObject(list), list_(list), handler_(std::move(handler)) {
-        list->viewport()->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override {
-        // Only the left button's double click opens the editor.
-        if (event->type() == QEvent::MouseButtonDblClick) {
-            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
-            dialogs::Guard(handler_);
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonPress &&
-            !list_->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).isValid()) {
-            list_->setFocus(Qt::MouseFocusReason);
-            return true;
-        }
-        return false;
-    }
-
-private:
-    QTableView* list_;
-    std::function<void()> handler_;
-};
-}  // namespace
-
-void TForm1::ConnectEntryActions() {
-    auto newEntry = dialogs::Guarded([this] { SpeedButton1Click(); });
-    auto modifyEntry = dialogs::Guarded([this] { SpeedButton4Click(); });
-    connect(ToolButton4, &QToolButton::clicked, this, newEntry);
-    connect(New1, &QAction::triggered, this, newEntry);
-    connect(ToolButton1, &QToolButton::clicked, this, modifyEntry);
-    connect(ModifyEntry1, &QAction::triggered, this, modifyEntry);
-    connect(EditGenres1, &QAction::triggered, this, dialogs::Guarded([this] { EditGenres1Click(); }));
-    new ListDoubleClick(ListView1, [this] { SpeedButton4Click(); });
-}
-
 int TForm1::FirstSelectedRow() const {
     int first = -1;
     for (const QItemSelectionRange& r : ListView1->selectionModel()->selection())
@@ -734,10 +442,6 @@ void TForm1::BuildPrinting() {
     Panel1->hide();
     Frame51 = new TFrame5(Panel1);
     Frame51->Image1->setFixedSize(kPageBitmapWidth, kPageBitmapHeight);
-    auto print = dialogs::Guarded([this] { SpeedButton2Click(); });
-    connect(ToolButton6, &QToolButton::clicked, this, print);
-    connect(Print1, &QAction::triggered, this, print);
-    connect(PrinterSetup1, &QAction::triggered, this, dialogs::Guarded([this] { PrinterSetup1Click(); }));
 }
 
 void TForm1::SpeedButton2Click() {

@@ -126,15 +126,15 @@ private:
     void RememberWindowState();
     int SelectedRowCount() const;
 
-    void ConnectEntryActions();
     // The first selected row in display order; -1 when none is selected.
     int FirstSelectedRow() const;
-    void BuildToolBar();
-    void BuildMenu();
+    // The textured band with the empty toolbar; then every command of the
+    // toolbar and the menus, from one table (MainWindowActions.cpp).
+    void BuildCoolBar();
+    void BuildActions();
     void BuildListView();
     void BuildStatusBar();
     void BuildPrinting();
-    QToolButton* AddToolButton(const char* name, const char* caption, const char* image);
     // One flag per row: is it selected?
     std::vector<bool> SelectedRows() const;
 

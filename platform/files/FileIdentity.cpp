@@ -17,14 +17,21 @@ namespace {
 constexpr uint64_t kMul = 0xc6a4a7935bd1e995ull;
 constexpr int kShift = 47;
 
-}  // namespace
-
-void ContentHash::Mix(uint64_t word) {
+uint64_t Mixed(uint64_t state, uint64_t word) {
     word *= kMul;
     word ^= word >> kShift;
     word *= kMul;
-    state_ ^= word;
-    state_ *= kMul;
+    return (state ^ word) * kMul;
+}
+
+}  // namespace
+
+void ContentHash::MixBlock(const char* block) {
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+        uint64_t word;
+        std::memcpy(&word, block + lane * sizeof word, sizeof word);
+        lanes_[lane] = Mixed(lanes_[lane], word);
+    }
 }
 
 void ContentHash::Feed(std::string_view bytes) {
@@ -32,33 +39,28 @@ void ContentHash::Feed(std::string_view bytes) {
     const char* p = bytes.data();
     size_t n = bytes.size();
     if (pendingSize_ > 0) {
-        size_t take = std::min(n, sizeof pending_ - pendingSize_);
+        size_t take = std::min(n, kBlock - pendingSize_);
         std::memcpy(pending_ + pendingSize_, p, take);
         pendingSize_ += take;
         p += take;
         n -= take;
-        if (pendingSize_ < sizeof pending_) return;
-        uint64_t word;
-        std::memcpy(&word, pending_, sizeof word);
-        Mix(word);
+        if (pendingSize_ < kBlock) return;
+        MixBlock(pending_);
         pendingSize_ = 0;
     }
-    for (; n >= sizeof(uint64_t); p += sizeof(uint64_t), n -= sizeof(uint64_t)) {
-        uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        Mix(word);
-    }
+    for (; n >= kBlock; p += kBlock, n -= kBlock) MixBlock(p);
     std::memcpy(pending_, p, n);
     pendingSize_ = n;
 }
 
 uint64_t ContentHash::Value() const {
-    uint64_t h = state_;
-    if (pendingSize_ > 0) {
+    uint64_t h = lanes_[0];
+    for (size_t lane = 1; lane < kLanes; ++lane) h = Mixed(h, lanes_[lane]);
+    // The tail, in words padded with zero bytes.
+    for (size_t at = 0; at < pendingSize_; at += sizeof(uint64_t)) {
         uint64_t tail = 0;
-        std::memcpy(&tail, pending_, pendingSize_);
-        h ^= tail;
-        h *= kMul;
+        std::memcpy(&tail, pending_ + at, std::min(sizeof tail, pendingSize_ - at));
+        h = Mixed(h, tail);
     }
     // The length tells "abc" from "abc" and a zero byte.
     h ^= length_ * kMul;

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <optional>
 #include <sys/file.h>
@@ -372,13 +373,37 @@ Pieces OnePiece(std::string_view bytes) {
     };
 }
 
-Pieces ProducedPieces(const Producer& produce, AnsiString& piece) {
-    return [&produce, &piece]() -> std::optional<std::string_view> {
-        piece.clear();
-        if (!produce(piece)) return std::nullopt;
-        return std::string_view(piece);
-    };
-}
+// A producer's pieces, each made on a second thread while the one before is
+// written, so that making and writing a large file share two cores. The
+// thread making a piece is waited for before the maker goes (its future
+// joins), also when the writing stops early.
+class PiecesMadeAhead {
+public:
+    explicit PiecesMadeAhead(const Producer& produce) : produce_(produce) {}
+    Pieces Next() {
+        return [this]() -> std::optional<std::string_view> {
+            if (!making_.valid()) making_ = Make(0);
+            const int ready = slot_;
+            if (!making_.get()) return std::nullopt;  // or the producer's exception
+            slot_ ^= 1;
+            making_ = Make(slot_);
+            return std::string_view(pieces_[ready]);
+        };
+    }
+
+private:
+    std::future<bool> Make(int slot) {
+        return std::async(std::launch::async, [this, slot] {
+            pieces_[slot].clear();
+            return produce_(pieces_[slot]);
+        });
+    }
+
+    const Producer& produce_;
+    AnsiString pieces_[2];
+    int slot_ = 0;  // the piece being made
+    std::future<bool> making_;
+};
 
 }  // namespace
 
@@ -387,15 +412,15 @@ FileIdentity ReplaceWholeFile(const AnsiString& path, std::string_view bytes) {
 }
 
 FileIdentity ReplaceWholeFile(const AnsiString& path, const Producer& produce, const AnsiString& backupPath) {
-    AnsiString piece;
-    return Replace(path, ProducedPieces(produce, piece), backupPath);
+    PiecesMadeAhead pieces(produce);
+    return Replace(path, pieces.Next(), backupPath);
 }
 
 bool CreateNewFile(const AnsiString& path, std::string_view bytes) { return CreateNew(path, OnePiece(bytes)); }
 
 bool CreateNewFile(const AnsiString& path, const Producer& produce) {
-    AnsiString piece;
-    return CreateNew(path, ProducedPieces(produce, piece));
+    PiecesMadeAhead pieces(produce);
+    return CreateNew(path, pieces.Next());
 }
 
 AnsiString CreateNewFileIn(const AnsiString& folder, const std::function<AnsiString()>& choose,

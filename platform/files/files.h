@@ -54,7 +54,10 @@ FileIdentity ReplaceWholeFile(const AnsiString& path, std::string_view bytes);
 // The same for content made piece by piece: each call of the producer puts
 // the next piece into the (emptied) buffer and returns true, or returns false
 // when nothing more follows. A large file is written without ever being
-// whole in memory.
+// whole in memory. The producer runs on a second thread, one call at a time,
+// making the next piece while the last is written; the caller waits for the
+// end, so the producer may read the caller's data but must not touch a
+// widget.
 // With a backup path, the file being replaced is kept there (replacing the
 // previous backup) just before the new content takes its place, as safely as
 // the replacement itself; the save goes on when no backup can be made.

@@ -352,6 +352,30 @@ private slots:
         QVERIFY(!files::Occupied(""));
     }
 
+    // The content hash depends on the bytes alone: cut into pieces of any
+    // size it is the same, and any one byte changed, or a zero byte more,
+    // changes it.
+    void contentHashOfPieces() {
+        AnsiString bytes;
+        for (int i = 0; i < 300; ++i) bytes += static_cast<char>(i * 7 + 3);
+        files::ContentHash whole;
+        whole.Feed(bytes);
+        for (size_t cut = 1; cut <= 70; ++cut) {
+            files::ContentHash pieces;
+            for (size_t at = 0; at < bytes.size(); at += cut) pieces.Feed(std::string_view(bytes).substr(at, cut));
+            QCOMPARE(pieces.Value(), whole.Value());
+        }
+        for (size_t at = 0; at <= bytes.size(); ++at) {
+            AnsiString other = bytes;
+            if (at < bytes.size()) other[at] = static_cast<char>(other[at] ^ 1);
+            else
+                other.push_back('\0');
+            files::ContentHash changed;
+            changed.Feed(other);
+            QVERIFY2(changed.Value() != whole.Value(), std::to_string(at).c_str());
+        }
+    }
+
     // What a window read or wrote is told from a change by another program:
     // stat first, the bytes only when stat differs. The hash is the same for
     // the same bytes however they were cut while reading or writing.
