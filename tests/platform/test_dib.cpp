@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(dib::ReadHeader(info).biSizeImage, 12u * 5u);
         Bytes bits(size_t{12} * 5 - 1);
         QVERIFY_THROWS_EXCEPTION(EInvalidGraphic, dib::GetDIBits(img, info, bits));
-        bits.resize(12 * 5);
+        bits.resize(size_t{12} * 5);
         dib::GetDIBits(img, info, bits);
         QCOMPARE(Describe(dib::Unpack(info, bits)), Describe(img));
         // A header for another size, another layout, or no room for it.
