@@ -36,7 +36,7 @@ RecordStore Films(size_t n) {
     for (size_t i = 0; i < n; ++i) {
         MovieRecord r;
         r.Title = AnsiString(titles[i % std::size(titles)]) + " " + ansi::IntToStr(static_cast<long long>(i));
-        r.MID = ansi::IntToStr(static_cast<long long>(i + 1));
+        r.MID = ansi::IntToStr(static_cast<long long>(i) + 1);
         r.Genre = genres[i % std::size(genres)];
         r.Language = i % 3 ? "English" : "German";
         r.Media = i % 2 ? "DVD" : "DIVX (CDROM)";

@@ -165,6 +165,44 @@ StartFigures StartMedians(const AnsiString& folder, const AnsiString& catalogue)
     return out;
 }
 
+// The file read and split into lines, nothing else: the baseline of a load.
+void ReadIntoLines(const AnsiString& path) {
+    AnsiString text = ReadPlain(path);
+    std::vector<std::string_view> lines;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (!lf) lf = end;
+        lines.emplace_back(p, static_cast<size_t>(lf - p));
+        p = lf + 1;
+    }
+    if (lines.size() == 1) std::puts("");  // keep the split from being optimised away
+}
+
+// The baseline of a sort by the column: std::sort of the bare keys (the
+// titles' texts, or the MIDs as numbers).
+double SortBase(const RecordStore& rows, int column) {
+    if (column == FieldTitle) {
+        std::vector<std::string_view> keys;
+        return Median([&] { std::sort(keys.begin(), keys.end()); },
+                      [&] {
+                          keys.clear();
+                          for (size_t i = 0; i < rows.size(); ++i) keys.push_back(rows.Field(i, FieldTitle));
+                      });
+    }
+    std::vector<int> keys;
+    return Median([&] { std::sort(keys.begin(), keys.end()); },
+                  [&] {
+                      keys.clear();
+                      for (size_t i = 0; i < rows.size(); ++i)
+                          keys.push_back(ansi::StrToIntDef(rows.Field(i, FieldMID), 0));
+                  });
+}
+
+void BenchMemory(size_t n, const AnsiString& program, const AnsiString& dataPath, const AnsiString& dir,
+                 size_t fileBytes);
+
 void Bench(size_t n, const AnsiString& dir) {
     const AnsiString program = dir + "/program";
     const AnsiString dataPath = program + "/data.vrx", blankPath = dir + "/blank.vrx";
@@ -178,19 +216,7 @@ void Bench(size_t n, const AnsiString& dir) {
 
     // load: file -> model, against one read of the file split into lines.
     double load = Median([&] { form.LoadCatalogue(); });
-    double loadBase = Median([&] {
-        AnsiString text = ReadPlain(dataPath);
-        std::vector<std::string_view> lines;
-        const char* p = text.data();
-        const char* end = p + text.size();
-        while (p < end) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-            if (!lf) lf = end;
-            lines.emplace_back(p, static_cast<size_t>(lf - p));
-            p = lf + 1;
-        }
-        if (lines.size() == 1) std::puts("");  // keep the split from being optimised away
-    });
+    double loadBase = Median([&] { ReadIntoLines(dataPath); });
     Report(n, "load", load, loadBase, 1.3);
 
     // load_blank_mids: every MID handed out while reading.
@@ -216,23 +242,7 @@ void Bench(size_t n, const AnsiString& dir) {
         double sort = Median([&] { form.ListView1ColumnClick(column); }, [&] { form.LoadCatalogue(); });
         form.LoadCatalogue();
         const RecordStore& rows = form.Catalogue->Records();
-        double base;
-        if (column == FieldTitle) {
-            std::vector<std::string_view> keys;
-            base = Median([&] { std::sort(keys.begin(), keys.end()); },
-                          [&] {
-                              keys.clear();
-                              for (size_t i = 0; i < rows.size(); ++i) keys.push_back(rows.Field(i, FieldTitle));
-                          });
-        } else {
-            std::vector<int> keys;
-            base = Median([&] { std::sort(keys.begin(), keys.end()); },
-                          [&] {
-                              keys.clear();
-                              for (size_t i = 0; i < rows.size(); ++i)
-                                  keys.push_back(ansi::StrToIntDef(rows.Field(i, FieldMID), 0));
-                          });
-        }
+        const double base = SortBase(rows, column);
         Report(n, op, sort, base, column == FieldTitle ? 3 : 1.5);
         if (column == FieldTitle && n >= 1000000) PrintFigure(n, "sort_title_ms", sort, "ms", 250);
     }
@@ -270,12 +280,20 @@ void Bench(size_t n, const AnsiString& dir) {
     double expBase = Median([&] { WriteDurably(dir + "/plain.csv", csv); });
     Report(n, "export_csv", exp, expBase, 1.3);
 
+    BenchMemory(n, program, dataPath, dir, bytes.size());
+}
+
+// The memory figures: resident memory after loading and the peak of a
+// load, each in a fresh process, and the program itself started on the
+// catalogue.
+void BenchMemory(size_t n, const AnsiString& program, const AnsiString& dataPath, const AnsiString& dir,
+                 size_t fileBytes) {
     // Resident memory right after loading, measured in a fresh process.
     QProcess probe;
     probe.start(QCoreApplication::applicationFilePath(), {"--rss-probe", QString::fromStdString(program)});
     probe.waitForFinished(-1);
     double rssMb = probe.readAllStandardOutput().trimmed().toDouble() / 1024.0;
-    double fileMb = static_cast<double>(bytes.size()) / (1024.0 * 1024.0);
+    double fileMb = static_cast<double>(fileBytes) / (1024.0 * 1024.0);
     if (g_json)
         std::printf("{\"n\":%zu,\"op\":\"rss_after_load\",\"rss_mb\":%.1f,\"file_mb\":%.1f}\n", n, rssMb, fileMb);
     else

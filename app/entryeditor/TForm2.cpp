@@ -1,6 +1,7 @@
 #include "app/entryeditor/TForm2.h"
 
 #include "app/catalogue/CatalogueModel.h"
+#include "app/entryeditor/CoverPicture.h"
 #include "app/entryeditor/Defaults.h"
 #include "app/entryeditor/Thumbnails.h"
 #include "app/formats/CatalogueFile.h"
@@ -8,102 +9,28 @@
 #include "app/forms/FormKeys.h"
 #include "app/forms/TImage.h"
 #include "components/Vreg/Vreg.h"
-#include "components/Vsnapshot/Vsnapshot.h"
 #include "components/scansource/ScanSource.h"
-#include "platform/dialogs/FileDialogs.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/edits/edits.h"
 #include "platform/errors/Exception.h"
 #include "platform/files/files.h"
-#include "platform/jpeg/jpeg.h"
-#include "platform/messagefilter/MessageFilter.h"
-#include "platform/random/Random.h"
 
 #include <QComboBox>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QFocusEvent>
-#include <QFrame>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
-#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <algorithm>
-#include <functional>
 #include <optional>
 
 namespace {
 
-constexpr int kClientWidth = 511, kClientHeight = 308;
-constexpr int kStripHeight = 35;
-// The grey of the pages' panels: red, green and blue 209 each.
-const QColor kPanelGrey(209, 209, 209);
-
-const char* const kReplacePicture =
-    "Do you want to replace the current picture?\n\nIf you choose YES the current picture will be deleted and you "
-    "may browse for a new one.";
-
 AnsiString Text(const QString& text) { return ansi::FromQString(text); }
-
-// Whether a name is taken in the folder, by anything at all.
-std::function<bool(const AnsiString&)> TakenIn(const AnsiString& dir) {
-    return [dir](const AnsiString& name) { return files::Occupied(files::JoinPath(dir, name)); };
-}
-
-QLabel* AddLabel(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
-QComboBox* AddList(QWidget* parent, const char* name, const QStringList& items, const QRect& geometry) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(name);
-    list->addItems(items);
-    list->setMaxVisibleItems(static_cast<int>(items.size()));
-    list->setGeometry(geometry);
-    return list;
-}
-
-QSpinBox* AddSpinEdit(QWidget* parent, const char* name, int minimum, int maximum, const QRect& geometry) {
-    auto* spin = new QSpinBox(parent);
-    spin->setObjectName(name);
-    spin->setRange(minimum, maximum);
-    spin->setSingleStep(1);
-    spin->setGeometry(geometry);
-    return spin;
-}
-
-// The genre list: while it has the keyboard it shows a dotted focus
-// rectangle round its current item, or round its first line when it has
-// none (an empty list too), whatever the style draws.
-class GenreListBox : public QListWidget {
-public:
-    using QListWidget::QListWidget;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QListWidget::paintEvent(event);
-        if (!hasFocus()) return;
-        QRect mark = currentItem() ? visualItemRect(currentItem())
-                                   : QRect(0, 0, viewport()->width(), fontMetrics().height() + 2);
-        const bool onSelection = currentItem() && currentItem()->isSelected();
-        QPainter p(viewport());
-        p.setPen(QPen(palette().color(onSelection ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine));
-        p.drawRect(mark.adjusted(0, 0, -1, -1));
-    }
-};
 
 // Index of the first item whose text is exactly the given text.
 int IndexInModel(const QAbstractItemModel* model, std::string_view text, int fallback) {
@@ -116,159 +43,17 @@ int IndexInModel(const QAbstractItemModel* model, std::string_view text, int fal
 
 TForm2::TForm2(QWidget* parent, TVReg* settings, CatalogueModel* catalogue, const TImage* texture)
     : TDialogForm(parent, "Form2", "New / Modify Entry", QSize(kClientWidth, kClientHeight), texture, kStripHeight),
-      settings_(settings), catalogue_(catalogue) {
+      settings_(settings), catalogue_(catalogue), cover_(std::make_unique<CoverPicture>(*this)) {
     setWindowFlag(Qt::WindowStaysOnTopHint);
-
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName("PageControl1");
-    PageControl1->setGeometry(4, 4, kClientWidth - 8, kClientHeight - kStripHeight - 6);
-    BuildPropertiesPage();
-    BuildDetailsPage();
-    BuildButtonStrip();
-
-    SetFocusTimer = new QTimer(this);
-    SetFocusTimer->setObjectName("SetFocusTimer");
-    SetFocusTimer->setSingleShot(true);
-    SetFocusTimer->setInterval(10);
-
-    OpenPictureDialog1 = new TOpenPictureDialog(this);
-    OpenPictureDialog1->setObjectName("OpenPictureDialog1");
-    OpenPictureDialog1->Title = "Open Picture";
-    OpenPictureDialog1->Filter =
-        "All (*.jpg;*.jpeg)|*.jpg;*.jpeg|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg";
-    OpenPictureDialog1->FilterIndex = 1;
-    VSnapShot1 = new TVSnapShot(this);
-    VSnapShot1->setObjectName("VSnapShot1");
-    Image3 = new TImage(this);
-    Image3->setObjectName("Image3");
-    Image3->hide();
-    TWAIN = new TScanSource(this);
-    TWAIN->setObjectName("TWAIN");
-    TWAIN->SetProductname("Varnholt Flickstow");
-    TWAIN->OnScanReady = [this](TScanSource*) { TWAINScanReady(); };
+    BuildControls();
     ConnectHandlers();
 }
 
-QFrame* TForm2::AddPage(QWidget*& sheet, const char* sheetName, const char* panelName, const char* caption) {
-    sheet = new QWidget;
-    sheet->setObjectName(sheetName);
-    PageControl1->addTab(sheet, caption);
-    auto* panel = new QFrame(sheet);
-    panel->setObjectName(panelName);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setAutoFillBackground(true);
-    QPalette grey = panel->palette();
-    grey.setColor(QPalette::Window, kPanelGrey);
-    panel->setPalette(grey);
-    auto* layout = new QVBoxLayout(sheet);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->addWidget(panel);
-    return panel;
-}
-
-void TForm2::BuildPropertiesPage() {
-    Panel1 = AddPage(TabSheet1, "TabSheet1", "Panel1", "Movie &Properties");
-    QWidget* p = Panel1;
-    AddLabel(p, "Label1", "Title :", QRect(8, 10, 52, 21));
-    Edit1 = new QLineEdit(p);
-    Edit1->setObjectName("Edit1");
-    Edit1->setGeometry(64, 10, 254, 21);
-    edits::AcceptOnlyAnsi(Edit1, 50);
-    AddLabel(p, "Label2", "MID :", QRect(326, 10, 40, 21));
-    CSpinEdit2 = AddSpinEdit(p, "CSpinEdit2", 1, 10000, QRect(370, 10, 110, 21));
-
-    AddLabel(p, "Label3", "Genre :", QRect(8, 42, 52, 21));
-    ListBox1 = new GenreListBox(p);
-    ListBox1->setObjectName("ListBox1");
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setGeometry(64, 42, 170, 176);
-
-    constexpr int labelX = 240, labelWidth = 60, fieldX = 304, fieldWidth = 176;
-    auto row = [](int i) { return 42 + 32 * i; };
-    AddLabel(p, "Label4", "Media :", QRect(labelX, row(0), labelWidth, 21));
-    ComboBox3 = AddList(p, "ComboBox3",
-                        {"VCD", "SVCD", "DVD", "VHS", "DIVX (CDROM)", "SVHS", "Video8", "BETA", "Other"},
-                        QRect(fieldX, row(0), 96, 21));
-    AddLabel(p, "Label5", "  Disks :", QRect(fieldX + 96, row(0), 36, 21));
-    CSpinEdit1 = AddSpinEdit(p, "CSpinEdit1", 1, 100, QRect(fieldX + 134, row(0), fieldWidth - 134, 21));
-    CSpinEdit1->setValue(1);
-    AddLabel(p, "Label6", "Language :", QRect(labelX, row(1), labelWidth, 21));
-    ComboBox2 = AddList(p, "ComboBox2", {"German", "English", "French", "Espaniol", "Other"},
-                        QRect(fieldX, row(1), fieldWidth, 21));
-    AddLabel(p, "Label7", "Status :", QRect(labelX, row(2), labelWidth, 21));
-    ComboBox4 = AddList(p, "ComboBox4", {"Owned", "Lend To", "To Be Bought", "Borrowed From"},
-                        QRect(fieldX, row(2), fieldWidth, 21));
-    ComboBox4->setEditable(true);
-    // What the user types stays as typed: no completion, no new items.
-    ComboBox4->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox4->setCompleter(nullptr);
-    edits::AcceptOnlyAnsi(ComboBox4->lineEdit(), 30);
-    AddLabel(p, "Label8", "Viewed :", QRect(labelX, row(3), labelWidth, 21));
-    ComboBox5 = AddList(p, "ComboBox5", {"Yes", "No"}, QRect(fieldX, row(3), fieldWidth, 21));
-    AddLabel(p, "Label9", "Rating :", QRect(labelX, row(4), labelWidth, 21));
-    Edit2 = new QLineEdit(p);
-    Edit2->setObjectName("Edit2");
-    Edit2->setGeometry(fieldX, row(4), fieldWidth, 21);
-    edits::AcceptOnlyAnsi(Edit2);
-
-    QWidget* order[] = {Edit1, CSpinEdit2, ListBox1, ComboBox3, CSpinEdit1, ComboBox2, ComboBox4, ComboBox5, Edit2};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-}
-
-void TForm2::BuildDetailsPage() {
-    Panel3 = AddPage(TabSheet2, "TabSheet2", "Panel3", "&More Details");
-    QWidget* p = Panel3;
-    auto* caption = new QLabel("Description (max. 255 chars) :", p);
-    caption->setObjectName("Label10");
-    caption->setGeometry(8, 6, 300, 16);
-    Memo2 = new edits::TMemo(p);
-    Memo2->setObjectName("Memo2");
-    Memo2->setGeometry(8, 24, 300, 194);
-    Memo2->SetMaxLength(255);
-    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo2->setTabChangesFocus(true);
-
-    Panel2 = new QFrame(p);
-    Panel2->setObjectName("Panel2");
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel2->setGeometry(318, 6, 161, 157);
-    auto* noPicture = new QLabel("(no picture)", Panel2);
-    noPicture->setObjectName("Panel2Caption");
-    noPicture->setAlignment(Qt::AlignCenter);
-    noPicture->setGeometry(Panel2->rect());
-    Image2 = new TImage(Panel2);
-    Image2->setObjectName("Image2");
-    Image2->SetStretch(true);
-    Image2->setGeometry(8, 6, 145, 145);
-
-    Edit4 = new QLineEdit(p);
-    Edit4->setObjectName("Edit4");
-    Edit4->setReadOnly(true);
-    QFont small("Arial");
-    small.setPixelSize(10);
-    Edit4->setFont(small);
-    QPalette grey = Edit4->palette();
-    grey.setColor(QPalette::Base, palette().color(QPalette::Window));
-    grey.setColor(QPalette::Text, palette().color(QPalette::Disabled, QPalette::Text));
-    Edit4->setPalette(grey);
-    Edit4->setGeometry(318, 166, 161, 17);
-
-    SpeedButton6 = AddFlatButton(p, "SpeedButton6", "sc&an", QRect(318, 192, 44, 24));
-    Button1 = AddFlatButton(p, "Button1", "&browse ...", QRect(364, 192, 66, 24));
-    SpeedButton4 = AddFlatButton(p, "SpeedButton4", "&clear", QRect(432, 192, 47, 24));
-    setTabOrder(Memo2, Edit4);
-}
-
-void TForm2::BuildButtonStrip() {
-    int y = kClientHeight - kStripHeight + 5;
-    SpeedButton1 = AddStripButton("SpeedButton1", "&Cancel", QRect(6, y, 80, 25), "il3_exit.png");
-    SpeedButton5 = AddStripButton("SpeedButton5", "&Reset Entries", QRect(90, y, 100, 25));
-    SpeedButton2 = AddStripButton("SpeedButton2", "Save && &New Entry", QRect(249, y, 132, 25), "il4_new.png");
-    SpeedButton3 = AddStripButton("SpeedButton3", "&Save and Close", QRect(385, y, 120, 25), "il6_modify.png");
-}
+TForm2::~TForm2() = default;
 
 void TForm2::ConnectHandlers() {
     using dialogs::Guarded;
+    TWAIN->OnScanReady = [this](TScanSource*) { TWAINScanReady(); };
     connect(SpeedButton1, &QToolButton::clicked, this, Guarded([this] { SpeedButton1Click(); }));
     connect(SpeedButton2, &QToolButton::clicked, this, Guarded([this] { SpeedButton2Click(); }));
     connect(SpeedButton3, &QToolButton::clicked, this, Guarded([this] { SpeedButton3Click(); }));
@@ -557,197 +342,17 @@ void TForm2::SpeedButton5Click() {
 
 // ---- The cover picture
 
-void TForm2::RemoveCurrentPicture() {
-    // A name too long to be shown whole is no file's name: nothing to delete.
-    AnsiString shown = Text(Edit4->text());
-    const std::string_view kept = Kept(FieldPicture, shown);
-    const AnsiString old = ansi::IsShownCut(kept) ? AnsiString() : AnsiString(kept);
-    Image2->ClearPicture();
-    Edit4->clear();
-    if (modifyMode_) {
-        // The record loses its picture at once, even if the dialog is
-        // cancelled afterwards; the catalogue has changed all the same.
-        RecordStore::FieldViews record = catalogue_->Fields(modifiedItem_);
-        record[FieldPicture] = {};
-        catalogue_->SetFields(modifiedItem_, record);
-        nothingSaved_ = false;
-    }
-    // Only a thumbnail of the program's own is deleted; a field naming
-    // anything else is emptied and its file left alone.
-    DeleteThumbnail(settings_->AppDir(), old);
-}
-
-void TForm2::LadeBild(const AnsiString& fileName) {
-    Image2->ClearPicture();
-    const QSize panel = Panel2->size();
-    jpeg::Picture picture = jpeg::DecodeFile(fileName,
-                                             [panel](QSize natural) { return PreviewRect(natural, panel).size(); });
-    const QRect place = PreviewRect(picture.natural, panel);
-    if (place.isNull()) return;
-    Image2->setGeometry(place);
-    Image2->SetStretch(true);
-    if (!place.isEmpty())
-        Image2->SetPicture(picture.image.scaled(place.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-}
-
-AnsiString TForm2::CaptureThumbnail() {
-    // The panel as it shows on its page, without its bevel.
-    PageControl1->setCurrentWidget(TabSheet2);
-    struct FlatWhileCaptured {
-        QFrame* panel;
-        explicit FlatWhileCaptured(QFrame* p) : panel(p) { panel->setFrameShape(QFrame::NoFrame); }
-        ~FlatWhileCaptured() { panel->setFrameShape(QFrame::Panel); }
-    } flat(Panel2);
-    // The offsets move the panel's place on its page to its place in the dialog.
-    const QPoint offset = Panel2->parentWidget()->mapTo(this, QPoint(0, 0));
-    return VSnapShot1->JPEGBytes(80, this, Panel2, offset.x(), offset.y());
-}
-
+void TForm2::LadeBild(const AnsiString& fileName) { cover_->Show(fileName); }
 void TForm2::MakeThumbnail(const AnsiString& source, int number, bool shown) {
-    Edit4->setText(ansi::ToQString(NewThumbnail(source, number, shown)));
+    cover_->MakeThumbnail(source, number, shown);
 }
-
 AnsiString TForm2::NewThumbnail(const AnsiString& source, int number, bool shown) {
-    const AnsiString dir = settings_->AppDir();
-    // The source's name as the catalogue holds text.
-    const AnsiString sourceName = ansi::FromQString(QFileInfo(QFile::decodeName(source.c_str())).fileName());
-    AnsiString name;
-    try {
-        AnsiString bytes;
-        if (!sourceName.starts_with("t_")) {
-            if (shown && files::FileExists(source)) LadeBild(source);
-            else
-                Image2->ClearPicture();
-            bytes = CaptureThumbnail();
-        } else {
-            // Already one of our thumbnails: kept as it is.
-            bytes = ThumbnailCopyBytes(source);
-        }
-        // A name already in the folder (another entry's thumbnail, or
-        // anything else) is never overwritten.
-        name = files::CreateNewFileIn(
-            dir, [&] { return FreeThumbnailName(sourceName, number, TakenIn(dir), rng::Random); }, bytes);
-    } catch (...) {
-        Image2->ClearPicture();
-        throw;
-    }
-    return name;
+    return cover_->NewThumbnail(source, number, shown);
 }
-
-void TForm2::Button1Click() {
-    rng::Randomize();
-    const int number = rng::Random(1000);
-    if (!Edit4->text().isEmpty()) {
-        if (Keys().MessageBox(kReplacePicture, "Warning", dialogs::Icon::Question, dialogs::Buttons::YesNo) !=
-            dialogs::IDYES)
-            return;
-        RemoveCurrentPicture();
-    }
-    if (!OpenPictureDialog1->Execute()) return;
-    try {
-        MakeThumbnail(OpenPictureDialog1->FileName, number);
-    } catch (const Exception& e) {
-        Keys().ShowError(e.Message);
-    }
-}
-
-void TForm2::SpeedButton4Click() {
-    if (Edit4->text().isEmpty()) return;
-    if (Keys().MessageBox("Do you really want to delete the current picture?", "Warning", dialogs::Icon::Question,
-                          dialogs::Buttons::YesNo) != dialogs::IDYES)
-        return;
-    RemoveCurrentPicture();
-}
-
-void TForm2::SpeedButton6Click() {
-    rng::Randomize();
-    const int first = rng::Random(1000);
-    const int second = rng::Random(1000);
-    Image3->ClearPicture();
-    const AnsiString dir = settings_->AppDir();
-    // A file of that name (a page declined earlier, or anything else) is
-    // never overwritten.
-    ScanFileName = files::JoinPath(dir, FreeScanName(first, TakenIn(dir), rng::Random));
-    ScanDone = false;
-    setEnabled(false);
-    bool stillHere = true;
-    try {
-        TWAIN->Acquire(Image3->Bitmap());
-        stillHere = WaitForScan();
-    } catch (const Exception& e) {
-        // Nothing was scanned, or the scan failed: the dialog is usable
-        // again, no file is made and nothing is asked.
-        setEnabled(true);
-        Image3->ClearPicture();
-        Keys().ShowError(e.Message);
-        return;
-    }
-    if (!stillHere) return;
-    setEnabled(true);
-    // Left without the scanner's word: it is gone, or the program ends.
-    if (!ScanDone) {
-        Image3->ClearPicture();
-        return;
-    }
-    const bool pageArrived = !Image3->Picture().isNull();
-    try {
-        WriteScanFile();
-    } catch (const Exception& e) {
-        // Without the file there is nothing to make a thumbnail of: the
-        // current picture stays.
-        Keys().ShowError(e.Message);
-        return;
-    }
-    if (Keys().MessageBox(kReplacePicture, "Warning", dialogs::Icon::Question, dialogs::Buttons::YesNo) !=
-        dialogs::IDYES)
-        return;  // the page stays in its file
-    RemoveCurrentPicture();
-    // Without a page the file is empty, and the thumbnail the empty panel.
-    MakeThumbnail(ScanFileName, second, pageArrived);
-    // The page is in its thumbnail now; the file was made by this scan.
-    files::DeleteFile(ScanFileName);
-}
-
-bool TForm2::WaitForScan() {
-    // The scanner's window is the only thing the user can use meanwhile; its
-    // page (or its closing) arrives through the application's events, and
-    // so do its errors.
-    QPointer<TForm2> alive(this);
-    std::exception_ptr failure;
-    QEventLoop wait;
-    messagefilter::ErrorCatcher caught([&](std::exception_ptr error) {
-        if (!failure) failure = std::move(error);
-        wait.quit();
-    });
-    connect(TWAIN, &QObject::destroyed, &wait, &QEventLoop::quit);
-    scanWait_ = &wait;
-    // The loop also ends when the application quits.
-    if (!ScanDone) wait.exec();
-    if (!alive) return false;
-    scanWait_ = nullptr;
-    if (failure) std::rethrow_exception(failure);
-    return true;
-}
-
-void TForm2::TWAINScanReady() {
-    ScanDone = true;
-    if (scanWait_) scanWait_->quit();
-}
-
-void TForm2::WriteScanFile() {
-    struct EmptiedAfterwards {
-        TImage* image;
-        ~EmptiedAfterwards() { image->ClearPicture(); }
-    } emptied{Image3};
-    const QImage& page = Image3->Picture();
-    const AnsiString bytes = page.isNull() ? AnsiString() : jpeg::Encode(page, 90, false);
-    // The name chosen before the scan, unless another program has taken it.
-    const AnsiString dir = settings_->AppDir(), chosen = files::ExtractFileName(ScanFileName);
-    auto choose = [&] {
-        return files::Occupied(ScanFileName) ? FreeScanName(rng::Random(1000), TakenIn(dir), rng::Random) : chosen;
-    };
-    ScanFileName = files::JoinPath(dir, files::CreateNewFileIn(dir, choose, bytes));
-}
+void TForm2::Button1Click() { cover_->Browse(); }
+void TForm2::SpeedButton4Click() { cover_->Clear(); }
+void TForm2::SpeedButton6Click() { cover_->Scan(); }
+void TForm2::TWAINScanReady() { cover_->ScanReady(); }
 
 // ---- Remembered defaults: each change is written at once
 

@@ -8,11 +8,11 @@
 #include "app/catalogue/RecordStore.h"
 #include "app/forms/TDialogForm.h"
 
+#include <memory>
 #include <string_view>
 #include <vector>
 
 class QComboBox;
-class QEventLoop;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -22,6 +22,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class CatalogueModel;
+class CoverPicture;
 class TImage;
 class TOpenPictureDialog;
 class TScanSource;
@@ -37,6 +38,7 @@ public:
     // The parent is the main window; the catalogue and the settings store
     // are the ones it owns, the texture the picture the strip is tiled with.
     TForm2(QWidget* parent, TVReg* settings, CatalogueModel* catalogue, const TImage* texture);
+    ~TForm2() override;
 
     // Shows the dialog modally for new entries, or for the catalogue's row
     // (further entries may be appended in the same run). True when something
@@ -75,10 +77,6 @@ public:
     // The scanner; the main window starts it and lets the user choose the
     // source.
     TScanSource* TWAIN;
-    // While a scan runs: set once the scanner is done, with or without a
-    // page; and the file the page is kept in until it is a thumbnail.
-    bool ScanDone = false;
-    AnsiString ScanFileName;
 
     // Operations.
     void LoadGenreList();
@@ -92,7 +90,7 @@ public:
     // The same for the genre list, whose genres the list box shows cut.
     int IndexOfGenre(std::string_view genre, int fallback) const;
 
-    // The cover picture.
+    // The cover picture (the work is CoverPicture's).
     // Shows a JPEG file in the preview, scaled to fit the panel (PreviewRect).
     // Raises EJPEG or EFOpenError when the file is no picture that can be
     // read; the preview is then empty.
@@ -140,6 +138,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The cover picture's work changes the entry (its picture field) and
+    // reads the controls the layout made.
+    friend class CoverPicture;
+
+    static constexpr int kClientWidth = 511, kClientHeight = 308;
+    static constexpr int kStripHeight = 35;
+    // The controls and components (TForm2Layout.cpp).
+    void BuildControls();
     void BuildPropertiesPage();
     void BuildDetailsPage();
     void BuildButtonStrip();
@@ -155,16 +161,6 @@ private:
     // The selected status item; -1 when the status field holds a text that
     // is not the selected item's.
     int StatusIndex() const;
-    void RemoveCurrentPicture();
-    // The preview panel as the bytes of the thumbnail's JPEG file.
-    AnsiString CaptureThumbnail();
-    // Writes the scanned page into ScanFileName (an empty file when no page
-    // came) and empties Image3.
-    void WriteScanFile();
-    // Waits in the event loop until the scanner is done, raised an error
-    // (raised here in turn), is gone, or the application quits. False when
-    // the dialog itself went meanwhile: nothing of it may be touched then.
-    bool WaitForScan();
     void RefuseStore();
     bool ShowFor(bool modify, int row);
     // The text to store for a field from what its control holds: the
@@ -182,6 +178,6 @@ private:
     int modifiedItem_ = -1;
     bool nothingSaved_ = true;
     bool SavedAndNew = false;
-    // The wait for the scanner while one runs.
-    QEventLoop* scanWait_ = nullptr;
+    // Browsing, scanning and clearing the cover picture.
+    std::unique_ptr<CoverPicture> cover_;
 };

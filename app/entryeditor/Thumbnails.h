@@ -32,7 +32,7 @@ bool DeleteThumbnail(const AnsiString& programDir, std::string_view field);
 // picture file named "t_..."), read a block at a time. Thumbnails are small:
 // a file of more than 16 MB is none, and raises an error that names it as
 // soon as the reading passes that size; no copy is made then.
-inline constexpr size_t kMaxThumbnailBytes = 16 * 1024 * 1024;
+inline constexpr size_t kMaxThumbnailBytes = size_t{16} * 1024 * 1024;
 AnsiString ThumbnailCopyBytes(const AnsiString& source);
 
 // The name of the thumbnail made from a picture file: "t_" and the file's

@@ -177,6 +177,8 @@ TextPlaces LayOutTexts(const std::array<int, 3>& advance, const std::array<bool,
     return places;
 }
 
+// Long by design, see docs/COMPLEXITY.md: the frame's hit test.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 Hit HitTest(const FrameState& frame, bool hasIcon, QPoint p) {
     if (frame.borderStyle == bsNone) return Hit::Client;
     for (const ButtonPlace& b : ButtonPlaces(frame)) {

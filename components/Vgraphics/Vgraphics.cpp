@@ -53,6 +53,8 @@ int TVGraphics::UmrechnenY(long double y, int size, long double from, long doubl
     return Umrechnen(to - y, size, from, to);
 }
 
+// Long by design, see docs/COMPLEXITY.md: the plotter's drawing procedure.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 int TVGraphics::DrawToCanvas(TCanvas& canvas) {
     // The drawing works on its own copy of the settings: a handler that runs
     // while pending events are processed may change the component, or

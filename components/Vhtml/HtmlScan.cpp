@@ -26,7 +26,7 @@ constexpr size_t kNone = std::string_view::npos;
 // A search through a long stretch without a marker goes in slices, and the
 // pump has its turn in between; a scan with many places to look at gives it
 // its turn every so many of them.
-constexpr size_t kSlice = 64 * 1024;
+constexpr size_t kSlice = size_t{64} * 1024;
 constexpr unsigned kPlacesPerPump = 256;
 
 // What one extractor looks for.
@@ -113,6 +113,8 @@ public:
 
     // The first position at or after `from` where a marker starts (the
     // first marker in order where several do); at = kNone when there is none.
+    // Long by design, see docs/COMPLEXITY.md: the multi-marker search.
+    // NOLINTNEXTLINE(readability-function-cognitive-complexity)
     Found Next(size_t from, Pacer& pacer) const {
         if (count_ == 1 && !anyEmpty_) return NextOfOne(from, pacer);
         Found best{kNone, Role::End};

@@ -53,6 +53,8 @@ struct Scanned {
     bool overflow = false;
 };
 
+// Long by design, see docs/COMPLEXITY.md: the number syntax in one scan.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 Scanned ScanNumber(std::string_view s, std::string_view points) {
     Scanned r;
     const size_t n = s.size();
@@ -494,6 +496,8 @@ bool TVParser::CreateTree() {
     return built_;
 }
 
+// Long by design, see docs/COMPLEXITY.md: the splitting by priority in one loop.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool TVParser::MakeTree(std::string_view text) {
     // The parts still to split, each with its node and how deep it lies
     // inside parentheses and function arguments. A list, not recursion: a
@@ -609,6 +613,8 @@ AnsiString TVParser::ErgebnisString() const {
     return ergebnisString_;
 }
 
+// Long by design, see docs/COMPLEXITY.md: the evaluator's inner loop.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 long double TVParser::Eval() {
     // Before any CreateTree the tree is one empty leaf: 0.
     if (program_.empty()) return StrToLongDouble(nodes_[0].text);
@@ -626,7 +632,7 @@ long double TVParser::Eval() {
             top = step.value;
             continue;
         case Kind::Variable: {
-            const auto v = static_cast<size_t>(step.letter);
+            const auto v = static_cast<size_t>(static_cast<unsigned char>(step.letter));
             if (variableStamp_[v] != stamp_) {
                 variableValue_[v] = StrToLongDouble(variables_[v]);
                 variableStamp_[v] = stamp_;

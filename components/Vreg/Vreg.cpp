@@ -46,7 +46,7 @@ void TVReg::SetChecked(QRadioButton* button) { button->setChecked(true); }
 AnsiString TVReg::PositionText(std::span<const bool> set) {
     AnsiString text = "0";
     for (size_t k = 0; k < set.size(); ++k)
-        if (set[k]) text = ansi::IntToStr(static_cast<long long>(k + 1));
+        if (set[k]) text = ansi::IntToStr(static_cast<long long>(k) + 1);
     return text;
 }
 

@@ -46,6 +46,8 @@ struct Layout {
     int xPelsPerMeter = 0, yPelsPerMeter = 0;
 };
 
+// Long by design, see docs/COMPLEXITY.md: every header field checked.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 Layout ReadLayout(std::span<const std::uint8_t> info) {
     if (info.size() < 4) Invalid("no header");
     const std::uint32_t headerSize = Get32(info, 0);
@@ -240,6 +242,8 @@ void EncodeRow(int bitCount, const std::uint8_t* line, std::uint8_t* d, size_t w
 
 }  // namespace
 
+// Long by design, see docs/COMPLEXITY.md: every bit depth's rows.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void GetDIBits(const QImage& image, std::span<std::uint8_t> info, std::span<std::uint8_t> bits) {
     BitmapInfoHeader h = ReadHeader(info);
     if (h.biSize != kInfoHeaderSize) Invalid("unknown header size");

@@ -187,6 +187,8 @@ namespace {
 // order. An error `take` raises ends the reading and goes on. With an
 // identity, it gets the file's as it was read (its hash from the blocks as
 // they pass).
+// Long by design, see docs/COMPLEXITY.md: reading around holes and interruptions.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void ReadInBlocks(const AnsiString& path, size_t blockSize, const std::function<void(size_t size)>& sized,
                   const BlockTaker& take, FileIdentity* identity) {
     auto fail = [&] { throw EFOpenError(ansi::Format("Cannot open file %s", Displayed(path))); };

@@ -129,6 +129,8 @@ void TCanvas::LineTo(int x, int y) {
 // along the longer axis one pixel per step, across it the nearest pixel of
 // the exact line (halves rounded towards the end point). Only the steps
 // that fall on the bitmap are visited, however far the ends lie outside.
+// Long by design, see docs/COMPLEXITY.md: line stepping with clipping.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void TCanvas::Segment(QPoint from, QPoint to) {
     if (Pen.Style == psClear || from == to) return;
     const bool styled = Pen.Width <= 1 && Pen.Style != psSolid;
@@ -262,6 +264,8 @@ int TCanvas::TextHeight(const AnsiString&) const {
 
 // Scan-line filling with a stack of seeds of its own: the area is first
 // marked, reading the pixels as they were, then painted with the brush.
+// Long by design, see docs/COMPLEXITY.md: scan-line flood fill.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool TCanvas::FloodFill(int x, int y, TColor color, TFillStyle style) {
     if (!HasPixels() || x < 0 || y < 0 || x >= pixels_->width() || y >= pixels_->height()) return false;
     QImage& img = *pixels_;

@@ -48,7 +48,7 @@ int GetSystemMetrics(Metric metric) {
     case SM_CXFRAME:
     case SM_CYFRAME: return 4;
     case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
+    case SM_CYSMICON:
     case SM_CYSMCAPTION: return 16;
     case SM_CXSMSIZE: return 12;
     case SM_CYSMSIZE: return 15;

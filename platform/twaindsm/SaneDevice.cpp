@@ -37,6 +37,8 @@ public:
     Assembler(const RowSink& sink, int dotsPerMeter) : sink_(sink), dotsPerMeter_(dotsPerMeter) {}
     ~Assembler() { std::free(bits_); }
 
+    // Long by design, see docs/COMPLEXITY.md: every frame format SANE has, checked and laid out.
+    // NOLINTNEXTLINE(readability-function-cognitive-complexity)
     void BeginFrame(const SANE_Parameters& p) {
         if (p.pixels_per_line <= 0 || p.bytes_per_line <= 0 || (p.depth != 1 && p.depth != 8 && p.depth != 16))
             throw SaneError("unsupported image format");
@@ -531,6 +533,8 @@ QImage SaneDevice::Preview() {
     return Acquire({});
 }
 
+// Long by design, see docs/COMPLEXITY.md: SANE's frame and read loop.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 QImage SaneDevice::Acquire(const RowSink& sink) {
     double dpi = CurrentDpi();
     Assembler image(sink, dpi > 0 ? static_cast<int>(std::lround(dpi / 0.0254)) : 0);

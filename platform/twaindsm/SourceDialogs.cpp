@@ -52,6 +52,53 @@ constexpr int kWholeGlass = 0, kCustom = 4;
 
 bool HasSize(const QSizeF& s) { return s.width() > 0 && s.height() > 0; }
 
+// The cursor over a part of the area (PartAt): a move, a corner, an edge,
+// or the cross that draws a new area.
+Qt::CursorShape CursorOver(int part) {
+    if (part == 16) return Qt::SizeAllCursor;
+    if (part == (1 | 2) || part == (4 | 8)) return Qt::SizeFDiagCursor;
+    if (part == (2 | 4) || part == (1 | 8)) return Qt::SizeBDiagCursor;
+    if (part & (1 | 4)) return Qt::SizeHorCursor;
+    if (part & (2 | 8)) return Qt::SizeVerCursor;
+    return Qt::CrossCursor;
+}
+
+// The span from lo to hi (either way round) inside 0 to max, at least
+// kSmallest long: its start and length.
+std::pair<double, double> Span(double lo, double hi, double max) {
+    if (lo > hi) std::swap(lo, hi);
+    lo = std::clamp(lo, 0.0, max);
+    hi = std::clamp(hi, 0.0, max);
+    if (hi - lo < kSmallest) {
+        if (lo + kSmallest <= max) hi = lo + kSmallest;
+        else
+            lo = max - kSmallest;
+    }
+    return std::pair{lo, hi - lo};
+}
+
+// The area a drag of the part (PartAt) by dx, dy millimetres makes of the
+// area pressed, on the glass.
+ScanArea Dragged(const ScanArea& a, int part, double dx, double dy, const QSizeF& glass) {
+    const double gw = glass.width(), gh = glass.height();
+    ScanArea next = a;
+    if (part == 16) {
+        next.left = std::clamp(a.left + dx, 0.0, gw - a.width);
+        next.top = std::clamp(a.top + dy, 0.0, gh - a.height);
+        return next;
+    }
+    // The edges taken follow the mouse; an edge dragged past its opposite
+    // one becomes that one.
+    double l = a.left, t = a.top, r = a.left + a.width, b = a.top + a.height;
+    if (part & 1) l += dx;
+    if (part & 2) t += dy;
+    if (part & 4) r += dx;
+    if (part & 8) b += dy;
+    std::tie(next.left, next.width) = Span(l, r, gw);
+    std::tie(next.top, next.height) = Span(t, b, gh);
+    return next;
+}
+
 }  // namespace
 
 // ---- AreaPane
@@ -144,14 +191,7 @@ void AreaPane::mousePressEvent(QMouseEvent* event) {
 
 void AreaPane::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_) {
-        int part = HasSize(glass_) ? PartAt(event->position()) : 0;
-        Qt::CursorShape shape = part == 16                           ? Qt::SizeAllCursor
-                                : part == (1 | 2) || part == (4 | 8) ? Qt::SizeFDiagCursor
-                                : part == (2 | 4) || part == (1 | 8) ? Qt::SizeBDiagCursor
-                                : part & (1 | 4)                     ? Qt::SizeHorCursor
-                                : part & (2 | 8)                     ? Qt::SizeVerCursor
-                                                                     : Qt::CrossCursor;
-        setCursor(shape);
+        setCursor(CursorOver(HasSize(glass_) ? PartAt(event->position()) : 0));
         return;
     }
     // A click beside the area is no new area yet.
@@ -159,34 +199,7 @@ void AreaPane::mouseMoveEvent(QMouseEvent* event) {
     drawing_ = false;
     QPointF at = ToMm(event->position());
     double dx = at.x() - pressMm_.x(), dy = at.y() - pressMm_.y();
-    const double gw = glass_.width(), gh = glass_.height();
-    const ScanArea& a = pressArea_;
-    ScanArea next = a;
-    if (dragging_ == 16) {
-        next.left = std::clamp(a.left + dx, 0.0, gw - a.width);
-        next.top = std::clamp(a.top + dy, 0.0, gh - a.height);
-    } else {
-        // The edges taken follow the mouse; an edge dragged past its
-        // opposite one becomes that one.
-        double l = a.left, t = a.top, r = a.left + a.width, b = a.top + a.height;
-        if (dragging_ & 1) l += dx;
-        if (dragging_ & 2) t += dy;
-        if (dragging_ & 4) r += dx;
-        if (dragging_ & 8) b += dy;
-        auto span = [](double lo, double hi, double max) {
-            if (lo > hi) std::swap(lo, hi);
-            lo = std::clamp(lo, 0.0, max);
-            hi = std::clamp(hi, 0.0, max);
-            if (hi - lo < kSmallest) {
-                if (lo + kSmallest <= max) hi = lo + kSmallest;
-                else
-                    lo = max - kSmallest;
-            }
-            return std::pair{lo, hi - lo};
-        };
-        std::tie(next.left, next.width) = span(l, r, gw);
-        std::tie(next.top, next.height) = span(t, b, gh);
-    }
+    const ScanArea next = Dragged(pressArea_, dragging_, dx, dy, glass_);
     if (next == area_) return;
     SetArea(next);
     emit AreaDragged(area_);

@@ -6,9 +6,9 @@
 #include "app/about/TForm3.h"
 #include "app/catalogue/CatalogueModel.h"
 #include "app/entryeditor/TForm2.h"
-#include "app/formats/CatalogueFile.h"
 #include "app/genres/TForm4.h"
 #include "app/mainwindow/TForm1.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -19,13 +19,6 @@
 
 namespace testsupport {
 
-// The catalogue file's text for the films.
-inline AnsiString CatalogueText(const std::vector<MovieRecord>& films) {
-    RecordStore rows;
-    for (const MovieRecord& r : films) rows.Append(r);
-    return SerializeCatalogue(rows);
-}
-
 struct Windows {
     std::unique_ptr<TForm1> form1;
     TForm2* form2 = nullptr;
@@ -35,7 +28,7 @@ struct Windows {
     // Writes the catalogue file (when one is given), then creates the main
     // window, which makes its dialogs, and shows it, which loads the file.
     TForm1* Create(const AnsiString* catalogue) {
-        if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
+        if (catalogue) PutCatalogue(*catalogue);
         form1 = std::make_unique<TForm1>();
         form2 = form1->EntryEditor();
         form3 = form1->AboutBox();

@@ -15,7 +15,7 @@ namespace {
 RecordStore Films(size_t n, char tag) {
     RecordStore rows;
     for (size_t i = 0; i < n; ++i) {
-        AnsiString number = ansi::IntToStr(static_cast<long long>(i + 1));
+        AnsiString number = ansi::IntToStr(static_cast<long long>(i) + 1);
         rows.Append(MovieRecord{AnsiString(1, tag) + " film " + number, number, "Drama", "English", "DVD", "1", "Owned",
                                 "Yes", "8", "", AnsiString(200, tag)});
     }

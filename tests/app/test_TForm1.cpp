@@ -10,6 +10,7 @@
 #include "components/scansource/ScanSource.h"
 #include "platform/files/files.h"
 #include "tests/app/Windows.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlSink.h"
 
@@ -43,12 +44,7 @@ using namespace testsupport;
 
 namespace {
 
-AnsiString Block(const char* title, const char* mid) {
-    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid +
-           "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
-}
-
-const AnsiString kTwoFilms = Block("Solaris", "3") + Block("Stalker", "4");
+const AnsiString kTwoFilms = CatalogueBlock("Solaris", "3") + CatalogueBlock("Stalker", "4");
 
 }  // namespace
 
@@ -74,7 +70,7 @@ class TestTForm1 : public QObject {
     std::unique_ptr<TForm1> form;
 
     TForm1* Show(const AnsiString* catalogue = &kTwoFilms) {
-        if (catalogue) WriteFile(InProgramDir("data.vrx"), *catalogue);
+        if (catalogue) PutCatalogue(*catalogue);
         form = std::make_unique<TForm1>();
         form->show();
         return form.get();
@@ -153,7 +149,7 @@ private slots:
         QFETCH(int, answer);
         QFETCH(bool, closed);
         QFETCH(bool, written);
-        const AnsiString catalogue = Block("Solaris", "3") + Block("Stalker", "");
+        const AnsiString catalogue = CatalogueBlock("Solaris", "3") + CatalogueBlock("Stalker", "");
         TForm1* f = Show(&catalogue);
         f->Catalogue->AppendRecord({"Mirror", "9", "Drama", "", "", "1", "", "", "", "", ""});
         f->DataModified = true;
@@ -167,7 +163,7 @@ private slots:
         QVERIFY(f->Keys().SkipNextKeyUp);
         AnsiString file = ReadFile(InProgramDir("data.vrx"));
         // The blank MID got its number on loading; a save writes it.
-        AnsiString saved = Block("Solaris", "3") + Block("Stalker", "1") +
+        AnsiString saved = CatalogueBlock("Solaris", "3") + CatalogueBlock("Stalker", "1") +
                            "Mirror\r\nDrama\r\n\r\n\r\n1\r\n\r\n\r\n9\r\n\r\n\r\n\r\n\r\n***\r\n";
         QCOMPARE(file == saved, written);
         QCOMPARE(f->isVisible(), !closed);
@@ -427,7 +423,8 @@ private slots:
     void changedOnDisk() {
         QFETCH(QString, change);
         QFETCH(int, answer);
-        const AnsiString path = InProgramDir("data.vrx"), mine = Block("Stalker", "4"), other = Block("Solaris", "3");
+        const AnsiString path = InProgramDir("data.vrx"), mine = CatalogueBlock("Stalker", "4"),
+                         other = CatalogueBlock("Solaris", "3");
         TForm1* f = Show();
         f->Catalogue->RemoveFlagged({true, false});
         f->DataModified = true;

@@ -32,8 +32,6 @@ using namespace testsupport;
 
 namespace {
 
-const MovieRecord kStalker{"Stalker", "4", "Thriller", "German", "VHS", "1", "Lend To", "No", "9", "", "The Zone."};
-
 QStringList Items(const QComboBox* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
@@ -154,7 +152,7 @@ private slots:
         QFETCH(QStringList, defaults);
         QFETCH(bool, modify);
         QFETCH(QByteArray, title);
-        if (!genres.isNull()) WriteFile(InProgramDir("genres.vrx"), genres.toStdString());
+        if (!genres.isNull()) PutGenres(genres.toStdString());
         Start();
         for (int i = 0; i + 1 < defaults.size(); i += 2)
             SetReg(defaults[i].toLatin1().constData(), defaults[i + 1].toLatin1().constData());
@@ -212,7 +210,7 @@ private slots:
         QFETCH(QStringList, defaults);
         QFETCH(bool, modify);
         QFETCH(int, empty);
-        WriteFile(InProgramDir("genres.vrx"), genres.toStdString());
+        PutGenres(genres.toStdString());
         TForm1* f = Start();
         Activate(f);
         for (int i = 0; i + 1 < defaults.size(); i += 2) SetReg(qPrintable(defaults[i]), qPrintable(defaults[i + 1]));
@@ -660,7 +658,7 @@ private slots:
         QFETCH(QString, deleted);
         MovieRecord film = kSolaris;
         film.Picture = picture.toStdString();
-        WriteFile(InProgramDir("genres.vrx"), "Drama\r\nThriller\r\n");
+        PutGenres("Drama\r\nThriller\r\n");
         WriteFile(InProgramDir("flickstow"),
                   "\x7f"
                   "ELF");

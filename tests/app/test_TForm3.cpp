@@ -2,6 +2,7 @@
 #include "app/mainwindow/Links.h"
 #include "components/Enhancedform/Enhancedform.h"
 #include "tests/app/Windows.h"
+#include "tests/support/SampleFilms.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/UrlSink.h"
 
@@ -14,13 +15,6 @@
 #include <QUrl>
 
 using namespace testsupport;
-
-namespace {
-
-const MovieRecord kSolaris{"Solaris", "1", "Drama", "English", "DVD", "1", "Owned", "Yes", "8", "", ""};
-const MovieRecord kStalker{"Stalker", "2", "Drama", "German", "VHS", "1", "Owned", "No", "9", "", ""};
-
-}  // namespace
 
 class TestTForm3 : public QObject {
     Q_OBJECT

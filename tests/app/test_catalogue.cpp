@@ -2,6 +2,7 @@
 #include "platform/errors/Exception.h"
 #include "platform/files/files.h"
 #include "tests/support/OneBufferCatalogue.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 namespace {
+
+using testsupport::CatalogueBlock;
 
 MovieRecord Film(const char* title, const char* mid) {
     return {title, mid, "Drama", "English", "DVD", "1", "Owned", "Yes", "8", "t_solaris417.jpg", "Ocean planet"};
@@ -30,11 +33,6 @@ std::vector<AnsiString> Lines(const AnsiString& text) {
         pos = crlf + 2;
     }
     return lines;
-}
-
-AnsiString Block(const char* title, const char* mid) {
-    return AnsiString(title) + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n" + mid +
-           "\r\n8\r\n\r\nDesc\r\n\r\n***\r\n";
 }
 
 }  // namespace
@@ -91,7 +89,7 @@ private slots:
 
     void lineEnds_data() {
         QTest::addColumn<QByteArray>("text");
-        QByteArray crlf = QByteArray::fromStdString(Block("Solaris", "3") + Block("Stalker", "4"));
+        QByteArray crlf = QByteArray::fromStdString(CatalogueBlock("Solaris", "3") + CatalogueBlock("Stalker", "4"));
         QTest::newRow("CR LF") << crlf;
         QTest::newRow("LF") << QByteArray(crlf).replace("\r\n", "\n");
         QTest::newRow("CR") << QByteArray(crlf).replace("\r\n", "\r");
@@ -115,7 +113,7 @@ private slots:
     }
 
     void strayLineMakesShortBlock() {
-        RecordStore rows = Parse(Block("Solaris", "1") + "Stray\r\n");
+        RecordStore rows = Parse(CatalogueBlock("Solaris", "1") + "Stray\r\n");
         QCOMPARE(rows.size(), size_t(2));
         MovieRecord r = rows.Get(1);
         QCOMPARE(r.Title, AnsiString("Stray"));
@@ -136,12 +134,13 @@ private slots:
     void blankMids() {
         QFETCH(QByteArray, mid);
         QFETCH(QByteArray, stored);
-        RecordStore rows = Parse(Block("A", "1") + Block("B", mid.constData()));
+        RecordStore rows = Parse(CatalogueBlock("A", "1") + CatalogueBlock("B", mid.constData()));
         QCOMPARE(QByteArray(rows.Field(1, FieldMID).data(), qsizetype(rows.Field(1, FieldMID).size())), stored);
     }
 
     void blankMidsTakeNumbersInTurn() {
-        RecordStore rows = Parse(Block("A", "") + Block("B", "2") + Block("C", " ") + Block("D", "") + Block("E", "1"));
+        RecordStore rows = Parse(CatalogueBlock("A", "") + CatalogueBlock("B", "2") + CatalogueBlock("C", " ") +
+                                 CatalogueBlock("D", "") + CatalogueBlock("E", "1"));
         QCOMPARE(rows.Field(0, FieldMID), std::string_view("1"));
         QCOMPARE(rows.Field(2, FieldMID), std::string_view("3"));
         QCOMPARE(rows.Field(3, FieldMID), std::string_view("4"));
@@ -171,10 +170,10 @@ private slots:
         RecordStore rows;
         for (int i = 9998; i >= 1; --i) rows.Append(Film("X", ansi::IntToStr(i).c_str()));
         QCOMPARE(NextFreeMID(rows), AnsiString("9999"));
-        ParseCatalogue(Block("Last", ""), rows);
+        ParseCatalogue(CatalogueBlock("Last", ""), rows);
         QCOMPARE(rows.Field(rows.size() - 1, FieldMID), std::string_view("9999"));
         QCOMPARE(NextFreeMID(rows), AnsiString("0"));
-        ParseCatalogue(Block("New", ""), rows);
+        ParseCatalogue(CatalogueBlock("New", ""), rows);
         QCOMPARE(rows.Field(rows.size() - 1, FieldMID), std::string_view("0"));
     }
 
@@ -264,19 +263,20 @@ private slots:
     // a record's last line.
     void blocksOfEverySize_data() {
         QTest::addColumn<QByteArray>("text");
-        const QByteArray films = QByteArray::fromStdString(Block("Solaris", "3") +
-                                                           Block("M\xE4rchen \x80\x9F\xFF", "") +
-                                                           Block("Stalker", "  ") + Block("Mirror", " 7"));
+        const QByteArray films = QByteArray::fromStdString(
+            CatalogueBlock("Solaris", "3") + CatalogueBlock("M\xE4rchen \x80\x9F\xFF", "") +
+            CatalogueBlock("Stalker", "  ") + CatalogueBlock("Mirror", " 7"));
         QTest::newRow("CR LF") << films;
         QTest::newRow("LF") << QByteArray(films).replace("\r\n", "\n");
         QTest::newRow("CR") << QByteArray(films).replace("\r\n", "\r");
         QTest::newRow("LF CR, mixed, no final line end") << QByteArray("A\n\rB\r\rC\n\nD\r\n\r\n\r\n***\r\nE\rF");
         QTest::newRow("cut short inside the fields") << films + "Stray\r\nDrama\r";
-        QTest::newRow("cut short after the fields") << films + QByteArray::fromStdString(Block("Last", "")).chopped(6);
+        QTest::newRow("cut short after the fields")
+            << films + QByteArray::fromStdString(CatalogueBlock("Last", "")).chopped(6);
         QTest::newRow("line ends only") << QByteArray("\r\n\r\n\n\r\r");
         QTest::newRow("long lines") << QByteArray::fromStdString(
             AnsiString(5000, 't') + "\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n8\r\n\r\n" +
-            AnsiString(6000, 'd') + "\r\n\r\n***\r\n" + Block("After", "4"));
+            AnsiString(6000, 'd') + "\r\n\r\n***\r\n" + CatalogueBlock("After", "4"));
         QTest::newRow("empty") << QByteArray();
     }
     void blocksOfEverySize() {
@@ -294,10 +294,10 @@ private slots:
     // into the file's identity. Changed and removed, it leaves the others.
     void fileReadInBlocks() {
         testsupport::FreshSandbox();
-        const AnsiString text = Block("Before", "1") +
+        const AnsiString text = CatalogueBlock("Before", "1") +
                                 "Big\r\nDrama\r\nEnglish\r\nDVD\r\n1\r\nOwned\r\nYes\r\n\r\n8\r\n\r\n" +
-                                AnsiString(3 << 20, 'd') + "\r\n\r\n***\r\n" + Block("After", "");
-        testsupport::WriteFile(testsupport::InProgramDir("data.vrx"), text);
+                                AnsiString(3 << 20, 'd') + "\r\n\r\n***\r\n" + CatalogueBlock("After", "");
+        testsupport::PutCatalogue(text);
         RecordStore rows, expected;
         files::FileIdentity read, whole;
         ReadCatalogueFile(testsupport::InProgramDir("data.vrx"), rows, &read);

@@ -5,6 +5,7 @@
 #include "platform/dialogs/FileDialogs.h"
 #include "platform/files/files.h"
 #include "tests/app/Windows.h"
+#include "tests/support/SampleFilms.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -21,11 +22,6 @@
 using namespace testsupport;
 using dialogs::test::FileDialogLog;
 using dialogs::test::QueueFileDialogAnswer;
-
-namespace {
-const MovieRecord kSolaris{"Solaris", "3", "Drama", "English", "DVD", "1", "Owned", "Yes", "9", "t_s1.jpg", "Ocean"};
-const MovieRecord kStalker{"Stalker", "4", "Drama", "German", "VHS", "2", "Lend To", "No", "", "", ""};
-}  // namespace
 
 class TestExport : public QObject {
     Q_OBJECT
@@ -45,8 +41,8 @@ private slots:
 
     void csvAndTextForms() {
         RecordStore rows;
-        rows.Append(kSolaris);
-        rows.Append(kStalker);
+        rows.Append(kExportedSolaris);
+        rows.Append(kExportedStalker);
         QCOMPARE(
             BuildExport(rows, ExportKind::Csv),
             AnsiString("Solaris,3,Drama,English,DVD,1,Owned,Yes,\r\nStalker,4,Drama,German,VHS,2,Lend To,No,\r\n"));
@@ -73,7 +69,7 @@ private slots:
         QFETCH(QByteArray, title);
         QFETCH(QByteArray, written);
         RecordStore rows;
-        MovieRecord r = kSolaris;
+        MovieRecord r = kExportedSolaris;
         r.Title = title.toStdString();
         rows.Append(r);
         QCOMPARE(QByteArray::fromStdString(BuildExport(rows, ExportKind::Csv)),
@@ -120,7 +116,7 @@ private slots:
         RecordStore rows;
         AnsiString expected;
         for (int i = 0; i < 20000; ++i) {
-            MovieRecord r = kSolaris;
+            MovieRecord r = kExportedSolaris;
             r.Title = i % 7 == 0 ? "Film, " + ansi::IntToStr(i) : "Film " + ansi::IntToStr(i);
             rows.Append(r);
             expected += (i % 7 == 0 ? "\"" + r.Title + "\"" : r.Title) + ",3,Drama,English,DVD,1,Owned,Yes,\r\n";
@@ -149,7 +145,7 @@ private slots:
         QFETCH(QString, chosen);
         QFETCH(bool, text);
         QFETCH(QString, written);
-        TForm1* f = Show({kSolaris});
+        TForm1* f = Show({kExportedSolaris});
         QueueFileDialogAnswer({ExportDir() + "/" + chosen.toStdString(), text ? 2 : 1});
         f->Exort1->trigger();
         QVERIFY(Boxes().empty());
@@ -160,7 +156,7 @@ private slots:
     }
 
     void dialogSetUpAndFolderRemembered() {
-        TForm1* f = Show({kSolaris, kStalker});
+        TForm1* f = Show({kExportedSolaris, kExportedStalker});
         // All films in display order; the selection plays no part.
         f->ListView1->selectionModel()->select(f->Catalogue->index(1, 0),
                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -189,7 +185,7 @@ private slots:
     }
 
     void cancelWritesNothing() {
-        TForm1* f = Show({kSolaris});
+        TForm1* f = Show({kExportedSolaris});
         QueueFileDialogAnswer({});
         f->Exort1Click();
         QCOMPARE(f->VReg1->Pop("LastExportDir"), AnsiString());
@@ -205,7 +201,7 @@ private slots:
     }
 
     void cannotCreateFile() {
-        TForm1* f = Show({kSolaris});
+        TForm1* f = Show({kExportedSolaris});
         QVERIFY(QDir().mkpath(QString::fromStdString(ExportDir() + "/taken.csv")));
         QueueFileDialogAnswer({ExportDir() + "/taken.csv", 1});
         dialogs::test::QueueAnswer(dialogs::IDOK);
@@ -222,7 +218,7 @@ private slots:
     // The dialog refuses a path whose folder does not exist, says so, and
     // the user chooses again; nothing is written there.
     void missingFolderIsRefused() {
-        TForm1* f = Show({kSolaris});
+        TForm1* f = Show({kExportedSolaris});
         const AnsiString missing = ExportDir() + "/no such folder/list.csv";
         QueueFileDialogAnswer({missing, 1});
         QueueFileDialogAnswer({ExportDir() + "/list.csv", 1});
@@ -238,7 +234,7 @@ private slots:
 
     // An export is a new file like any program's: 0666 less the umask.
     void exportHasUsualPermissions() {
-        TForm1* f = Show({kSolaris});
+        TForm1* f = Show({kExportedSolaris});
         mode_t old = ::umask(027);
         QueueFileDialogAnswer({ExportDir() + "/list.csv", 1});
         f->Exort1Click();
@@ -261,7 +257,7 @@ private slots:
         AnsiString everyByte;
         for (int b = 0x20; b <= 0xFF; ++b) everyByte += static_cast<char>(b);
         std::vector<MovieRecord> catalogue{
-            kSolaris,
+            kExportedSolaris,
             {"Good, Bad, \"Ugly\"", "12", "Western", "Italian", "DVD", "2", "Lend To", "No", "\"", "", " a, b "},
             {"Am\xE9lie \x80\x8C\x9F\xFF", "5",
              "Com\xE9"

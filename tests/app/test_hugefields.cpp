@@ -151,7 +151,7 @@ private slots:
                                Long("Rating", n),
                                Long("Picture", n),
                                Long("Description", n)};
-        WriteFile(InProgramDir("genres.vrx"), "Drama\r\n" + film.Genre + "\r\nWestern\r\n");
+        PutGenres("Drama\r\n" + film.Genre + "\r\nWestern\r\n");
         w.Create({film});
         TForm2* f2 = w.form2;
         if (edit == "picture cleared") dialogs::test::QueueAnswer(dialogs::IDYES);
@@ -189,7 +189,7 @@ private slots:
         QFETCH(QString, edit);
         const AnsiString huge = Long("Huge genre", ansi::kShownLength + 100),
                          other = Long("Other", ansi::kShownLength * 2);
-        WriteFile(InProgramDir("genres.vrx"), "Drama\r\n" + huge + "\n" + other + "\rWestern");
+        PutGenres("Drama\r\n" + huge + "\n" + other + "\rWestern");
         w.Create(std::vector<MovieRecord>{});
         TForm4* f4 = w.form4;
         auto open = WhileOpen(f4, [&] {

@@ -223,7 +223,7 @@ private slots:
         for (int k = 1; k <= pages; ++k) {
             const QImage& page = p->Pages()[size_t(k - 1)];
             QVERIFY2(ShowsLine(page, 500, 40, DateLine(k, pages), kDateFont), qPrintable(QString("page %1").arg(k)));
-            const QList<int> onPage = lines.mid(50 * (k - 1), 50);
+            const QList<int> onPage = lines.mid(qsizetype{50} * (k - 1), 50);
             const QList<int> ink = InkedRows(page, 116);
             if (onPage.isEmpty()) {
                 QVERIFY(ink.isEmpty());

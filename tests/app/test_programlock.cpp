@@ -1,5 +1,6 @@
 #include "app/mainwindow/TForm1.h"
 #include "platform/programlock/ProgramLock.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDeadlineTimer>
@@ -77,7 +78,7 @@ private slots:
     // the front, un-minimized, and ends at once with status 0, having made
     // no window and read or written nothing.
     void secondStartHandsOver() {
-        WriteFile(InProgramDir("data.vrx"), "Solaris\r\n");
+        PutCatalogue("Solaris\r\n");
         ProgramLock lock(Folder());
         QCOMPARE(lock.Claim(), ProgramLock::Start::Alone);
         TForm1 form;
@@ -145,7 +146,7 @@ private slots:
     // also once the scanner's source manager is loaded (500 ms after the
     // window is shown).
     void startMapsNoFeatureLibrary() {
-        WriteFile(InProgramDir("data.vrx"), "Solaris\r\nDrama\r\n");
+        PutCatalogue("Solaris\r\nDrama\r\n");
         Program program;
         QTRY_VERIFY_WITH_TIMEOUT(Mapped(program.processId()).filter("libtwain_32.so").size() == 1, 20000);
         const QStringList mapped = Mapped(program.processId());

@@ -11,6 +11,7 @@
 #include "platform/random/Random.h"
 #include "tests/app/Windows.h"
 #include "tests/components/FakeTwainDsm.h"
+#include "tests/support/SampleFilms.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -27,7 +28,6 @@ using namespace testsupport;
 
 namespace {
 
-const MovieRecord kSolaris{"Solaris", "3", "Drama", "English", "DVD", "2", "Owned", "Yes", "8/10", "", "A station."};
 const AnsiString kReplace =
     "Do you want to replace the current picture?\n\nIf you choose YES the current picture will be deleted and you may "
     "browse for a new one.";
@@ -132,7 +132,9 @@ private slots:
     void scannedPage() {
         QFETCH(QString, mode);
         QFETCH(bool, replace);
-        const auto [first, second] = ScanNumbers();
+        // Plain names: lambdas below capture them.
+        const std::pair<int, int> numbers = ScanNumbers();
+        const int first = numbers.first, second = numbers.second;
         const AnsiString scanFile = InProgramDir("scan" + std::to_string(first) + ".jpg");
         WriteFile(InProgramDir("t_old1.jpg"), jpeg::Encode(QImage(20, 20, QImage::Format_RGB32), 80, false));
         MovieRecord film = kSolaris;
@@ -189,7 +191,7 @@ private slots:
     }
     void closedWithoutPage() {
         QFETCH(bool, replace);
-        const auto [first, second] = ScanNumbers();
+        const int first = ScanNumbers().first;
         const AnsiString scanFile = InProgramDir("scan" + std::to_string(first) + ".jpg");
         Start();
         SourceWindow seen;
@@ -312,7 +314,7 @@ private slots:
     // A file already named like the scan file is the user's: the page goes
     // to another name, and the file is neither overwritten nor deleted.
     void scanFileNameTaken() {
-        const auto [first, second] = ScanNumbers();
+        const int first = ScanNumbers().first;
         const AnsiString taken = InProgramDir("scan" + std::to_string(first) + ".jpg");
         WriteFile(taken, "mine");
         Start();

@@ -70,6 +70,26 @@ void Name(TW_STR32& field, const char* text) {
     std::strncpy(field, text, 32);
 }
 
+// The identity triplets: the default source, the user's choice, opening.
+void Identity(TW_IDENTITY* id, TW_UINT16 msg) {
+    if (msg == MSG_GETDEFAULT) {
+        std::memset(id, 0, sizeof *id);
+        id->Id = 1;
+        Name(id->ProductName, "Fake Default");
+    } else if (msg == MSG_USERSELECT) {
+        id->Id = 2;
+        Name(id->ProductName, "Fake Chosen");
+        // A manager keeps the choice as everybody's default source.
+        profile::WriteProfileString("TWAIN", "DEFAULT SOURCE", "Fake Chosen");
+    } else if (msg == MSG_OPENDS) {
+        g_opened = *id;
+        if (id->Id == 0) {
+            id->Id = 1;
+            Name(id->ProductName, "Fake Default");
+        }
+    }
+}
+
 }  // namespace
 
 FAKE_EXPORT TW_UINT16 DSM_Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
@@ -103,26 +123,7 @@ FAKE_EXPORT TW_UINT16 DSM_Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT3
             origin->Id = 4711;
         }
         break;
-    case DAT_IDENTITY: {
-        auto* id = static_cast<TW_IDENTITY*>(data);
-        if (msg == MSG_GETDEFAULT) {
-            std::memset(id, 0, sizeof *id);
-            id->Id = 1;
-            Name(id->ProductName, "Fake Default");
-        } else if (msg == MSG_USERSELECT) {
-            id->Id = 2;
-            Name(id->ProductName, "Fake Chosen");
-            // A manager keeps the choice as everybody's default source.
-            profile::WriteProfileString("TWAIN", "DEFAULT SOURCE", "Fake Chosen");
-        } else if (msg == MSG_OPENDS) {
-            g_opened = *id;
-            if (id->Id == 0) {
-                id->Id = 1;
-                Name(id->ProductName, "Fake Default");
-            }
-        }
-        break;
-    }
+    case DAT_IDENTITY: Identity(static_cast<TW_IDENTITY*>(data), msg); break;
     case DAT_USERINTERFACE:
         if (msg == MSG_ENABLEDS) g_ui = *static_cast<TW_USERINTERFACE*>(data);
         break;

@@ -97,7 +97,7 @@ private slots:
             if (x != 320) axes << QPoint(x, 240);
         QCOMPARE(Sorted(PixelsOf(b, clBlack)), Sorted(axes));
         // Everything else has the background colour.
-        QCOMPARE(PixelsOf(b, clWhite).size(), 640 * 480 - dots.size() - axes.size());
+        QCOMPARE(PixelsOf(b, clWhite).size(), qsizetype{640} * 480 - dots.size() - axes.size());
     }
 
     // The drawing area is cleared to silver, then the area round (10, 10)

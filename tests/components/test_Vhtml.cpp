@@ -294,7 +294,7 @@ private slots:
     void longScanKeepsTheProgramResponsive() {
         std::string html;
         const std::string link = "<P>text <A href=\"https://www.example.com/films/0123456789.html\">film</A></P>\n";
-        while (html.size() < 64u * 1024 * 1024) html += link;
+        while (html.size() < size_t{64} * 1024 * 1024) html += link;
         const size_t total = html.size() / link.size();
         QListWidget box;
         std::vector<int> seen;

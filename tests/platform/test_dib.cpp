@@ -183,7 +183,7 @@ private slots:
         QTest::newRow("1 bit") << Info(10, 1, 1, 0, {0, 0, 0, 0, 0, 0, 255, 0, 0x80, 0x40, 0, 0})
                                << "ff0000000000000000000000000000000000000000000000000000ff0000";
         QTest::newRow("core header, 8 bits") << Core(2, 1, 8, [] {
-            Bytes b(3 * 256, 0);
+            Bytes b(size_t{3} * 256, 0);
             b[3] = 255;  // entry 1: blue 255
             b.insert(b.end(), {1, 0, 0, 0});
             return b;
@@ -300,9 +300,9 @@ private slots:
         dib::WriteHeader(info, h);
         dib::GetDIBits(img, info);
         QCOMPARE(dib::ReadHeader(info).biSizeImage, 12u * 5u);
-        Bytes bits(12 * 5 - 1);
+        Bytes bits(size_t{12} * 5 - 1);
         QVERIFY_THROWS_EXCEPTION(EInvalidGraphic, dib::GetDIBits(img, info, bits));
-        bits.resize(12 * 5);
+        bits.resize(size_t{12} * 5);
         dib::GetDIBits(img, info, bits);
         QCOMPARE(Describe(dib::Unpack(info, bits)), Describe(img));
         // A header for another size, another layout, or no room for it.

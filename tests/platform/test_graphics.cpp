@@ -196,7 +196,7 @@ private slots:
         b.Canvas().FillRect(Rect(0, 0, 16, 16));
         Points ink = PixelsOf(b, clRed);
         QVERIFY(ink.size() >= 16);
-        QVERIFY(ink.size() <= 2 * 16);
+        QVERIFY(ink.size() <= qsizetype{2} * 16);
         // Every inked pixel inside continues along the hatch direction.
         for (QPoint p : ink) {
             QPoint n = p + next;

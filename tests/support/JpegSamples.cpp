@@ -88,6 +88,8 @@ AnsiString MakeJpeg(JpegKind kind, int width, int height, QColor left, QColor ri
         kind, width, height, [&](int x, int) { return x < width / 2 ? left : right; }, quality);
 }
 
+// Long by design, see docs/COMPLEXITY.md: libjpeg set up for every kind of sample file.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 AnsiString MakeJpeg(JpegKind kind, int width, int height, const std::function<QColor(int x, int y)>& colour,
                     int quality) {
     Writer w;
