@@ -154,6 +154,20 @@ private slots:
         // A search asked to stop gives nothing.
         std::atomic<bool> stop{true};
         QVERIFY(!FindWords("a").Find(rows, nullptr, &stop));
+        // Many films are searched in two halves at once: the same films, in
+        // the same order, as one pass would find.
+        RecordStore many;
+        for (size_t i = 0; i < 150000; ++i) many.Append(films[i % films.size()]);
+        for (int round = 0; round < 5; ++round) {
+            const AnsiString typed = text(3);
+            std::vector<bool> match;
+            for (const MovieRecord& f : films) match.push_back(PlainMatch(f, typed));
+            std::vector<uint32_t> expected;
+            for (uint32_t i = 0; i < many.size(); ++i)
+                if (match[i % films.size()]) expected.push_back(i);
+            QCOMPARE(*FindWords(typed).Find(many), expected);
+        }
+        QVERIFY(!FindWords("a").Find(many, nullptr, &stop));
     }
 
     void narrows_data() {
