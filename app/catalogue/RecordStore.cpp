@@ -1,5 +1,6 @@
 #include "app/catalogue/RecordStore.h"
 
+#include "platform/ansi/LineReader.h"
 #include "platform/errors/Exception.h"
 
 #include <algorithm>
@@ -10,12 +11,11 @@ namespace {
 // Texts read from the file never hold a line break: they are found with
 // two vectorised searches and copied whole.
 bool HasLineBreak(std::string_view text) {
-    if (text.empty()) return false;
-    return std::memchr(text.data(), '\r', text.size()) || std::memchr(text.data(), '\n', text.size());
+    return ansi::FindLineBreak(text.data(), text.data() + text.size()) != text.data() + text.size();
 }
 
-size_t StoredLength(std::string_view text) {
-    if (!HasLineBreak(text)) return text.size();
+size_t StoredLength(std::string_view text, bool hasLineBreak) {
+    if (!hasLineBreak) return text.size();
     size_t n = text.size();
     for (char c : text) n -= (c == '\r' || c == '\n');
     return n;
@@ -32,6 +32,7 @@ char* Allocate(size_t size) {
     if (!p) throw std::bad_alloc();
     return p;
 }
+
 }  // namespace
 
 // ---- Draft
@@ -182,7 +183,11 @@ char* RecordStore::Reserve(size_t length, Slot& slot) {
 
 RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
     size_t length = kHeader + FieldCount - 1;
-    for (std::string_view f : fields) length += StoredLength(f);
+    std::array<bool, FieldCount> broken{};
+    for (size_t f = 0; f < broken.size(); ++f) {
+        broken[f] = HasLineBreak(fields[f]);
+        length += StoredLength(fields[f], broken[f]);
+    }
     Slot slot{};
     char* header = Reserve(length, slot);
     char* text = header + kHeader;
@@ -190,7 +195,7 @@ RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
     for (int f = 0; f < FieldCount; ++f) {
         if (f) *out++ = '\n';
         std::string_view field = fields[static_cast<size_t>(f)];
-        if (!HasLineBreak(field)) {
+        if (!broken[static_cast<size_t>(f)]) {
             if (!field.empty()) std::memcpy(out, field.data(), field.size());  // (no null pointer to memcpy)
             out += field.size();
         } else {

@@ -4,7 +4,6 @@
 // program's block reader (CatalogueReader) must match record for record.
 
 #include "app/formats/CatalogueFile.h"
-#include "platform/ansi/LineReader.h"
 
 #include <array>
 
@@ -13,11 +12,21 @@ namespace literal {
 inline void ParseWholeCatalogue(std::string_view text, RecordStore& rows) {
     MidTracker mids;
     for (size_t i = 0; i < rows.size(); ++i) mids.Mark(rows.Field(i, FieldMID));
-    ansi::LineReader reader(text);
+    // Lines end at CR LF, a lone CR or a lone LF, a character at a time.
+    size_t pos = 0;
+    auto nextLine = [&text, &pos] {
+        const size_t begin = pos;
+        while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') ++pos;
+        const std::string_view line = text.substr(begin, pos - begin);
+        if (pos < text.size()) pos += text.compare(pos, 2, "\r\n") == 0 ? 2u : 1u;
+        else
+            ++pos;
+        return line;
+    };
     std::array<std::string_view, 13> line;
-    while (!reader.AtEnd()) {
+    while (pos < text.size()) {
         line.fill({});
-        for (size_t i = 0; i < line.size() && !reader.AtEnd(); ++i) line[i] = reader.Next();
+        for (size_t i = 0; i < line.size() && pos < text.size(); ++i) line[i] = nextLine();
         AnsiString freshMid;
         std::string_view mid = line[7];
         if (ansi::IsBlank(mid)) {
