@@ -35,6 +35,22 @@ struct ActionRow {
 };
 
 ActionRow Separator(Place place) { return {place, {}, nullptr, nullptr, 0, {}, {}}; }
+
+// The row's button on the toolbar: its picture above its caption.
+QToolButton* AddToolButton(QToolBar* bar, const ActionRow& row) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(row.name);
+    button->setText(row.caption);
+    button->setIcon(Art(row.image));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(62, 52);
+    button->setFont(bar->font());
+    if (row.shortcut) button->setShortcut(row.shortcut == kNoShortcut ? QKeySequence() : row.shortcut);
+    bar->addWidget(button);
+    return button;
+}
 }  // namespace
 
 void TForm1::BuildCoolBar() {
@@ -112,17 +128,7 @@ void TForm1::BuildActions() {
                 ToolBar1->addSeparator();
                 continue;
             }
-            auto* button = new QToolButton(ToolBar1);
-            button->setObjectName(row.name);
-            button->setText(row.caption);
-            button->setIcon(Art(row.image));
-            button->setIconSize(QSize(32, 32));
-            button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-            button->setAutoRaise(true);
-            button->setFixedSize(62, 52);
-            button->setFont(ToolBar1->font());
-            if (row.shortcut) button->setShortcut(row.shortcut == kNoShortcut ? QKeySequence() : row.shortcut);
-            ToolBar1->addWidget(button);
+            QToolButton* button = AddToolButton(ToolBar1, row);
             connect(button, &QToolButton::clicked, this, dialogs::Guarded(row.handler));
             if (auto* kept = std::get_if<QToolButton**>(&row.kept)) **kept = button;
             continue;
