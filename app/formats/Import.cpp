@@ -10,9 +10,12 @@
 #include <QByteArray>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -64,6 +67,17 @@ ReadProgress Part(const ReadProgress& whole, double from, double to) {
 double Share(size_t done, size_t total) { return total ? double(done) / double(total) : 1.0; }
 
 }  // namespace
+
+void ImportTable::Append(const ImportTable& other) {
+    const size_t textBase = text_.size(), cellBase = cellEnds_.size();
+    text_ += other.text_;
+    for (size_t end : other.cellEnds_) cellEnds_.push_back(textBase + end);
+    for (size_t first : other.rowFirstCell_) rowFirstCell_.push_back(cellBase + first);
+    rowOpen_ = cellBase + other.rowOpen_;
+    columns_ = std::max(columns_, other.columns_);
+    Replaced += other.Replaced;
+    BadCovers += other.BadCovers;
+}
 
 // ---- Text
 
@@ -471,22 +485,63 @@ ColumnMap TellicoColumns() {
     return columns;
 }
 
-ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::string(const AnsiString& id)>& image,
-                           const ReadProgress& progress) {
-    // Given in blocks through a buffer, the reader never holds the whole
-    // text decoded beside the bytes.
-    QByteArray whole = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QBuffer source(&whole);
-    source.open(QIODevice::ReadOnly);
-    QXmlStreamReader xml(&source);
+namespace {
+
+// What one reading of a collection's XML gives: the rows, and the covers
+// they name, to be looked up once all is read.
+struct TellicoRead {
     ImportTable table;
+    std::vector<std::pair<size_t, AnsiString>> coverIds;  // a row and its cover's id
+    std::unordered_map<AnsiString, std::string> embedded;
+    bool sawCollection = false;
+};
+
+// Pieces of text read one after another, as one file, without copying them
+// together first.
+class Pieces : public QIODevice {
+public:
+    explicit Pieces(std::vector<std::string_view> pieces) : pieces_(std::move(pieces)) { open(ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override {
+        size_t rest = 0;
+        for (std::string_view p : pieces_) rest += p.size();
+        return qint64(rest) + QIODevice::bytesAvailable();
+    }
+    size_t Given() const { return given_; }
+
+protected:
+    qint64 readData(char* data, qint64 most) override {
+        size_t n = 0;
+        for (std::string_view& p : pieces_) {
+            const size_t k = std::min(p.size(), size_t(most) - n);
+            if (k == 0) continue;
+            std::memcpy(data + n, p.data(), k);
+            p.remove_prefix(k);
+            n += k;
+        }
+        given_ += n;
+        return qint64(n);
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::vector<std::string_view> pieces_;
+    size_t given_ = 0;
+};
+
+// Reads the collection's XML from the pieces (size bytes in all).
+TellicoRead ParseTellico(std::vector<std::string_view> pieces, size_t size, const ReadProgress& progress) {
+    // Given in blocks, the reader never holds the whole text decoded
+    // beside the bytes.
+    Pieces source(std::move(pieces));
+    QXmlStreamReader xml(&source);
+    TellicoRead read;
+    ImportTable& table = read.table;
     table.Tellico = true;
     // The texts of the entry being read, and the characters each replaced.
     std::array<std::string, TCount> texts;
     std::array<size_t, TCount> replaced{};
-    std::vector<std::pair<size_t, AnsiString>> coverIds;  // a row and its cover's id
-    std::unordered_map<AnsiString, std::string> embedded;
-    bool sawCollection = false;
+    bool& sawCollection = read.sawCollection;
     if (!NextChild(xml) || xml.name() != u"tellico") {
         if (xml.hasError()) Malformed(xml);
         throw EImportError("The file is no Tellico collection.");
@@ -504,7 +559,7 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
                                ansi::FromQString(xml.attributes().value("type").toString()) + ").");
         while (NextChild(xml)) {
             if (xml.name() == u"entry") {
-                if (table.Rows() % 1024 == 0) Report(progress, Share(size_t(source.pos()), bytes.size()));
+                if (table.Rows() % 1024 == 0) Report(progress, Share(size_t(source.Given()), size));
                 for (size_t t = 0; t < TCount; ++t) texts[t].clear(), replaced[t] = 0;
                 while (NextChild(xml)) {
                     QStringView name = xml.name();
@@ -540,7 +595,7 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
                 put(texts[description]);
                 table.EndRow();
                 if (std::string_view id = Trimmed(texts[TCover]); !id.empty())
-                    coverIds.emplace_back(table.Rows() - 1, id);
+                    read.coverIds.emplace_back(table.Rows() - 1, id);
             } else if (xml.name() == u"images") {
                 while (NextChild(xml)) {
                     if (xml.name() != u"image") {
@@ -551,7 +606,7 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
                     QString data = xml.readElementText(QXmlStreamReader::SkipChildElements);
                     if (xml.hasError()) Malformed(xml);
                     QByteArray decoded = QByteArray::fromBase64(data.toLatin1());
-                    if (!decoded.isEmpty()) embedded[id] = decoded.toStdString();
+                    if (!decoded.isEmpty()) read.embedded[id] = decoded.toStdString();
                 }
             } else {
                 xml.skipCurrentElement();
@@ -559,15 +614,71 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
         }
     }
     if (xml.hasError()) Malformed(xml);
-    if (!sawCollection) throw EImportError("The file is no Tellico collection.");
+    return read;
+}
+
+// The two halves of a large collection, read at once, one on a second
+// thread; nothing when the file cannot be cut so (then it is read whole).
+// The first half is closed and the second opened as a collection of its
+// own. Where the cut falls otherwise than between two entries of the
+// first collection (in a comment, a CDATA section, an unknown element),
+// the first half is no well-formed XML: the file is then read whole, as
+// it is for any error, to report it where it is.
+std::optional<TellicoRead> ParseTellicoHalves(std::string_view bytes, const ReadProgress& progress) {
+    static constexpr std::string_view kEnd = "</entry>", kClose = "</collection></tellico>",
+                                      kOpen = "<tellico><collection type=\"3\">";
+    const size_t cut = bytes.find(kEnd, bytes.size() / 2);
+    if (cut == std::string_view::npos) return std::nullopt;
+    const std::string_view first = bytes.substr(0, cut + kEnd.size()), second = bytes.substr(first.size());
+    const size_t opened = first.find("<collection");
+    if (opened == std::string_view::npos || first.find("<collection", opened + 1) != std::string_view::npos ||
+        first.find("</collection") != std::string_view::npos)
+        return std::nullopt;
+    std::atomic<bool> stop = false;
+    auto later = std::async(std::launch::async, [&]() -> std::optional<TellicoRead> {
+        try {
+            return ParseTellico({kOpen, second}, kOpen.size() + second.size(), [&stop](double) { return !stop; });
+        } catch (const Exception&) {
+            return std::nullopt;
+        }
+    });
+    std::optional<TellicoRead> read;
+    try {
+        read = ParseTellico({first, kClose}, first.size() + kClose.size(), progress);
+    } catch (const EImportCancelled&) {
+        stop = true;
+        later.wait();
+        throw;
+    } catch (const Exception&) {
+        stop = true;
+    }
+    std::optional<TellicoRead> rest = later.get();
+    if (!read || !rest || !read->sawCollection) return std::nullopt;
+    // The second half's rows, covers and cover pictures after the first's.
+    const size_t rows = read->table.Rows();
+    read->table.Append(rest->table);
+    for (auto& [row, id] : rest->coverIds) read->coverIds.emplace_back(rows + row, std::move(id));
+    read->embedded.merge(rest->embedded);
+    return read;
+}
+
+}  // namespace
+
+ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::string(const AnsiString& id)>& image,
+                           const ReadProgress& progress) {
+    std::optional<TellicoRead> halves;
+    if (bytes.size() >= kTellicoHalvesBytes) halves = ParseTellicoHalves(bytes, progress);
+    TellicoRead read = halves ? std::move(*halves) : ParseTellico({bytes}, bytes.size(), progress);
+    ImportTable& table = read.table;
+    if (!read.sawCollection) throw EImportError("The file is no Tellico collection.");
     if (table.Rows() == 0) throw EImportError("The Tellico collection holds no films: no films found.");
 
-    if (!coverIds.empty()) table.Covers.resize(table.Rows());
-    for (const auto& [row, id] : coverIds) {
+    if (!read.coverIds.empty()) table.Covers.resize(table.Rows());
+    for (const auto& [row, id] : read.coverIds) {
         ImportTable::Cover& cover = table.Covers[row];
         // An id is a file name; it names nothing outside the images.
         cover.name = id.substr(id.rfind('/') + 1);
-        if (auto found = embedded.find(id); found != embedded.end()) cover.bytes = found->second;
+        if (auto found = read.embedded.find(id); found != read.embedded.end()) cover.bytes = found->second;
         else if (image && id.find_first_of("/\\") == AnsiString::npos)
             cover.bytes = image(id);
         if (!LooksLikePicture(cover.bytes)) {

@@ -66,6 +66,8 @@ public:
     void EndRow();
     // Row 0 becomes the header.
     void TakeHeader();
+    // The other table's rows after these (its covers not).
+    void Append(const ImportTable& other);
 
 private:
     std::string text_;
@@ -109,6 +111,8 @@ ColumnMap GuessColumns(const ImportTable& table);
 // entities, another kind of collection, or no films.
 ImportTable ReadTellicoXml(std::string_view xml, const std::function<std::string(const AnsiString& id)>& image,
                            const ReadProgress& progress = {});
+// XML this large is read in two halves at once.
+inline constexpr size_t kTellicoHalvesBytes = size_t(4) << 20;
 // A Tellico file: a zip with tellico.xml and images/..., or the bare XML.
 ImportTable ReadTellicoImport(std::string_view bytes, const ReadProgress& progress = {});
 // Reads the file by what its name says: *.tc and *.xml as Tellico, *.csv

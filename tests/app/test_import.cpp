@@ -459,6 +459,48 @@ private slots:
         }
     }
 
+    // A large collection is read in two halves at once: the same rows,
+    // covers and replaced characters as read whole, whatever stands where
+    // it is cut.
+    void tellicoHalves_data() {
+        QTest::addColumn<QString>("middle");  // what stands amid the entries
+        QTest::addColumn<bool>("secondCollection");
+        QTest::newRow("entries only") << "" << false;
+        QTest::newRow("a comment holding </entry> across the middle") << "comment" << false;
+        QTest::newRow("a second collection past the middle") << "" << true;
+    }
+    void tellicoHalves() {
+        QFETCH(QString, middle);
+        QFETCH(bool, secondCollection);
+        const int n = 70000, firstCollection = secondCollection ? 100 : n;
+        const AnsiString cover = jpeg::Encode(QImage(8, 8, QImage::Format_RGB32), 80);
+        AnsiString entries;
+        for (int i = 0; i < n; ++i) {
+            if (i == n / 2 && middle == "comment") {
+                entries += "<!-- ";
+                for (int k = 0; k < 200000; ++k) entries += "</entry>";
+                entries += " -->";
+            }
+            if (i == firstCollection) entries += "</collection><collection type=\"3\">";
+            entries += "<entry><title>Film " + ansi::IntToStr(i) + (i % 20000 == 1 ? "\xCE\xA9" : "") +
+                       "</title><plot>A plot\nof two lines</plot>" + (i == n - 1 ? "<cover>c.jpeg</cover>" : "") +
+                       "</entry>\n";
+        }
+        entries += "<images><image id=\"c.jpeg\">" + QByteArray::fromStdString(cover).toBase64().toStdString() +
+                   "</image></images>";
+        const AnsiString xml = Collection("3", entries.c_str());
+        QVERIFY(xml.size() > kTellicoHalvesBytes);
+        const ImportTable table = ReadTellicoXml(xml, {});
+        QCOMPARE(table.Rows(), size_t(firstCollection));
+        for (int i = 0; i < firstCollection; ++i)
+            if (table.Cell(size_t(i), 0) != "Film " + ansi::IntToStr(i) + (i % 20000 == 1 ? "?" : "") ||
+                table.Cell(size_t(i), 7) != "A plot of two lines")
+                QFAIL(qPrintable(QString("row %1: %2").arg(i).arg(AnsiString(table.Cell(size_t(i), 0)).c_str())));
+        QCOMPARE(table.Replaced, size_t((firstCollection + 19998) / 20000));
+        QCOMPARE(table.Covers.size(), secondCollection ? size_t(0) : size_t(n));
+        if (!secondCollection) QVERIFY(table.Covers.back().bytes == cover);
+    }
+
     // Bad input is refused with a message saying what is wrong.
     void badInput_data() {
         QTest::addColumn<bool>("tellico");
