@@ -6,10 +6,16 @@
 
 #include <zip.h>
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cstring>
+#include <filesystem>
+#include <future>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -38,6 +44,39 @@ void ImportTable::TakeHeader() {
         size_t end = r + 1 < Rows() ? rowFirstCell_[r + 1] : rowOpen_;
         columns_ = std::max(columns_, end - rowFirstCell_[r]);
     }
+}
+
+// ---- Progress
+
+namespace {
+
+// Reports on progress every so many bytes of a file.
+constexpr size_t kReportBytes = size_t(1) << 20;
+
+// Tells progress how far; raises EImportCancelled when it says stop.
+void Report(const ReadProgress& progress, double done) {
+    if (progress && !progress(std::clamp(done, 0.0, 1.0))) throw EImportCancelled("The import was cancelled.");
+}
+
+// The part from..to of a whole reading's progress.
+ReadProgress Part(const ReadProgress& whole, double from, double to) {
+    if (!whole) return {};
+    return [whole, from, to](double done) { return whole(from + done * (to - from)); };
+}
+
+double Share(size_t done, size_t total) { return total ? double(done) / double(total) : 1.0; }
+
+}  // namespace
+
+void ImportTable::Append(const ImportTable& other) {
+    const size_t textBase = text_.size(), cellBase = cellEnds_.size();
+    text_ += other.text_;
+    for (size_t end : other.cellEnds_) cellEnds_.push_back(textBase + end);
+    for (size_t first : other.rowFirstCell_) rowFirstCell_.push_back(cellBase + first);
+    rowOpen_ = cellBase + other.rowOpen_;
+    columns_ = std::max(columns_, other.columns_);
+    Replaced += other.Replaced;
+    BadCovers += other.BadCovers;
 }
 
 // ---- Text
@@ -136,6 +175,16 @@ void AppendImported(std::string& out, std::string_view text, bool utf8, size_t& 
 
 void AppendImported(std::string& out, QStringView text, size_t& replaced) {
     for (qsizetype i = 0; i < text.size(); ++i) {
+        // A run of ASCII without line breaks goes over as it is.
+        qsizetype run = i;
+        while (run < text.size() && text[run].unicode() < 0x80 && text[run] != u'\r' && text[run] != u'\n') ++run;
+        if (run > i) {
+            const size_t at = out.size();
+            out.resize(at + size_t(run - i));
+            for (qsizetype k = i; k < run; ++k) out[at + size_t(k - i)] = static_cast<char>(text[k].unicode());
+            i = run - 1;
+            continue;
+        }
         char16_t u = text[i].unicode();
         if (u == '\r' || u == '\n') {
             out += ' ';
@@ -179,7 +228,7 @@ constexpr int kExportOrder[] = {FieldTitle,  FieldMID,    FieldGenre,  FieldLang
 AnsiString LineText(size_t line) { return "line " + ansi::IntToStr(static_cast<long long>(line)); }
 
 // The text export: nine lines per film, the ninth empty.
-bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bool utf8) {
+bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bool utf8, const ReadProgress& progress) {
     std::vector<std::string_view> lines;
     for (size_t at = 0; at < text.size();) {
         size_t end = text.find_first_of("\r\n", at);
@@ -193,6 +242,7 @@ bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bo
     for (size_t i = 8; i < lines.size(); i += 9)
         if (!lines[i].empty()) return false;
     for (size_t i = 0; i < lines.size(); i += 9) {
+        if (i % 36864 == 0) Report(progress, Share(size_t(lines[i].data() - text.data()), text.size()));
         for (size_t f = 0; f < 8; ++f) {
             AppendImported(table.OpenCell(), lines[i + f], utf8, replaced);
             table.EndCell();
@@ -235,22 +285,38 @@ int FieldOfHeader(std::string_view cell) {
     return -1;
 }
 
-ImportTable ReadCsvImport(std::string_view bytes, bool textListing) {
+ImportTable ReadCsvImport(std::string_view bytes, bool textListing, const ReadProgress& progress) {
     ImportTable table;
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     if (bytes.find('\0') != std::string_view::npos)
         throw EImportError("The file holds binary data, not comma- or semicolon-separated text.");
-    const bool utf8 = IsValidUtf8(bytes);
+    // Checked a megabyte at a time, each part ending before a character's
+    // first byte: a valid text has valid parts, an invalid one a bad part.
+    const ReadProgress checking = Part(progress, 0, 0.2), reading = Part(progress, 0.2, 1);
+    bool utf8 = true;
+    for (size_t from = 0; utf8 && from < bytes.size();) {
+        size_t end = std::min(bytes.size(), from + kReportBytes);
+        for (int back = 0; back < 3 && end < bytes.size() && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80;
+             ++back)
+            --end;
+        utf8 = IsValidUtf8(bytes.substr(from, end - from));
+        from = end;
+        Report(checking, Share(from, bytes.size()));
+    }
     size_t replaced = 0;
-    if (textListing && ReadListing(bytes, table, replaced, utf8)) {
+    if (textListing && ReadListing(bytes, table, replaced, utf8, reading)) {
         table.Replaced = replaced;
         return table;
     }
     const char separator = DetectSeparator(bytes);
     char stops[4] = {separator, '\r', '\n', '\0'};
-    size_t line = 1, at = 0;
+    size_t line = 1, at = 0, reportAt = kReportBytes;
     const size_t n = bytes.size();
     while (at < n) {
+        if (at >= reportAt) {
+            Report(reading, Share(at, n));
+            reportAt = at + kReportBytes;
+        }
         // A blank line is no row.
         if (IsLineBreak(bytes[at])) {
             line += bytes[at] == '\n' || (at + 1 < n && bytes[at + 1] != '\n');
@@ -341,7 +407,24 @@ bool LooksLikePicture(std::string_view bytes) {
            bytes.starts_with("BM");
 }
 
-bool IsTrue(const QString& text) { return text.trimmed().compare("true", Qt::CaseInsensitive) == 0; }
+// The text without the blanks and control characters around it.
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    return text;
+}
+
+bool IsTrue(std::string_view text) { return ansi::LowerCase(Trimmed(text)) == "true"; }
+
+// "2/10" .. "10/10" for a rating of 1 to 5 stars, else empty.
+AnsiString Rating(std::string_view text) {
+    text = Trimmed(text);
+    if (text.starts_with('+')) text.remove_prefix(1);
+    int stars = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), stars);
+    if (error != std::errc() || end != text.data() + text.size() || stars < 1 || stars > 5) return {};
+    return ansi::IntToStr(stars * 2) + "/10";
+}
 
 [[noreturn]] void Malformed(const QXmlStreamReader& xml) {
     throw EImportError("The Tellico file is not well-formed XML (line " + ansi::IntToStr(xml.lineNumber()) +
@@ -366,22 +449,31 @@ bool NextChild(QXmlStreamReader& xml) {
 }
 
 // The text of a simple element, or of the first child of a list element
-// ("genres" holding "genre"s).
-QString FirstText(QXmlStreamReader& xml) {
-    QString text;
+// ("genres" holding "genre"s), into cell as imported text, counting the
+// characters replaced.
+void FirstText(QXmlStreamReader& xml, std::string& cell, size_t& replaced) {
+    cell.clear();
+    size_t own = 0;
     bool found = false;
+    int depth = 0;  // inside the first child
     while (!xml.atEnd()) {
-        QXmlStreamReader::TokenType t = xml.readNext();
-        if (t == QXmlStreamReader::Characters && !found) text += xml.text();
-        else if (t == QXmlStreamReader::StartElement) {
-            if (!found) text = xml.readElementText(QXmlStreamReader::IncludeChildElements), found = true;
+        const QXmlStreamReader::TokenType t = xml.readNext();
+        if (t == QXmlStreamReader::Characters) {
+            if (!found || depth > 0) AppendImported(cell, xml.text(), own);
+        } else if (t == QXmlStreamReader::StartElement) {
+            if (depth > 0) ++depth;
+            else if (!found)
+                cell.clear(), own = 0, found = true, depth = 1;
             else
                 xml.skipCurrentElement();
-        } else if (t == QXmlStreamReader::EndElement)
-            break;
+        } else if (t == QXmlStreamReader::EndElement) {
+            if (depth == 0) break;
+            --depth;
+        }
     }
     if (xml.hasError()) Malformed(xml);
-    return found ? text : text.trimmed().isEmpty() ? QString() : text;
+    if (!found && ansi::IsBlank(cell)) cell.clear(), own = 0;
+    replaced += own;
 }
 
 }  // namespace
@@ -393,16 +485,63 @@ ColumnMap TellicoColumns() {
     return columns;
 }
 
-ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::string(const AnsiString& id)>& image) {
-    QXmlStreamReader xml(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+namespace {
+
+// What one reading of a collection's XML gives: the rows, and the covers
+// they name, to be looked up once all is read.
+struct TellicoRead {
     ImportTable table;
-    table.Tellico = true;
-    struct Entry {
-        std::array<QString, TCount> texts;
-    };
-    std::vector<Entry> entries;
-    std::unordered_map<QString, std::string> embedded;
+    std::vector<std::pair<size_t, AnsiString>> coverIds;  // a row and its cover's id
+    std::unordered_map<AnsiString, std::string> embedded;
     bool sawCollection = false;
+};
+
+// Pieces of text read one after another, as one file, without copying them
+// together first.
+class Pieces : public QIODevice {
+public:
+    explicit Pieces(std::vector<std::string_view> pieces) : pieces_(std::move(pieces)) { open(ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override {
+        size_t rest = 0;
+        for (std::string_view p : pieces_) rest += p.size();
+        return qint64(rest) + QIODevice::bytesAvailable();
+    }
+    size_t Given() const { return given_; }
+
+protected:
+    qint64 readData(char* data, qint64 most) override {
+        size_t n = 0;
+        for (std::string_view& p : pieces_) {
+            const size_t k = std::min(p.size(), size_t(most) - n);
+            if (k == 0) continue;
+            std::memcpy(data + n, p.data(), k);
+            p.remove_prefix(k);
+            n += k;
+        }
+        given_ += n;
+        return qint64(n);
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::vector<std::string_view> pieces_;
+    size_t given_ = 0;
+};
+
+// Reads the collection's XML from the pieces (size bytes in all).
+TellicoRead ParseTellico(std::vector<std::string_view> pieces, size_t size, const ReadProgress& progress) {
+    // Given in blocks, the reader never holds the whole text decoded
+    // beside the bytes.
+    Pieces source(std::move(pieces));
+    QXmlStreamReader xml(&source);
+    TellicoRead read;
+    ImportTable& table = read.table;
+    table.Tellico = true;
+    // The texts of the entry being read, and the characters each replaced.
+    std::array<std::string, TCount> texts;
+    std::array<size_t, TCount> replaced{};
+    bool& sawCollection = read.sawCollection;
     if (!NextChild(xml) || xml.name() != u"tellico") {
         if (xml.hasError()) Malformed(xml);
         throw EImportError("The file is no Tellico collection.");
@@ -420,7 +559,8 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
                                ansi::FromQString(xml.attributes().value("type").toString()) + ").");
         while (NextChild(xml)) {
             if (xml.name() == u"entry") {
-                Entry& e = entries.emplace_back();
+                if (table.Rows() % 1024 == 0) Report(progress, Share(size_t(source.Given()), size));
+                for (size_t t = 0; t < TCount; ++t) texts[t].clear(), replaced[t] = 0;
                 while (NextChild(xml)) {
                     QStringView name = xml.name();
                     int column = name == u"title"                              ? TTitle
@@ -436,19 +576,37 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
                                                                                : -1;
                     if (column < 0) xml.skipCurrentElement();
                     else
-                        e.texts[static_cast<size_t>(column)] = FirstText(xml);
+                        FirstText(xml, texts[size_t(column)], replaced[size_t(column)]);
                 }
+                const size_t description = ansi::IsBlank(texts[TPlot]) ? TComments : TPlot;
+                for (size_t t : {size_t(TTitle), size_t(TGenre), size_t(TLanguage), size_t(TMedia), description})
+                    table.Replaced += replaced[t];
+                auto put = [&table](std::string_view text) {
+                    table.OpenCell().append(text);
+                    table.EndCell();
+                };
+                put(texts[TTitle]);
+                put(texts[TGenre]);
+                put(texts[TLanguage]);
+                put(texts[TMedia]);
+                put(IsTrue(texts[TStatus]) ? "Lend To" : "");
+                put(texts[TViewed].empty() ? "" : IsTrue(texts[TViewed]) ? "Yes" : "No");
+                put(Rating(texts[TRating]));
+                put(texts[description]);
+                table.EndRow();
+                if (std::string_view id = Trimmed(texts[TCover]); !id.empty())
+                    read.coverIds.emplace_back(table.Rows() - 1, id);
             } else if (xml.name() == u"images") {
                 while (NextChild(xml)) {
                     if (xml.name() != u"image") {
                         xml.skipCurrentElement();
                         continue;
                     }
-                    QString id = xml.attributes().value("id").toString();
+                    AnsiString id = ansi::FromQString(xml.attributes().value("id").toString());
                     QString data = xml.readElementText(QXmlStreamReader::SkipChildElements);
                     if (xml.hasError()) Malformed(xml);
                     QByteArray decoded = QByteArray::fromBase64(data.toLatin1());
-                    if (!decoded.isEmpty()) embedded[id] = decoded.toStdString();
+                    if (!decoded.isEmpty()) read.embedded[id] = decoded.toStdString();
                 }
             } else {
                 xml.skipCurrentElement();
@@ -456,85 +614,135 @@ ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::stri
         }
     }
     if (xml.hasError()) Malformed(xml);
-    if (!sawCollection) throw EImportError("The file is no Tellico collection.");
-    if (entries.empty()) throw EImportError("The Tellico collection holds no films: no films found.");
+    return read;
+}
 
-    size_t replaced = 0;
-    bool covers = false;
-    for (const Entry& e : entries) covers |= !e.texts[TCover].isEmpty();
-    for (const Entry& e : entries) {
-        auto put = [&](const QString& text) {
-            AppendImported(table.OpenCell(), text, replaced);
-            table.EndCell();
-        };
-        put(e.texts[TTitle]);
-        put(e.texts[TGenre]);
-        put(e.texts[TLanguage]);
-        put(e.texts[TMedia]);
-        put(IsTrue(e.texts[TStatus]) ? QString("Lend To") : QString());
-        put(e.texts[TViewed].isEmpty() ? QString() : IsTrue(e.texts[TViewed]) ? QString("Yes") : QString("No"));
-        bool ok = false;
-        int stars = e.texts[TRating].trimmed().toInt(&ok);
-        put(ok && stars >= 1 && stars <= 5 ? QString("%1/10").arg(stars * 2) : QString());
-        put(e.texts[TPlot].trimmed().isEmpty() ? e.texts[TComments] : e.texts[TPlot]);
-        table.EndRow();
-        if (!covers) continue;
-        ImportTable::Cover& cover = table.Covers.emplace_back();
-        QString id = e.texts[TCover].trimmed();
-        if (id.isEmpty()) continue;
+// The two halves of a large collection, read at once, one on a second
+// thread; nothing when the file cannot be cut so (then it is read whole).
+// The first half is closed and the second opened as a collection of its
+// own. Where the cut falls otherwise than between two entries of the
+// first collection (in a comment, a CDATA section, an unknown element),
+// the first half is no well-formed XML: the file is then read whole, as
+// it is for any error, to report it where it is.
+std::optional<TellicoRead> ParseTellicoHalves(std::string_view bytes, const ReadProgress& progress) {
+    static constexpr std::string_view kEnd = "</entry>", kClose = "</collection></tellico>",
+                                      kOpen = "<tellico><collection type=\"3\">";
+    const size_t cut = bytes.find(kEnd, bytes.size() / 2);
+    if (cut == std::string_view::npos) return std::nullopt;
+    const std::string_view first = bytes.substr(0, cut + kEnd.size()), second = bytes.substr(first.size());
+    const size_t opened = first.find("<collection");
+    if (opened == std::string_view::npos || first.find("<collection", opened + 1) != std::string_view::npos ||
+        first.find("</collection") != std::string_view::npos)
+        return std::nullopt;
+    std::atomic<bool> stop = false;
+    auto later = std::async(std::launch::async, [&]() -> std::optional<TellicoRead> {
+        try {
+            return ParseTellico({kOpen, second}, kOpen.size() + second.size(), [&stop](double) { return !stop; });
+        } catch (const Exception&) {
+            return std::nullopt;
+        }
+    });
+    std::optional<TellicoRead> read;
+    try {
+        read = ParseTellico({first, kClose}, first.size() + kClose.size(), progress);
+    } catch (const EImportCancelled&) {
+        stop = true;
+        later.wait();
+        throw;
+    } catch (const Exception&) {
+        stop = true;
+    }
+    std::optional<TellicoRead> rest = later.get();
+    if (!read || !rest || !read->sawCollection) return std::nullopt;
+    // The second half's rows, covers and cover pictures after the first's.
+    const size_t rows = read->table.Rows();
+    read->table.Append(rest->table);
+    for (auto& [row, id] : rest->coverIds) read->coverIds.emplace_back(rows + row, std::move(id));
+    read->embedded.merge(rest->embedded);
+    return read;
+}
+
+}  // namespace
+
+ImportTable ReadTellicoXml(std::string_view bytes, const std::function<std::string(const AnsiString& id)>& image,
+                           const ReadProgress& progress) {
+    std::optional<TellicoRead> halves;
+    if (bytes.size() >= kTellicoHalvesBytes) halves = ParseTellicoHalves(bytes, progress);
+    TellicoRead read = halves ? std::move(*halves) : ParseTellico({bytes}, bytes.size(), progress);
+    ImportTable& table = read.table;
+    if (!read.sawCollection) throw EImportError("The file is no Tellico collection.");
+    if (table.Rows() == 0) throw EImportError("The Tellico collection holds no films: no films found.");
+
+    if (!read.coverIds.empty()) table.Covers.resize(table.Rows());
+    for (const auto& [row, id] : read.coverIds) {
+        ImportTable::Cover& cover = table.Covers[row];
         // An id is a file name; it names nothing outside the images.
-        cover.name = ansi::FromQString(id.section('/', -1));
-        if (auto found = embedded.find(id); found != embedded.end()) cover.bytes = found->second;
-        else if (image && !id.contains('/') && !id.contains('\\'))
-            cover.bytes = image(ansi::FromQString(id));
+        cover.name = id.substr(id.rfind('/') + 1);
+        if (auto found = read.embedded.find(id); found != read.embedded.end()) cover.bytes = found->second;
+        else if (image && id.find_first_of("/\\") == AnsiString::npos)
+            cover.bytes = image(id);
         if (!LooksLikePicture(cover.bytes)) {
             cover.bytes.clear();
             ++table.BadCovers;
         }
     }
-    table.Replaced = replaced;
     return table;
 }
 
 bool LooksLikeZip(std::string_view bytes) { return bytes.starts_with("PK\x03\x04") || bytes.starts_with("PK\x05\x06"); }
 
-ImportTable ReadTellicoImport(std::string_view bytes) {
+ImportTable ReadTellicoImport(std::string_view bytes, const ReadProgress& progress) {
     if (!LooksLikeZip(bytes)) {
         std::string_view start = bytes.substr(0, 512);
         if (start.find('<') == std::string_view::npos)
             throw EImportError("The file is neither a Tellico collection (.tc) nor its XML.");
-        return ReadTellicoXml(bytes, {});
+        return ReadTellicoXml(bytes, {}, progress);
     }
     ZipEntries zip(bytes);
     if (!zip.Has("tellico.xml")) throw EImportError("The zip file holds no tellico.xml: it is no Tellico collection.");
-    std::string xml = zip.Read("tellico.xml");
-    return ReadTellicoXml(xml, [&zip](const AnsiString& id) {
-        AnsiString name = "images/" + id;
-        try {
-            return zip.Has(name.c_str()) ? zip.Read(name.c_str()) : std::string();
-        } catch (const EImportError&) {
-            return std::string();
-        }
-    });
+    std::string xml = zip.Read("tellico.xml", Part(progress, 0, 0.3));
+    const ReadProgress parsing = Part(progress, 0.3, 1);
+    return ReadTellicoXml(
+        xml,
+        [&zip](const AnsiString& id) {
+            AnsiString name = "images/" + id;
+            try {
+                return zip.Has(name.c_str()) ? zip.Read(name.c_str()) : std::string();
+            } catch (const EImportError&) {
+                return std::string();
+            }
+        },
+        parsing);
 }
 
-ImportTable ReadImportFile(const AnsiString& path) {
-    const AnsiString bytes = files::ReadWholeFile(path);
+ImportTable ReadImportFile(const AnsiString& path, const ReadProgress& progress) {
+    // Read a megabyte at a time, to tell how far it has come.
+    AnsiString bytes;
+    std::error_code unknown;
+    const uintmax_t size = std::filesystem::file_size(path, unknown);
+    if (!unknown) bytes.reserve(size_t(size));
+    const ReadProgress loading = Part(progress, 0, 0.1);
+    files::ReadBlocks(path, [&](std::string_view block) {
+        bytes.append(block);
+        Report(loading, Share(bytes.size(), size_t(size)));
+    });
+    const ReadProgress reading = Part(progress, 0.1, 1);
     AnsiString name = ansi::LowerCase(files::ExtractFileName(path));
     auto endsWith = [&name](const char* ending) { return name.ends_with(ending); };
-    if (endsWith(".tc") || endsWith(".xml")) return ReadTellicoImport(bytes);
-    if (endsWith(".csv")) return ReadCsvImport(bytes);
-    if (endsWith(".txt")) return ReadCsvImport(bytes, true);
+    if (endsWith(".tc") || endsWith(".xml")) return ReadTellicoImport(bytes, reading);
+    if (endsWith(".csv")) return ReadCsvImport(bytes, false, reading);
+    if (endsWith(".txt")) return ReadCsvImport(bytes, true, reading);
     size_t start = bytes.find_first_not_of(" \t\r\n", bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0);
-    if (LooksLikeZip(bytes) || (start != AnsiString::npos && bytes[start] == '<')) return ReadTellicoImport(bytes);
-    return ReadCsvImport(bytes);
+    if (LooksLikeZip(bytes) || (start != AnsiString::npos && bytes[start] == '<'))
+        return ReadTellicoImport(bytes, reading);
+    return ReadCsvImport(bytes, false, reading);
 }
 
 // ---- Records
 
 ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, const MovieRecord& defaults,
                           const RecordStore& catalogue, bool skipDuplicates,
-                          const std::function<bool(size_t done)>& progress) {
+                          const std::function<bool(size_t done)>& progress, size_t keep) {
     ImportedFilms result;
     MidTracker mids;
     for (size_t i = 0; i < catalogue.size(); ++i) mids.Mark(catalogue.Field(i, FieldMID));
@@ -567,6 +775,8 @@ ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, co
             ++result.skipped;
             continue;
         }
+        ++result.counted;
+        if (result.films.size() >= keep) continue;
         std::optional<int> given = ansi::TryStrToInt(fields[FieldMID]);
         if (given && *given >= 1 && *given <= 9999 && !mids.IsMarked(*given)) mid = ansi::IntToStr(*given);
         else
@@ -629,7 +839,7 @@ ZipEntries::~ZipEntries() { Zip().discard(Archive(zip_)); }
 
 bool ZipEntries::Has(const char* name) const { return Zip().name_locate(Archive(zip_), name, 0) >= 0; }
 
-std::string ZipEntries::Read(const char* name) const {
+std::string ZipEntries::Read(const char* name, const ReadProgress& progress) const {
     const Libzip& z = Zip();
     zip_int64_t index = z.name_locate(Archive(zip_), name, 0);
     zip_stat_t stat;
@@ -646,8 +856,17 @@ std::string ZipEntries::Read(const char* name) const {
     // Never more than the size the archive gives, whatever the data says.
     std::string bytes(size + 1, '\0');
     zip_int64_t got = 0, n = 0;
-    while (size_t(got) < bytes.size() && (n = z.fread(file, bytes.data() + got, bytes.size() - size_t(got))) > 0)
+    // A megabyte at a time, to tell how far it has come.
+    while (size_t(got) < bytes.size() &&
+           (n = z.fread(file, bytes.data() + got, std::min(bytes.size() - size_t(got), kReportBytes))) > 0) {
         got += n;
+        try {
+            Report(progress, Share(size_t(got), size_t(size)));
+        } catch (...) {
+            z.fclose(file);
+            throw;
+        }
+    }
     z.fclose(file);
     if (n < 0 || zip_uint64_t(got) != size)
         throw EImportError(AnsiString(name) + " in the zip file is damaged and cannot be unpacked.");

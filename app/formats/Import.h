@@ -11,6 +11,7 @@
 #include "app/catalogue/RecordStore.h"
 #include "platform/errors/Exception.h"
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,16 @@
 class EImportError : public Exception {
     using Exception::Exception;
 };
+
+// Reading stopped because the user cancelled it: no message, nothing read.
+class EImportCancelled : public Exception {
+    using Exception::Exception;
+};
+
+// How far the reading of a file has come, from 0 to 1; false from it stops
+// the reading with EImportCancelled. Asked now and then, every megabyte or
+// so; empty: nobody asks.
+using ReadProgress = std::function<bool(double done)>;
 
 // Zip entries beyond these are refused unread: a collection's XML and its
 // covers are far smaller, and a packed bomb is far more packed.
@@ -55,6 +66,8 @@ public:
     void EndRow();
     // Row 0 becomes the header.
     void TakeHeader();
+    // The other table's rows after these (its covers not).
+    void Append(const ImportTable& other);
 
 private:
     std::string text_;
@@ -82,7 +95,7 @@ bool IsValidUtf8(std::string_view bytes);
 // lines are skipped. A file named *.txt holding our text export (nine lines
 // per film, the ninth empty) is read as that. Raises EImportError for a
 // quote that is never closed (naming its line) and for a file without films.
-ImportTable ReadCsvImport(std::string_view bytes, bool textListing = false);
+ImportTable ReadCsvImport(std::string_view bytes, bool textListing = false, const ReadProgress& progress = {});
 
 // The field a header cell names ("Title", "Titel", "#", "Plot", ...), or -1.
 int FieldOfHeader(std::string_view cell);
@@ -96,14 +109,18 @@ ColumnMap GuessColumns(const ImportTable& table);
 // (empty: missing); covers inside the XML (base64) are found there. Raises
 // EImportError for malformed XML (with line and column), a DTD declaring
 // entities, another kind of collection, or no films.
-ImportTable ReadTellicoXml(std::string_view xml, const std::function<std::string(const AnsiString& id)>& image);
+ImportTable ReadTellicoXml(std::string_view xml, const std::function<std::string(const AnsiString& id)>& image,
+                           const ReadProgress& progress = {});
+// XML this large is read in two halves at once.
+inline constexpr size_t kTellicoHalvesBytes = size_t(4) << 20;
 // A Tellico file: a zip with tellico.xml and images/..., or the bare XML.
-ImportTable ReadTellicoImport(std::string_view bytes);
+ImportTable ReadTellicoImport(std::string_view bytes, const ReadProgress& progress = {});
 // Reads the file by what its name says: *.tc and *.xml as Tellico, *.csv
 // as a spreadsheet, *.txt as our text export or a spreadsheet; another name
 // by what its bytes look like. Raises EFOpenError when the file cannot be
-// read, EImportError when it is not what its name says.
-ImportTable ReadImportFile(const AnsiString& path);
+// read, EImportError when it is not what its name says, EImportCancelled
+// when progress said stop.
+ImportTable ReadImportFile(const AnsiString& path, const ReadProgress& progress = {});
 // The columns of a table ReadTellicoXml made, for GuessColumns.
 ColumnMap TellicoColumns();
 
@@ -118,7 +135,7 @@ public:
     ZipEntries(const ZipEntries&) = delete;
     ZipEntries& operator=(const ZipEntries&) = delete;
     bool Has(const char* name) const;
-    std::string Read(const char* name) const;
+    std::string Read(const char* name, const ReadProgress& progress = {}) const;
 
 private:
     void* zip_;
@@ -132,6 +149,7 @@ struct ImportedFilms {
     std::vector<size_t> sourceRows;  // the table's row of each
     size_t skipped = 0;              // rows already in the catalogue
     size_t blank = 0;                // rows whose every field is blank: no films
+    size_t counted = 0;              // films the table makes, made into records or not
     bool cancelled = false;          // progress said stop
 };
 
@@ -143,7 +161,8 @@ struct ImportedFilms {
 // no film. With skipDuplicates, a row whose title
 // and media equal (ignoring case) a film of the catalogue is left out.
 // progress(done) is asked now and then; false stops with what is made
-// (cancelled is then set).
+// (cancelled is then set). Only the first `keep` films are made into
+// records (a preview's); the rest are only counted in `counted`.
 ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, const MovieRecord& defaults,
                           const RecordStore& catalogue, bool skipDuplicates,
-                          const std::function<bool(size_t done)>& progress = {});
+                          const std::function<bool(size_t done)>& progress = {}, size_t keep = SIZE_MAX);

@@ -105,11 +105,15 @@ ColumnMap TImportDialog::Columns() const {
     return columns;
 }
 
+bool TImportDialog::SkipDuplicates() const { return SkipPresent->isChecked(); }
+
 void TImportDialog::Refresh() {
-    films_ = BuildImport(table_, Columns(), defaults_, catalogue_, SkipPresent->isChecked());
+    // Only the films shown become records: a choice changed on a file of a
+    // million rows only counts the rest again.
+    films_ = BuildImport(table_, Columns(), defaults_, catalogue_, SkipDuplicates(), {}, size_t(kPreviewRows));
     QStringList lines;
     lines << QString("%1 films found in the file; %2 will be imported, %3 skipped as already in the catalogue.")
-                 .arg(Count(table_.Rows() - films_.blank), Count(films_.films.size()), Count(films_.skipped));
+                 .arg(Count(table_.Rows() - films_.blank), Count(films_.counted), Count(films_.skipped));
     if (table_.Replaced)
         lines
             << QString("%1 characters the catalogue cannot hold will be stored as \"?\".").arg(Count(table_.Replaced));
@@ -119,13 +123,12 @@ void TImportDialog::Refresh() {
     Summary->setText(lines.join('\n'));
 
     model_->setRowCount(0);
-    const size_t shown = std::min(films_.films.size(), size_t(kPreviewRows));
-    for (size_t i = 0; i < shown; ++i) {
+    for (size_t i = 0; i < films_.films.size(); ++i) {
         QList<QStandardItem*> row;
         for (int f : kShownFields) row << new QStandardItem(ansi::ToShownQString(films_.films.Field(i, f)));
         model_->appendRow(row);
     }
-    ImportButton->setEnabled(!films_.films.empty());
+    ImportButton->setEnabled(films_.counted > 0);
 }
 
 bool TImportDialog::FormKeyUp(QKeyEvent* key) {

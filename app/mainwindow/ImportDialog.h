@@ -20,9 +20,10 @@ public:
     TImportDialog(QWidget* parent, const ImportTable& table, const AnsiString& fileName, const MovieRecord& defaults,
                   const RecordStore& catalogue, const TImage* texture);
 
-    // The films to import as the dialog shows them now.
-    const ImportedFilms& Films() const { return films_; }
+    // The choices to import with: the column of each field, and whether
+    // films already in the catalogue are left out.
     ColumnMap Columns() const;
+    bool SkipDuplicates() const;
 
     // The preview shows at most this many films.
     static constexpr int kPreviewRows = 100;
@@ -36,12 +37,12 @@ public:
     bool FormKeyUp(QKeyEvent* key) override;
 
 private:
-    // Builds the films again from the choices and shows them.
+    // Shows the first films the choices make, and counts them all.
     void Refresh();
 
     const ImportTable& table_;
     const MovieRecord defaults_;
     const RecordStore& catalogue_;
     QStandardItemModel* model_;
-    ImportedFilms films_;
+    ImportedFilms films_;  // the first kPreviewRows of them, and the counts
 };

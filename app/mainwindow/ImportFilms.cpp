@@ -21,12 +21,16 @@
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <filesystem>
 
 namespace {
 
-// Work on more films or covers than these shows its progress.
+// Work on more films or covers than these, or a file larger than this,
+// shows its progress.
 constexpr size_t kQuietFilms = 50000, kQuietCovers = 20;
+constexpr uintmax_t kQuietBytes = uintmax_t(8) << 20;
 constexpr size_t kFilmsPerStep = 8192;
+constexpr int kReadSteps = 1000;
 
 // Writes a cover into the folder as a JPEG file the entry editor takes: a
 // JPEG as it is, another picture (PNG, GIF, BMP) encoded as one. Raises
@@ -50,9 +54,9 @@ AnsiString CoverFile(const ImportTable::Cover& cover, const AnsiString& folder) 
 }
 
 // A progress dialog for long work; none for short work.
-std::unique_ptr<QProgressDialog> Progress(QWidget* window, size_t steps, bool large) {
+std::unique_ptr<QProgressDialog> Progress(QWidget* window, const QString& label, size_t steps, bool large) {
     if (!large) return nullptr;
-    auto progress = std::make_unique<QProgressDialog>("Importing films ...", "Cancel", 0, int(steps), window);
+    auto progress = std::make_unique<QProgressDialog>(label, "Cancel", 0, int(steps), window);
     progress->setObjectName("ImportProgress");
     progress->setWindowTitle("Import Films");
     progress->setWindowModality(Qt::ApplicationModal);
@@ -79,22 +83,43 @@ void TForm1::Import1Click() {
     if (!OpenDialog1->Execute()) return;
     const AnsiString path = OpenDialog1->FileName;
     VReg1->Push("LastImportDir", ExportFolderOf(path));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ImportTable table;
-    try {
-        table = ReadImportFile(path);
-    } catch (...) {
-        QApplication::restoreOverrideCursor();
-        throw;
-    }
-    QApplication::restoreOverrideCursor();
-    const MovieRecord defaults = entryEditor_->NewEntryDefaults();
     const AnsiString fileName = ansi::FromQString(QFile::decodeName(files::ExtractFileName(path).c_str()));
+    ImportTable table;
+    {
+        // A large file shows how far its reading has come; Cancel reads no
+        // further and imports nothing.
+        std::error_code unknown;
+        const uintmax_t size = std::filesystem::file_size(path, unknown);
+        std::unique_ptr<QProgressDialog> reading = Progress(this, "Reading " + ansi::ToQString(fileName) + " ...",
+                                                            kReadSteps, !unknown && size > kQuietBytes);
+        ReadProgress told;
+        if (reading) told = [&reading](double done) { return Step(reading.get(), size_t(done * kReadSteps)); };
+        else
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            table = ReadImportFile(path, told);
+        } catch (const EImportCancelled&) {
+            if (!reading) QApplication::restoreOverrideCursor();
+            return;
+        } catch (...) {
+            if (!reading) QApplication::restoreOverrideCursor();
+            throw;
+        }
+        if (!reading) QApplication::restoreOverrideCursor();
+    }
+    const MovieRecord defaults = entryEditor_->NewEntryDefaults();
     TImportDialog preview(this, table, fileName, defaults, Catalogue->Records(), Image1);
     if (preview.exec() != QDialog::Accepted) return;
-    const ImportedFilms& films = preview.Films();
+
+    // The films as chosen last in the preview.
+    const size_t buildSteps = (table.Rows() + kFilmsPerStep - 1) / kFilmsPerStep;
+    std::unique_ptr<QProgressDialog> progress = Progress(this, "Importing films ...", buildSteps,
+                                                         table.Rows() > kQuietFilms);
+    const ImportedFilms films = BuildImport(
+        table, preview.Columns(), defaults, Catalogue->Records(), preview.SkipDuplicates(),
+        [&progress](size_t done) { return Step(progress.get(), done / kFilmsPerStep); });
     const size_t count = films.films.size();
-    if (count == 0) return;
+    if (films.cancelled || count == 0) return;
 
     // The covers become thumbnails first: a cancel or an error removes
     // those made, and the list stays as it was.
@@ -103,14 +128,16 @@ void TForm1::Import1Click() {
     size_t covers = 0;
     if (!table.Covers.empty())
         for (size_t i = 0; i < count; ++i) covers += !table.Covers[films.sourceRows[i]].bytes.empty();
-    const size_t steps = covers + (count + kFilmsPerStep - 1) / kFilmsPerStep;
-    std::unique_ptr<QProgressDialog> progress = Progress(this, steps, covers > kQuietCovers || count > kQuietFilms);
+    const size_t steps = buildSteps + covers + (count + kFilmsPerStep - 1) / kFilmsPerStep;
+    if (progress) progress->setMaximum(int(steps));
+    else
+        progress = Progress(this, "Importing films ...", steps, covers > kQuietCovers);
     auto removeMade = [&] {
         for (const AnsiString& name : made) DeleteThumbnail(dir, name);
     };
     RecordStore rows;
     try {
-        size_t done = 0;
+        size_t done = buildSteps;
         if (covers) {
             // The editor makes them as for "&browse ...", laid out as when it
             // shows, off the screen.

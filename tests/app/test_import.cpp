@@ -11,6 +11,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -39,7 +40,7 @@ QByteArray Cells(const ImportTable& t) {
     return out;
 }
 
-// A zip of the named entries, stored or deflated.
+// A zip of the named entries, deflated at the level, or stored (level 0).
 AnsiString Zip(const std::vector<std::pair<const char*, AnsiString>>& entries, zip_uint32_t level = 9) {
     zip_error_t error;
     zip_error_init(&error);
@@ -49,7 +50,7 @@ AnsiString Zip(const std::vector<std::pair<const char*, AnsiString>>& entries, z
     for (const auto& [name, bytes] : entries) {
         zip_source_t* s = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
         zip_int64_t i = zip_file_add(z, name, s, 0);
-        zip_set_file_compression(z, zip_uint64_t(i), ZIP_CM_DEFLATE, level);
+        zip_set_file_compression(z, zip_uint64_t(i), level ? ZIP_CM_DEFLATE : ZIP_CM_STORE, level);
     }
     zip_close(z);
     zip_source_open(out);
@@ -216,6 +217,83 @@ private slots:
         QCOMPARE(ProgramFolderFiles(), before);
     }
 
+    // Cancel while a large file is still read or parsed: no preview, no
+    // message, the list and the program folder as they were.
+    void cancelWhileReading_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("cancelAt");  // of 1000: past reading the file's bytes
+        QTest::newRow("csv, while parsed") << "films.csv" << 500;
+        QTest::newRow("xml, while parsed") << "films.xml" << 500;
+        QTest::newRow("tc, while unpacked") << "films.tc" << 200;
+    }
+    void cancelWhileReading() {
+        QFETCH(QString, name);
+        QFETCH(int, cancelAt);
+        TForm1* f = w.Create(kCatalogue);
+        f->TwainInitTimer->stop();  // the scanner's start-up is no part of this
+        const bool csv = name.endsWith(".csv");
+        AnsiString text = csv ? "Title,Genre\r\n" : "";
+        for (int i = 0; text.size() < (9u << 20); ++i)
+            text += csv ? "Film " + ansi::IntToStr(i) + ",Drama\r\n"
+                        : "<entry><title>Film " + ansi::IntToStr(i) + "</title></entry>\n";
+        if (!csv) text = Collection("3", text.c_str());
+        const AnsiString file = InProgramDir(name.toStdString());
+        WriteFile(file, name.endsWith(".tc") ? Zip({{"tellico.xml", text}}, 0) : text);
+        const std::map<AnsiString, AnsiString> before = ProgramFolderFiles();
+        const AnsiString rows = SerializeCatalogue(f->Catalogue->Records());
+        QString label;
+        bool previewed = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (auto* d = qobject_cast<TImportDialog*>(QApplication::activeModalWidget()))
+                previewed = true, d->reject();
+            auto* progress = f->findChild<QProgressDialog*>("ImportProgress");
+            if (progress && progress->value() >= cancelAt && label.isEmpty())
+                label = progress->labelText(), progress->cancel();
+        });
+        watch.start(0);
+        Import(file);
+        QCOMPARE(label, "Reading " + name + " ...");
+        QVERIFY(!previewed);
+        QVERIFY(Boxes().empty());
+        QCOMPARE(SerializeCatalogue(f->Catalogue->Records()), rows);
+        QVERIFY(!f->DataModified);
+        QCOMPARE(ProgramFolderFiles(), before);
+    }
+
+    // The preview makes records of the films it shows only, yet counts them
+    // all; the import follows the columns as last chosen.
+    void previewCountsAllAndImportFollowsChoice() {
+        TForm1* f = w.Create(kCatalogue);
+        const AnsiString file = InProgramDir("films.csv");
+        AnsiString text = "Title;Genre;Media\r\n";
+        for (int i = 0; i < 150; ++i) text += "Film " + ansi::IntToStr(i) + ";G" + ansi::IntToStr(i) + ";DVD\r\n";
+        WriteFile(file, text + "Solaris;x;dvd\r\n");
+        QStringList summaries;
+        int shown = 0;
+        {
+            WhilePreview preview([&](TImportDialog* d) {
+                summaries << d->Summary->text();
+                shown = d->Preview->model()->rowCount();
+                // Title from the "Genre" column: nothing is a duplicate now.
+                d->ColumnBoxes[FieldTitle]->setFocus();
+                UserKey(Qt::Key_Down);
+                summaries << d->Summary->text();
+                d->ImportButton->setFocus();
+                UserKey(Qt::Key_Return);
+            });
+            Import(file);
+        }
+        QCOMPARE(shown, TImportDialog::kPreviewRows);
+        QVERIFY2(summaries.value(0).contains("151 films found in the file; 150 will be imported, 1 skipped"),
+                 qPrintable(summaries.value(0)));
+        QVERIFY2(summaries.value(1).contains("151 films found in the file; 151 will be imported, 0 skipped"),
+                 qPrintable(summaries.value(1)));
+        QCOMPARE(f->Catalogue->rowCount(), 2 + 151);
+        QCOMPARE(w.Row(2).Title, "G0");
+        QCOMPARE(w.Row(2 + 150).Title, "x");
+    }
+
     // A cover becomes a thumbnail of the program's own, as "&browse ..."
     // makes one; a film without a cover gets none.
     void coverBecomesThumbnail() {
@@ -379,6 +457,48 @@ private slots:
             QCOMPARE(table.Covers[0].bytes.starts_with("\xFF\xD8"), withCover);
             QVERIFY(table.Covers[1].bytes.empty());
         }
+    }
+
+    // A large collection is read in two halves at once: the same rows,
+    // covers and replaced characters as read whole, whatever stands where
+    // it is cut.
+    void tellicoHalves_data() {
+        QTest::addColumn<QString>("middle");  // what stands amid the entries
+        QTest::addColumn<bool>("secondCollection");
+        QTest::newRow("entries only") << "" << false;
+        QTest::newRow("a comment holding </entry> across the middle") << "comment" << false;
+        QTest::newRow("a second collection past the middle") << "" << true;
+    }
+    void tellicoHalves() {
+        QFETCH(QString, middle);
+        QFETCH(bool, secondCollection);
+        const int n = 70000, firstCollection = secondCollection ? 100 : n;
+        const AnsiString cover = jpeg::Encode(QImage(8, 8, QImage::Format_RGB32), 80);
+        AnsiString entries;
+        for (int i = 0; i < n; ++i) {
+            if (i == n / 2 && middle == "comment") {
+                entries += "<!-- ";
+                for (int k = 0; k < 200000; ++k) entries += "</entry>";
+                entries += " -->";
+            }
+            if (i == firstCollection) entries += "</collection><collection type=\"3\">";
+            entries += "<entry><title>Film " + ansi::IntToStr(i) + (i % 20000 == 1 ? "\xCE\xA9" : "") +
+                       "</title><plot>A plot\nof two lines</plot>" + (i == n - 1 ? "<cover>c.jpeg</cover>" : "") +
+                       "</entry>\n";
+        }
+        entries += "<images><image id=\"c.jpeg\">" + QByteArray::fromStdString(cover).toBase64().toStdString() +
+                   "</image></images>";
+        const AnsiString xml = Collection("3", entries.c_str());
+        QVERIFY(xml.size() > kTellicoHalvesBytes);
+        const ImportTable table = ReadTellicoXml(xml, {});
+        QCOMPARE(table.Rows(), size_t(firstCollection));
+        for (int i = 0; i < firstCollection; ++i)
+            if (table.Cell(size_t(i), 0) != "Film " + ansi::IntToStr(i) + (i % 20000 == 1 ? "?" : "") ||
+                table.Cell(size_t(i), 7) != "A plot of two lines")
+                QFAIL(qPrintable(QString("row %1: %2").arg(i).arg(AnsiString(table.Cell(size_t(i), 0)).c_str())));
+        QCOMPARE(table.Replaced, size_t((firstCollection + 19998) / 20000));
+        QCOMPARE(table.Covers.size(), secondCollection ? size_t(0) : size_t(n));
+        if (!secondCollection) QVERIFY(table.Covers.back().bytes == cover);
     }
 
     // Bad input is refused with a message saying what is wrong.
