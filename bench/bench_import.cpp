@@ -22,14 +22,13 @@ AnsiString TellicoXml(const RecordStore& films) {
         "title=\"My Videos\">\n";
     for (size_t i = 0; i < films.size(); ++i) {
         auto field = [&](int f) { return AnsiString(films.Field(i, f)); };
-        xml += "  <entry id=\"" + ansi::IntToStr(static_cast<long long>(i + 1)) + "\">\n   <title>" +
-               field(FieldTitle) + "</title>\n   <medium>" + field(FieldMedia) +
-               "</medium>\n   <year>1999</year>\n   <genres>\n    <genre>" + field(FieldGenre) +
+        const AnsiString id = ansi::IntToStr(static_cast<long long>(i) + 1);
+        xml += "  <entry id=\"" + id + "\">\n   <title>" + field(FieldTitle) + "</title>\n   <medium>" +
+               field(FieldMedia) + "</medium>\n   <year>1999</year>\n   <genres>\n    <genre>" + field(FieldGenre) +
                "</genre>\n   </genres>\n   <languages>\n    <language>" + field(FieldLanguage) +
                "</language>\n   </languages>\n   <plot>" + field(FieldDescription) + "</plot>\n   <rating>" +
-               ansi::IntToStr(static_cast<long long>(1 + i % 5)) + "</rating>\n   <loaned>" +
-               (i % 7 ? "false" : "true") + "</loaned>\n   <id>" + ansi::IntToStr(static_cast<long long>(i + 1)) +
-               "</id>\n  </entry>\n";
+               ansi::IntToStr(static_cast<long long>(i % 5) + 1) + "</rating>\n   <loaned>" +
+               (i % 7 ? "false" : "true") + "</loaned>\n   <id>" + id + "</id>\n  </entry>\n";
     }
     return xml + " </collection>\n</tellico>\n";
 }

@@ -203,45 +203,48 @@ bool FindWords::Matches(const RecordStore& films, size_t film) const {
     return true;
 }
 
+namespace {
+
+// The films among places [from, to) of `among` (of every film when none)
+// that hold every word, or nothing when stopped.
+std::optional<std::vector<uint32_t>> FindIn(const RecordStore& films, const std::vector<Word>& words,
+                                            const std::vector<uint32_t>* among, size_t from, size_t to,
+                                            const std::atomic<bool>* stop) {
+    auto filmAt = [among](size_t i) { return among ? size_t((*among)[i]) : i; };
+    std::vector<uint32_t> found;
+    for (size_t i = from; i < to; ++i) {
+        if (((i - from) & 4095) == 0 && stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
+        // Records lie a few hundred bytes apart: ask for the next ones early.
+        if (i + 8 < to) __builtin_prefetch(films.RecordBytes(filmAt(i + 8)).data());
+        const size_t film = filmAt(i);
+        const std::string_view bytes = films.RecordBytes(film);
+        const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+        // Where the picture's name lies is looked up only for a match.
+        std::string_view picture;
+        auto outside = [&](size_t j) {
+            if (!picture.data()) picture = films.Field(film, FieldPicture);
+            const size_t pictureFrom = static_cast<size_t>(picture.data() - bytes.data());
+            return j < pictureFrom || j >= pictureFrom + picture.size();
+        };
+        if (std::all_of(words.begin(), words.end(), [&](const Word& w) { return w.In(s, bytes.size(), outside); }))
+            found.push_back(static_cast<uint32_t>(film));
+    }
+    return found;
+}
+
+}  // namespace
+
 std::optional<std::vector<uint32_t>> FindWords::Find(const RecordStore& films, const std::vector<uint32_t>* among,
                                                      const std::atomic<bool>* stop) const {
     std::vector<Word> words;
     for (const AnsiString& w : words_) words.emplace_back(w);
     const size_t count = among ? among->size() : films.size();
-    auto filmAt = [among](size_t i) { return among ? size_t((*among)[i]) : i; };
-    // The films found among places [from, to), or nothing when stopped.
-    auto findIn = [&](size_t from, size_t to) -> std::optional<std::vector<uint32_t>> {
-        std::vector<uint32_t> found;
-        for (size_t i = from; i < to; ++i) {
-            if (((i - from) & 4095) == 0 && stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
-            // Records lie a few hundred bytes apart: ask for the next ones early.
-            if (i + 8 < to) __builtin_prefetch(films.RecordBytes(filmAt(i + 8)).data());
-            const size_t film = filmAt(i);
-            const std::string_view bytes = films.RecordBytes(film);
-            const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-            // Where the picture's name lies is looked up only for a match.
-            std::string_view picture;
-            auto outside = [&](size_t j) {
-                if (!picture.data()) picture = films.Field(film, FieldPicture);
-                const size_t pictureFrom = static_cast<size_t>(picture.data() - bytes.data());
-                return j < pictureFrom || j >= pictureFrom + picture.size();
-            };
-            bool all = true;
-            for (const Word& w : words)
-                if (!w.In(s, bytes.size(), outside)) {
-                    all = false;
-                    break;
-                }
-            if (all) found.push_back(static_cast<uint32_t>(film));
-        }
-        return found;
-    };
     // Many films are searched in two halves at once, one on a second thread;
     // the halves' results joined are those of one pass.
-    if (count < kFilmsForTwoThreads) return findIn(0, count);
-    std::future<std::optional<std::vector<uint32_t>>> first = std::async(std::launch::async, findIn, size_t(0),
-                                                                         count / 2);
-    std::optional<std::vector<uint32_t>> second = findIn(count / 2, count);
+    if (count < kFilmsForTwoThreads) return FindIn(films, words, among, 0, count, stop);
+    auto first = std::async(std::launch::async, FindIn, std::cref(films), std::cref(words), among, size_t(0), count / 2,
+                            stop);
+    std::optional<std::vector<uint32_t>> second = FindIn(films, words, among, count / 2, count, stop);
     std::optional<std::vector<uint32_t>> found = first.get();
     if (!found || !second) return std::nullopt;
     found->insert(found->end(), second->begin(), second->end());
