@@ -285,87 +285,117 @@ int FieldOfHeader(std::string_view cell) {
     return -1;
 }
 
+namespace {
+
+// Whether the text is UTF-8, checked a megabyte at a time, each part ending
+// before a character's first byte: a valid text has valid parts, an invalid
+// one a bad part.
+bool IsUtf8Text(std::string_view bytes, const ReadProgress& progress) {
+    for (size_t from = 0; from < bytes.size();) {
+        size_t end = std::min(bytes.size(), from + kReportBytes);
+        for (int back = 0; back < 3 && end < bytes.size() && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80;
+             ++back)
+            --end;
+        if (!IsValidUtf8(bytes.substr(from, end - from))) return false;
+        from = end;
+        Report(progress, Share(from, bytes.size()));
+    }
+    return true;
+}
+
+// Comma- or semicolon-separated rows into a table, cell by cell.
+class CsvRows {
+public:
+    CsvRows(std::string_view bytes, bool utf8, ImportTable& table)
+        : bytes_(bytes), utf8_(utf8), separator_(DetectSeparator(bytes)), table_(table) {}
+
+    void Read(const ReadProgress& progress) {
+        size_t reportAt = kReportBytes;
+        while (at_ < bytes_.size()) {
+            if (at_ >= reportAt) {
+                Report(progress, Share(at_, bytes_.size()));
+                reportAt = at_ + kReportBytes;
+            }
+            // A blank line is no row.
+            if (IsLineBreak(bytes_[at_])) {
+                line_ += bytes_[at_] == '\n' || (at_ + 1 < bytes_.size() && bytes_[at_ + 1] != '\n');
+                ++at_;
+                continue;
+            }
+            Row();
+        }
+    }
+    size_t Replaced() const { return replaced_; }
+
+private:
+    // The row's cells up to its line end, and the line end.
+    void Row() {
+        const size_t n = bytes_.size();
+        const char stops[3] = {separator_, '\r', '\n'};
+        for (;;) {
+            std::string& cell = table_.OpenCell();
+            if (bytes_[at_] == '"') Quoted(cell);
+            // Unquoted text, or what follows a closing quote, up to the
+            // separator or the line's end.
+            const size_t end = std::min(bytes_.find_first_of(std::string_view(stops, 3), at_), n);
+            AppendImported(cell, bytes_.substr(at_, end - at_), utf8_, replaced_);
+            table_.EndCell();
+            at_ = end;
+            // A separator last on the line (as our export ends each line)
+            // opens no further cell.
+            if (at_ < n && bytes_[at_] == separator_ && ++at_ < n && !IsLineBreak(bytes_[at_])) continue;
+            break;
+        }
+        table_.EndRow();
+        if (at_ < n && bytes_[at_] == '\r') ++at_;
+        if (at_ < n && bytes_[at_] == '\n') ++at_;
+        ++line_;
+    }
+
+    // A quoted text from its opening quote on, doubled quotes as one.
+    void Quoted(std::string& cell) {
+        const size_t opened = line_;
+        ++at_;
+        for (;;) {
+            const size_t quote = bytes_.find('"', at_);
+            if (quote == std::string_view::npos)
+                throw EImportError("The quoted field that begins in " + LineText(opened) + " is never closed.");
+            const std::string_view part = bytes_.substr(at_, quote - at_);
+            for (size_t k = 0; k < part.size(); ++k)
+                line_ += part[k] == '\n' || (part[k] == '\r' && (k + 1 == part.size() || part[k + 1] != '\n'));
+            AppendImported(cell, part, utf8_, replaced_);
+            at_ = quote + 1;
+            if (at_ >= bytes_.size() || bytes_[at_] != '"') return;
+            cell += '"';
+            ++at_;
+        }
+    }
+
+    std::string_view bytes_;
+    bool utf8_;
+    char separator_;
+    ImportTable& table_;
+    size_t at_ = 0, line_ = 1, replaced_ = 0;
+};
+
+}  // namespace
+
 ImportTable ReadCsvImport(std::string_view bytes, bool textListing, const ReadProgress& progress) {
     ImportTable table;
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     if (bytes.find('\0') != std::string_view::npos)
         throw EImportError("The file holds binary data, not comma- or semicolon-separated text.");
-    // Checked a megabyte at a time, each part ending before a character's
-    // first byte: a valid text has valid parts, an invalid one a bad part.
     const ReadProgress checking = Part(progress, 0, 0.2), reading = Part(progress, 0.2, 1);
-    bool utf8 = true;
-    for (size_t from = 0; utf8 && from < bytes.size();) {
-        size_t end = std::min(bytes.size(), from + kReportBytes);
-        for (int back = 0; back < 3 && end < bytes.size() && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80;
-             ++back)
-            --end;
-        utf8 = IsValidUtf8(bytes.substr(from, end - from));
-        from = end;
-        Report(checking, Share(from, bytes.size()));
-    }
+    const bool utf8 = IsUtf8Text(bytes, checking);
     size_t replaced = 0;
     if (textListing && ReadListing(bytes, table, replaced, utf8, reading)) {
         table.Replaced = replaced;
         return table;
     }
-    const char separator = DetectSeparator(bytes);
-    char stops[4] = {separator, '\r', '\n', '\0'};
-    size_t line = 1, at = 0, reportAt = kReportBytes;
-    const size_t n = bytes.size();
-    while (at < n) {
-        if (at >= reportAt) {
-            Report(reading, Share(at, n));
-            reportAt = at + kReportBytes;
-        }
-        // A blank line is no row.
-        if (IsLineBreak(bytes[at])) {
-            line += bytes[at] == '\n' || (at + 1 < n && bytes[at + 1] != '\n');
-            ++at;
-            continue;
-        }
-        for (;;) {
-            std::string& cell = table.OpenCell();
-            if (bytes[at] == '"') {
-                const size_t opened = line;
-                ++at;
-                for (;;) {
-                    size_t quote = bytes.find('"', at);
-                    if (quote == std::string_view::npos)
-                        throw EImportError("The quoted field that begins in " + LineText(opened) + " is never closed.");
-                    std::string_view part = bytes.substr(at, quote - at);
-                    for (size_t k = 0; k < part.size(); ++k)
-                        line += part[k] == '\n' || (part[k] == '\r' && (k + 1 == part.size() || part[k + 1] != '\n'));
-                    AppendImported(cell, part, utf8, replaced);
-                    at = quote + 1;
-                    if (at < n && bytes[at] == '"') {
-                        cell += '"';
-                        ++at;
-                        continue;
-                    }
-                    break;
-                }
-            }
-            // Unquoted text, or what follows a closing quote, up to the
-            // separator or the line's end.
-            size_t end = std::min(bytes.find_first_of(std::string_view(stops, 3), at), n);
-            AppendImported(cell, bytes.substr(at, end - at), utf8, replaced);
-            table.EndCell();
-            at = end;
-            if (at < n && bytes[at] == separator) {
-                ++at;
-                if (at < n && !IsLineBreak(bytes[at])) continue;
-                // A separator last on the line (as our export ends each
-                // line) opens no further cell.
-            }
-            break;
-        }
-        table.EndRow();
-        if (at < n && bytes[at] == '\r') ++at;
-        if (at < n && bytes[at] == '\n') ++at;
-        ++line;
-    }
+    CsvRows rows(bytes, utf8, table);
+    rows.Read(reading);
     if (table.Rows() > 0 && LooksLikeHeader(table)) table.TakeHeader();
-    table.Replaced = replaced;
+    table.Replaced = rows.Replaced();
     if (table.Rows() == 0) throw EImportError("The file holds no films: no films found.");
     return table;
 }
@@ -423,7 +453,7 @@ AnsiString Rating(std::string_view text) {
     int stars = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), stars);
     if (error != std::errc() || end != text.data() + text.size() || stars < 1 || stars > 5) return {};
-    return ansi::IntToStr(stars * 2) + "/10";
+    return ansi::IntToStr(static_cast<long long>(stars) * 2) + "/10";
 }
 
 [[noreturn]] void Malformed(const QXmlStreamReader& xml) {
@@ -529,6 +559,84 @@ private:
     size_t given_ = 0;
 };
 
+// The texts of an entry's elements that are imported, and the characters
+// each replaced.
+struct EntryTexts {
+    std::array<std::string, TCount> texts;
+    std::array<size_t, TCount> replaced{};
+
+    // Reads the entry's elements, the reader inside it.
+    void Read(QXmlStreamReader& xml) {
+        for (size_t t = 0; t < TCount; ++t) texts[t].clear(), replaced[t] = 0;
+        while (NextChild(xml)) {
+            const int column = ColumnOf(xml.name());
+            if (column < 0) xml.skipCurrentElement();
+            else
+                FirstText(xml, texts[size_t(column)], replaced[size_t(column)]);
+        }
+    }
+
+    // The entry as the table's next row.
+    void Put(TellicoRead& read) const {
+        ImportTable& table = read.table;
+        const size_t description = ansi::IsBlank(texts[TPlot]) ? TComments : TPlot;
+        for (size_t t : {size_t(TTitle), size_t(TGenre), size_t(TLanguage), size_t(TMedia), description})
+            table.Replaced += replaced[t];
+        auto put = [&table](std::string_view text) {
+            table.OpenCell().append(text);
+            table.EndCell();
+        };
+        put(texts[TTitle]);
+        put(texts[TGenre]);
+        put(texts[TLanguage]);
+        put(texts[TMedia]);
+        put(IsTrue(texts[TStatus]) ? "Lend To" : "");
+        put(texts[TViewed].empty() ? "" : IsTrue(texts[TViewed]) ? "Yes" : "No");
+        put(Rating(texts[TRating]));
+        put(texts[description]);
+        table.EndRow();
+        if (std::string_view id = Trimmed(texts[TCover]); !id.empty()) read.coverIds.emplace_back(table.Rows() - 1, id);
+    }
+
+    static int ColumnOf(QStringView name) {
+        return name == u"title"                              ? TTitle
+               : name == u"genres" || name == u"genre"       ? TGenre
+               : name == u"languages" || name == u"language" ? TLanguage
+               : name == u"medium"                           ? TMedia
+               : name == u"loaned"                           ? TStatus
+               : name == u"seen"                             ? TViewed
+               : name == u"rating"                           ? TRating
+               : name == u"plot"                             ? TPlot
+               : name == u"comments"                         ? TComments
+               : name == u"cover"                            ? TCover
+                                                             : -1;
+    }
+};
+
+// The pictures of an <images> element, by their ids, the reader inside it.
+void ReadImages(QXmlStreamReader& xml, std::unordered_map<AnsiString, std::string>& embedded) {
+    while (NextChild(xml)) {
+        if (xml.name() != u"image") {
+            xml.skipCurrentElement();
+            continue;
+        }
+        AnsiString id = ansi::FromQString(xml.attributes().value("id").toString());
+        QString data = xml.readElementText(QXmlStreamReader::SkipChildElements);
+        if (xml.hasError()) Malformed(xml);
+        QByteArray decoded = QByteArray::fromBase64(data.toLatin1());
+        if (!decoded.isEmpty()) embedded[id] = decoded.toStdString();
+    }
+}
+
+// Refuses a collection other than of videos, the reader at its start.
+void CheckVideoCollection(const QXmlStreamReader& xml) {
+    const int type = xml.attributes().value("type").toInt();
+    if (type != 3)
+        throw EImportError("Only video collections can be imported; this Tellico collection holds " +
+                           AnsiString(CollectionKind(type)) + " (type " +
+                           ansi::FromQString(xml.attributes().value("type").toString()) + ").");
+}
+
 // Reads the collection's XML from the pieces (size bytes in all).
 TellicoRead ParseTellico(std::vector<std::string_view> pieces, size_t size, const ReadProgress& progress) {
     // Given in blocks, the reader never holds the whole text decoded
@@ -536,78 +644,26 @@ TellicoRead ParseTellico(std::vector<std::string_view> pieces, size_t size, cons
     Pieces source(std::move(pieces));
     QXmlStreamReader xml(&source);
     TellicoRead read;
-    ImportTable& table = read.table;
-    table.Tellico = true;
-    // The texts of the entry being read, and the characters each replaced.
-    std::array<std::string, TCount> texts;
-    std::array<size_t, TCount> replaced{};
-    bool& sawCollection = read.sawCollection;
+    read.table.Tellico = true;
+    EntryTexts entry;
     if (!NextChild(xml) || xml.name() != u"tellico") {
         if (xml.hasError()) Malformed(xml);
         throw EImportError("The file is no Tellico collection.");
     }
     while (NextChild(xml)) {
-        if (xml.name() != u"collection" || sawCollection) {
+        if (xml.name() != u"collection" || read.sawCollection) {
             xml.skipCurrentElement();
             continue;
         }
-        sawCollection = true;
-        int type = xml.attributes().value("type").toInt();
-        if (type != 3)
-            throw EImportError("Only video collections can be imported; this Tellico collection holds " +
-                               AnsiString(CollectionKind(type)) + " (type " +
-                               ansi::FromQString(xml.attributes().value("type").toString()) + ").");
+        read.sawCollection = true;
+        CheckVideoCollection(xml);
         while (NextChild(xml)) {
             if (xml.name() == u"entry") {
-                if (table.Rows() % 1024 == 0) Report(progress, Share(size_t(source.Given()), size));
-                for (size_t t = 0; t < TCount; ++t) texts[t].clear(), replaced[t] = 0;
-                while (NextChild(xml)) {
-                    QStringView name = xml.name();
-                    int column = name == u"title"                              ? TTitle
-                                 : name == u"genres" || name == u"genre"       ? TGenre
-                                 : name == u"languages" || name == u"language" ? TLanguage
-                                 : name == u"medium"                           ? TMedia
-                                 : name == u"loaned"                           ? TStatus
-                                 : name == u"seen"                             ? TViewed
-                                 : name == u"rating"                           ? TRating
-                                 : name == u"plot"                             ? TPlot
-                                 : name == u"comments"                         ? TComments
-                                 : name == u"cover"                            ? TCover
-                                                                               : -1;
-                    if (column < 0) xml.skipCurrentElement();
-                    else
-                        FirstText(xml, texts[size_t(column)], replaced[size_t(column)]);
-                }
-                const size_t description = ansi::IsBlank(texts[TPlot]) ? TComments : TPlot;
-                for (size_t t : {size_t(TTitle), size_t(TGenre), size_t(TLanguage), size_t(TMedia), description})
-                    table.Replaced += replaced[t];
-                auto put = [&table](std::string_view text) {
-                    table.OpenCell().append(text);
-                    table.EndCell();
-                };
-                put(texts[TTitle]);
-                put(texts[TGenre]);
-                put(texts[TLanguage]);
-                put(texts[TMedia]);
-                put(IsTrue(texts[TStatus]) ? "Lend To" : "");
-                put(texts[TViewed].empty() ? "" : IsTrue(texts[TViewed]) ? "Yes" : "No");
-                put(Rating(texts[TRating]));
-                put(texts[description]);
-                table.EndRow();
-                if (std::string_view id = Trimmed(texts[TCover]); !id.empty())
-                    read.coverIds.emplace_back(table.Rows() - 1, id);
+                if (read.table.Rows() % 1024 == 0) Report(progress, Share(size_t(source.Given()), size));
+                entry.Read(xml);
+                entry.Put(read);
             } else if (xml.name() == u"images") {
-                while (NextChild(xml)) {
-                    if (xml.name() != u"image") {
-                        xml.skipCurrentElement();
-                        continue;
-                    }
-                    AnsiString id = ansi::FromQString(xml.attributes().value("id").toString());
-                    QString data = xml.readElementText(QXmlStreamReader::SkipChildElements);
-                    if (xml.hasError()) Malformed(xml);
-                    QByteArray decoded = QByteArray::fromBase64(data.toLatin1());
-                    if (!decoded.isEmpty()) read.embedded[id] = decoded.toStdString();
-                }
+                ReadImages(xml, read.embedded);
             } else {
                 xml.skipCurrentElement();
             }
@@ -740,6 +796,27 @@ ImportTable ReadImportFile(const AnsiString& path, const ReadProgress& progress)
 
 // ---- Records
 
+namespace {
+
+// The row's cells as a film's fields, blank ones of these from a new entry's
+// defaults; nothing for a row of blank cells (";;;" under a spreadsheet's
+// table), which is no film.
+std::optional<RecordStore::FieldViews> RowFields(const ImportTable& table, const ColumnMap& columns, size_t row,
+                                                 const MovieRecord& defaults) {
+    static constexpr int kDefaulted[] = {FieldGenre, FieldLanguage, FieldMedia, FieldDisks, FieldStatus, FieldViewed};
+    RecordStore::FieldViews fields{};
+    for (int f = 0; f < FieldCount; ++f)
+        if (int c = columns[static_cast<size_t>(f)]; c >= 0)
+            fields[static_cast<size_t>(f)] = table.Cell(row, size_t(c));
+    if (std::all_of(fields.begin(), fields.end(), [](std::string_view v) { return ansi::IsBlank(v); }))
+        return std::nullopt;
+    for (int f : kDefaulted)
+        if (ansi::IsBlank(fields[static_cast<size_t>(f)])) fields[static_cast<size_t>(f)] = defaults.Field(f);
+    return fields;
+}
+
+}  // namespace
+
 ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, const MovieRecord& defaults,
                           const RecordStore& catalogue, bool skipDuplicates,
                           const std::function<bool(size_t done)>& progress, size_t keep) {
@@ -753,24 +830,18 @@ ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, co
     if (skipDuplicates)
         for (size_t i = 0; i < catalogue.size(); ++i)
             present.insert(key(catalogue.Field(i, FieldTitle), catalogue.Field(i, FieldMedia)));
-    static constexpr int kDefaulted[] = {FieldGenre, FieldLanguage, FieldMedia, FieldDisks, FieldStatus, FieldViewed};
     AnsiString mid;
     for (size_t row = 0; row < table.Rows(); ++row) {
         if (progress && row % 4096 == 0 && !progress(row)) {
             result.cancelled = true;
             break;
         }
-        RecordStore::FieldViews fields{};
-        for (int f = 0; f < FieldCount; ++f)
-            if (int c = columns[static_cast<size_t>(f)]; c >= 0)
-                fields[static_cast<size_t>(f)] = table.Cell(row, size_t(c));
-        // A row of blank cells (";;;" under a spreadsheet's table) is no film.
-        if (std::all_of(fields.begin(), fields.end(), [](std::string_view v) { return ansi::IsBlank(v); })) {
+        std::optional<RecordStore::FieldViews> cells = RowFields(table, columns, row, defaults);
+        if (!cells) {
             ++result.blank;
             continue;
         }
-        for (int f : kDefaulted)
-            if (ansi::IsBlank(fields[static_cast<size_t>(f)])) fields[static_cast<size_t>(f)] = defaults.Field(f);
+        RecordStore::FieldViews& fields = *cells;
         if (!present.empty() && present.contains(key(fields[FieldTitle], fields[FieldMedia]))) {
             ++result.skipped;
             continue;

@@ -22,6 +22,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -75,6 +76,64 @@ bool Step(QProgressDialog* progress, size_t done) {
     return !progress->wasCanceled();
 }
 
+// Reads the file, showing how far the reading has come when it is large
+// (a wait cursor otherwise); nothing when the user cancelled.
+std::optional<ImportTable> ReadShowingProgress(QWidget* window, const AnsiString& path, const AnsiString& fileName) {
+    std::error_code unknown;
+    const uintmax_t size = std::filesystem::file_size(path, unknown);
+    std::unique_ptr<QProgressDialog> reading = Progress(window, "Reading " + ansi::ToQString(fileName) + " ...",
+                                                        kReadSteps, !unknown && size > kQuietBytes);
+    ReadProgress told;
+    if (reading) told = [&reading](double done) { return Step(reading.get(), size_t(done * kReadSteps)); };
+    else
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Cursor {
+        bool waiting;
+        ~Cursor() {
+            if (waiting) QApplication::restoreOverrideCursor();
+        }
+    } cursor{!reading};
+    try {
+        return ReadImportFile(path, told);
+    } catch (const EImportCancelled&) {
+        return std::nullopt;
+    }
+}
+
+// The films' covers made thumbnails by the entry editor, as for "&browse
+// ...", each one's name into `pictures` and `made`; false when the user
+// cancelled.
+bool MakeThumbnails(TForm2* editor, const ImportTable& table, const ImportedFilms& films, QProgressDialog* progress,
+                    size_t& done, std::vector<AnsiString>& pictures, std::vector<AnsiString>& made) {
+    // Laid out as when it shows, off the screen.
+    struct OffScreen {
+        QWidget* editor;
+        explicit OffScreen(QWidget* e) : editor(e) {
+            editor->setAttribute(Qt::WA_DontShowOnScreen);
+            editor->show();
+        }
+        ~OffScreen() {
+            editor->hide();
+            editor->setAttribute(Qt::WA_DontShowOnScreen, false);
+        }
+    } offScreen(editor);
+    QTemporaryDir scratch;
+    const AnsiString folder = QFile::encodeName(scratch.path()).toStdString();
+    rng::Randomize();
+    for (size_t i = 0; i < films.films.size(); ++i) {
+        const ImportTable::Cover& cover = table.Covers[films.sourceRows[i]];
+        if (cover.bytes.empty()) continue;
+        if (!Step(progress, done++)) return false;
+        // A cover that turns out no picture leaves the film without one.
+        try {
+            pictures[i] = editor->NewThumbnail(CoverFile(cover, folder), rng::Random(1000));
+            made.push_back(pictures[i]);
+        } catch (const Exception&) {
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void TForm1::Import1Click() {
@@ -84,29 +143,9 @@ void TForm1::Import1Click() {
     const AnsiString path = OpenDialog1->FileName;
     VReg1->Push("LastImportDir", ExportFolderOf(path));
     const AnsiString fileName = ansi::FromQString(QFile::decodeName(files::ExtractFileName(path).c_str()));
-    ImportTable table;
-    {
-        // A large file shows how far its reading has come; Cancel reads no
-        // further and imports nothing.
-        std::error_code unknown;
-        const uintmax_t size = std::filesystem::file_size(path, unknown);
-        std::unique_ptr<QProgressDialog> reading = Progress(this, "Reading " + ansi::ToQString(fileName) + " ...",
-                                                            kReadSteps, !unknown && size > kQuietBytes);
-        ReadProgress told;
-        if (reading) told = [&reading](double done) { return Step(reading.get(), size_t(done * kReadSteps)); };
-        else
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            table = ReadImportFile(path, told);
-        } catch (const EImportCancelled&) {
-            if (!reading) QApplication::restoreOverrideCursor();
-            return;
-        } catch (...) {
-            if (!reading) QApplication::restoreOverrideCursor();
-            throw;
-        }
-        if (!reading) QApplication::restoreOverrideCursor();
-    }
+    std::optional<ImportTable> read = ReadShowingProgress(this, path, fileName);
+    if (!read) return;
+    const ImportTable& table = *read;
     const MovieRecord defaults = entryEditor_->NewEntryDefaults();
     TImportDialog preview(this, table, fileName, defaults, Catalogue->Records(), Image1);
     if (preview.exec() != QDialog::Accepted) return;
@@ -138,37 +177,9 @@ void TForm1::Import1Click() {
     RecordStore rows;
     try {
         size_t done = buildSteps;
-        if (covers) {
-            // The editor makes them as for "&browse ...", laid out as when it
-            // shows, off the screen.
-            struct OffScreen {
-                QWidget* editor;
-                explicit OffScreen(QWidget* e) : editor(e) {
-                    editor->setAttribute(Qt::WA_DontShowOnScreen);
-                    editor->show();
-                }
-                ~OffScreen() {
-                    editor->hide();
-                    editor->setAttribute(Qt::WA_DontShowOnScreen, false);
-                }
-            } offScreen(entryEditor_);
-            QTemporaryDir scratch;
-            const AnsiString folder = QFile::encodeName(scratch.path()).toStdString();
-            rng::Randomize();
-            for (size_t i = 0; i < count; ++i) {
-                const ImportTable::Cover& cover = table.Covers[films.sourceRows[i]];
-                if (cover.bytes.empty()) continue;
-                if (!Step(progress.get(), done++)) {
-                    removeMade();
-                    return;
-                }
-                // A cover that turns out no picture leaves the film without one.
-                try {
-                    pictures[i] = entryEditor_->NewThumbnail(CoverFile(cover, folder), rng::Random(1000));
-                    made.push_back(pictures[i]);
-                } catch (const Exception&) {
-                }
-            }
+        if (covers && !MakeThumbnails(entryEditor_, table, films, progress.get(), done, pictures, made)) {
+            removeMade();
+            return;
         }
         for (size_t i = 0; i < count; ++i) {
             if (i % kFilmsPerStep == 0 && !Step(progress.get(), done++)) {
