@@ -599,17 +599,13 @@ struct EntryTexts {
     }
 
     static int ColumnOf(QStringView name) {
-        return name == u"title"                              ? TTitle
-               : name == u"genres" || name == u"genre"       ? TGenre
-               : name == u"languages" || name == u"language" ? TLanguage
-               : name == u"medium"                           ? TMedia
-               : name == u"loaned"                           ? TStatus
-               : name == u"seen"                             ? TViewed
-               : name == u"rating"                           ? TRating
-               : name == u"plot"                             ? TPlot
-               : name == u"comments"                         ? TComments
-               : name == u"cover"                            ? TCover
-                                                             : -1;
+        static const std::pair<const char16_t*, int> kColumns[] = {
+            {u"title", TTitle},       {u"genres", TGenre}, {u"genre", TGenre},       {u"languages", TLanguage},
+            {u"language", TLanguage}, {u"medium", TMedia}, {u"loaned", TStatus},     {u"seen", TViewed},
+            {u"rating", TRating},     {u"plot", TPlot},    {u"comments", TComments}, {u"cover", TCover}};
+        for (const auto& [element, column] : kColumns)
+            if (name == QStringView(element)) return column;
+        return -1;
     }
 };
 
