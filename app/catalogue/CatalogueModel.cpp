@@ -79,24 +79,29 @@ void CatalogueModel::SetHeaderImage(int column, int image) {
 void CatalogueModel::Reorder(const std::vector<uint32_t>& order) {
     BeforeChange();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> placeOf(order.size());
-    for (size_t place = 0; place < order.size(); ++place) placeOf[order[place]] = static_cast<int>(place);
+    const QModelIndexList before = persistentIndexList();
+    // The new place of each row, where rows shown or kept by the views
+    // must follow their films.
+    std::vector<int> placeOf;
+    if (filtered_ || !before.isEmpty()) {
+        placeOf.resize(order.size());
+        for (size_t place = 0; place < order.size(); ++place) placeOf[order[place]] = static_cast<int>(place);
+    }
     rows_.Reorder(order);
     // Shown, the films keep their order among themselves: the rows move
     // from the film's old place to the rank of its new one among them.
     std::vector<int> rowOf;
     if (filtered_) {
-        std::vector<uint32_t> before = std::move(shown_);
+        std::vector<uint32_t> shownBefore = std::move(shown_);
         shown_.clear();
-        for (uint32_t film : before) shown_.push_back(static_cast<uint32_t>(placeOf[film]));
+        for (uint32_t film : shownBefore) shown_.push_back(static_cast<uint32_t>(placeOf[film]));
         std::vector<uint32_t> byPlace(shown_);
         std::sort(shown_.begin(), shown_.end());
         // The new row of each old row.
-        rowOf.resize(before.size());
+        rowOf.resize(shownBefore.size());
         for (size_t r = 0; r < byPlace.size(); ++r)
             rowOf[r] = static_cast<int>(std::lower_bound(shown_.begin(), shown_.end(), byPlace[r]) - shown_.begin());
     }
-    const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& i : before) {

@@ -2,11 +2,11 @@
 // Compact storage of the catalogue's records, in display order. Each record's
 // eleven fields lie one after another, separated by LF, in large shared
 // chunks, behind a small header holding where each field ends; a row is a
-// 20-byte slot pointing at its bytes and holding the start of its title as
-// a sort key, computed once as the row is stored, so that sorting by title
-// seldom reads the rows' texts. A million films take little more than the
-// bytes of their texts, any field is found at once, and reordering or
-// removing rows moves only slots.
+// 24-byte slot pointing at its bytes and holding sort keys (the start of its
+// title, and the MID as a number), computed once as the row is stored, so
+// that sorting by title or MID seldom reads the rows' texts. A million films
+// take little more than the bytes of their texts, any field is found at
+// once, and reordering or removing rows moves only slots.
 
 #include "app/catalogue/MovieRecord.h"
 
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +79,13 @@ public:
         const Slot& s = slots_[row];
         return uint64_t(s.titleHigh) << 32 | s.titleLow;
     }
+    // The MID as a whole number (ansi::TryStrToInt), kept with the row
+    // since it was stored; none when its text is no whole number.
+    std::optional<int> MidNumber(size_t row) const {
+        const uint32_t key = slots_[row].midKey;
+        if (key != kMidFromText) return static_cast<int>(key ^ kSignBit);
+        return ansi::TryStrToInt(Field(row, FieldMID));
+    }
 
     // Stores the fields with every CR and LF dropped.
     void Append(const MovieRecord& record);
@@ -111,20 +119,24 @@ public:
 private:
     static constexpr size_t kRowsPerPiece = 8192;
 
-    // A row: where its bytes are, and its title's sort prefix (in two
-    // halves, so that a slot takes 20 bytes).
+    // A row: where its bytes are, its title's sort prefix (in two halves,
+    // so that a slot takes 24 bytes) and its MID's value with the sign bit
+    // flipped, or kMidFromText for a MID that is no whole number (and for
+    // the one number that would give the same key, read from the text).
     struct Slot {
         uint32_t chunk, offset, length;
         uint32_t titleHigh = 0, titleLow = 0;
+        uint32_t midKey = kMidFromText;
     };
+    static constexpr uint32_t kSignBit = 0x80000000u, kMidFromText = 0;
     static constexpr uint32_t kChunkSize = 1u << 22;
     // End offsets of the first ten fields within the text; the last field
     // ends with the text.
     static constexpr uint32_t kHeader = (FieldCount - 1) * sizeof(uint32_t);
 
     std::string_view Bytes(const Slot& s) const;
-    // Sets the slot's title prefix from its stored title.
-    void KeepTitlePrefix(Slot& s) const;
+    // Sets the slot's sort keys from its stored title and MID.
+    void KeepSortKeys(Slot& s) const;
     uint32_t FieldEnd(const Slot& s, int field) const;
     Slot Store(const FieldViews& fields);
     char* Reserve(size_t length, Slot& slot);

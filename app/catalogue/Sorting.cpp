@@ -13,22 +13,29 @@ unsigned char Folded(char c) {
 }
 
 // Sorts the rows by their keys with a stable radix sort, 16 bits at a time
-// from the lowest; a pass whose digit is the same in every key is skipped
-// (MIDs and disk counts below 65536 take one pass).
+// from the lowest; a pass is made only for a digit that differs between
+// keys (MIDs and disk counts below 65536 take one pass).
 template <class Key>
 void RadixSort(std::vector<Key>& keys, std::vector<uint32_t>& rows) {
-    std::vector<Key> nextKeys(keys.size());
-    std::vector<uint32_t> nextRows(rows.size());
-    std::vector<size_t> count(size_t(1) << 16);
+    if (keys.empty()) return;
+    Key differing = 0;
+    for (Key k : keys) differing |= k ^ keys[0];
+    std::vector<Key> nextKeys;
+    std::vector<uint32_t> nextRows;
+    std::vector<uint32_t> count;
     for (unsigned shift = 0; shift < 8 * sizeof(Key); shift += 16) {
+        if ((differing >> shift & 0xFFFF) == 0) continue;
         auto digit = [shift](Key k) { return static_cast<size_t>(k >> shift) & 0xFFFF; };
-        std::fill(count.begin(), count.end(), 0);
+        if (nextKeys.empty()) {
+            nextKeys.resize(keys.size());
+            nextRows.resize(rows.size());
+        }
+        count.assign(size_t(1) << 16, 0);
         for (Key k : keys) ++count[digit(k)];
-        if (keys.empty() || count[digit(keys[0])] == keys.size()) continue;
-        size_t at = 0;
-        for (size_t& c : count) at += std::exchange(c, at);
+        uint32_t at = 0;
+        for (uint32_t& c : count) at += std::exchange(c, at);
         for (size_t i = 0; i < keys.size(); ++i) {
-            size_t place = count[digit(keys[i])]++;
+            const uint32_t place = count[digit(keys[i])]++;
             nextKeys[place] = keys[i];
             nextRows[place] = rows[i];
         }
@@ -39,21 +46,27 @@ void RadixSort(std::vector<Key>& keys, std::vector<uint32_t>& rows) {
 
 // The rows of numbers by value, then the others in their present order.
 // The values become unsigned keys in the wanted order: the sign bit
-// flipped, every bit for descending.
+// flipped, every bit for descending. The MIDs' values are kept with the
+// rows; other columns are read.
 std::vector<uint32_t> NumericOrder(const RecordStore& rows, int column, bool descending) {
     const size_t n = rows.size();
-    std::vector<uint32_t> keys, order, others;
-    keys.reserve(n);
-    order.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        if (auto v = ansi::TryStrToInt(rows.Field(i, column))) {
-            uint32_t key = static_cast<uint32_t>(*v) ^ 0x80000000u;
-            keys.push_back(descending ? ~key : key);
-            order.push_back(static_cast<uint32_t>(i));
+    std::vector<uint32_t> keys(n), order(n), others;
+    size_t numbers = 0;
+    const uint32_t flip = descending ? 0xFFFFFFFFu : 0u;
+    auto add = [&](size_t i, std::optional<int> v) {
+        if (v) {
+            keys[numbers] = (static_cast<uint32_t>(*v) ^ 0x80000000u) ^ flip;
+            order[numbers++] = static_cast<uint32_t>(i);
         } else {
             others.push_back(static_cast<uint32_t>(i));
         }
-    }
+    };
+    if (column == FieldMID)
+        for (size_t i = 0; i < n; ++i) add(i, rows.MidNumber(i));
+    else
+        for (size_t i = 0; i < n; ++i) add(i, ansi::TryStrToInt(rows.Field(i, column)));
+    keys.resize(numbers);
+    order.resize(numbers);
     RadixSort(keys, order);
     order.insert(order.end(), others.begin(), others.end());
     return order;

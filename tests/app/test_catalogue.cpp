@@ -64,6 +64,25 @@ private slots:
         QCOMPARE(SerializeCatalogue(back), text);
     }
 
+    // Every field goes out exactly as held, whatever its length, each in
+    // its line of the record.
+    void fieldsOfEveryLength() {
+        RecordStore rows;
+        AnsiString expected;
+        for (size_t length = 0; length <= 70; ++length) {
+            MovieRecord r;
+            for (int f = 0; f < FieldCount; ++f)
+                for (size_t k = 0; k < length + static_cast<size_t>(f); ++k)
+                    r.Field(f) += static_cast<char>('a' + (k * 7 + static_cast<size_t>(f)) % 26);
+            rows.Append(r);
+            for (const AnsiString& line : {r.Title, r.Genre, r.Language, r.Media, r.Disks, r.Status, r.Viewed, r.MID,
+                                           r.Rating, r.Picture, r.Description})
+                expected += line + "\r\n";
+            expected += "\r\n***\r\n";
+        }
+        QCOMPARE(SerializeCatalogue(rows), expected);
+    }
+
     // A file written piece by piece holds the same bytes as the text built
     // whole; an interrupted write keeps the previous file.
     void writtenInPieces() {

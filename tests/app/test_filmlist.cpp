@@ -286,6 +286,54 @@ private slots:
             QCOMPARE(SortOrder(rows, column, descending), PlainStableOrder(texts, numeric, descending));
     }
 
+    // The MIDs' values kept with the rows sort as their texts do: signs,
+    // spaces and leading zeros, both ends of the whole numbers and just
+    // beyond, texts that are no whole numbers; for a film read in pieces
+    // and large enough to be kept on its own, and for MIDs changed since.
+    void midOrderFromKeptValues_data() {
+        QTest::addColumn<QStringList>("mids");
+        QTest::addColumn<QStringList>("changedTo");  // "=": unchanged
+        QTest::newRow("signs and spaces") << QStringList{"7", " 7", "+7", "-7", "007", " -0", "0", "12"}
+                                          << QStringList{"", "-7", "x", "3", "=", "=", "=", " "};
+        QTest::newRow("range ends") << QStringList{"-2147483648", "2147483647",  "-2147483647", "2147483648",
+                                                   "1",           "-2147483649", "-2147483648"}
+                                    << QStringList{"=", "=", "-2147483648", "=", "2147483647", "=", "5"};
+        QTest::newRow("no numbers") << QStringList{"abc", "1a", "+", "3", "-", "7 ", "x7"}
+                                    << QStringList{"4", "=", "=", "n/a", "=", "", "="};
+    }
+    void midOrderFromKeptValues() {
+        QFETCH(QStringList, mids);
+        QFETCH(QStringList, changedTo);
+        // Each film as the file holds it, the middle one with a description
+        // of 2 MB, read in two blocks that cut it.
+        AnsiString text;
+        for (qsizetype i = 0; i < mids.size(); ++i) {
+            MovieRecord r = Film("t", mids[i].toLatin1().constData());
+            if (i == mids.size() / 2) r.Description.assign(size_t(2) << 20, 'd');
+            RecordStore one;
+            one.Append(r);
+            text += SerializeCatalogue(one);
+        }
+        RecordStore rows;
+        CatalogueReader reader(rows);
+        reader.Feed(std::string_view(text).substr(0, text.size() / 2));
+        reader.Feed(std::string_view(text).substr(text.size() / 2));
+        reader.Finish();
+        QCOMPARE(rows.size(), size_t(mids.size()));
+        std::vector<std::string> texts;
+        for (const QString& m : mids) texts.push_back(m.toStdString());
+        for (bool descending : {false, true})
+            QCOMPARE(SortOrder(rows, FieldMID, descending), PlainStableOrder(texts, true, descending));
+        for (qsizetype i = 0; i < changedTo.size(); ++i) {
+            if (changedTo[i] == "=") continue;
+            MovieRecord r = rows.Get(static_cast<size_t>(i));
+            r.MID = texts[static_cast<size_t>(i)] = changedTo[i].toStdString();
+            rows.Set(static_cast<size_t>(i), r);
+        }
+        for (bool descending : {false, true})
+            QCOMPARE(SortOrder(rows, FieldMID, descending), PlainStableOrder(texts, true, descending));
+    }
+
     void sortingMovesSelectionAndIsSaved() {
         TForm1* f = Show({Film("c", "3"), Film("a", "1"), Film("b", "2")});
         Select({0});
