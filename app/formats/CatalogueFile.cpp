@@ -170,6 +170,7 @@ char* PutField(char* o, std::string_view field) {
 }  // namespace
 
 void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out) {
+    static constexpr std::string_view kRecordEnd = "\r\n***\r\n";
     // File order of the fields; the list order differs only in the MID.
     static constexpr int kFileOrder[] = {FieldTitle,  FieldGenre,   FieldLanguage,   FieldMedia,
                                          FieldDisks,  FieldStatus,  FieldViewed,     FieldMID,
@@ -190,8 +191,7 @@ void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiSt
             *o++ = '\r';
             *o++ = '\n';
         }
-        std::memcpy(o, "\r\n***\r\n", 7);
-        o += 7;
+        o = PutField(o, kRecordEnd);
     }
 }
 
