@@ -5,24 +5,34 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <iterator>
+#include <poll.h>
 #include <pthread.h>
+#include <string>
+#include <string_view>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 // What a later start says over the socket, and what the program answers
 // once it has come to the front.
-const QByteArray kRequest = "front\n";
-const QByteArray kAnswer = "done\n";
+constexpr std::string_view kRequest = "front\n";
+constexpr std::string_view kAnswer = "done\n";
+// Requests are short lines; a caller that says more is not listened to.
+constexpr size_t kMostUnread = 64;
 
 // What a program ended by a signal (logging out, closing its terminal)
 // takes away as it goes, as it would when it ends by itself. Kept as plain
@@ -55,14 +65,69 @@ void Remember(char (&into)[4096], const QString& path) {
     if (size < sizeof into) std::memcpy(into, bytes.constData(), size + 1);
 }
 
+// A socket file descriptor, closed as it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+// The address of a socket file; false when the path is too long for one.
+bool AddressOf(const QString& path, sockaddr_un& address) {
+    const QByteArray bytes = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (size_t(bytes.size()) >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+sockaddr* Generic(sockaddr_un& address) { return reinterpret_cast<sockaddr*>(&address); }
+
+// Waits up to the time given for the socket to be ready for what is asked.
+bool Ready(int fd, short events, int milliseconds) {
+    pollfd wanted{fd, events, 0};
+    int n = 0;
+    do n = ::poll(&wanted, 1, milliseconds);
+    while (n < 0 && errno == EINTR);
+    return n > 0 && (wanted.revents & events) != 0;
+}
+
 }  // namespace
+
+// A later start that connected, and what it said so far; a child of the
+// lock, so that it goes with it.
+struct ProgramLock::Caller : QObject {
+    Caller(int socket, QObject* parent)
+        : QObject(parent), fd(socket), notifier(new QSocketNotifier(socket, QSocketNotifier::Read, this)) {}
+    // The notifier goes before the socket closes.
+    ~Caller() override { delete notifier; }
+    Caller(const Caller&) = delete;
+    Caller& operator=(const Caller&) = delete;
+
+    Descriptor fd;
+    QSocketNotifier* notifier;
+    std::string unread;
+};
 
 ProgramLock::ProgramLock(const QString& folder, QObject* parent) : QObject(parent), folder_(folder) {}
 
 ProgramLock::~ProgramLock() {
     // The files go first: a signal that comes meanwhile finds them gone.
     lock_.reset();
-    if (server_) server_->close();
+    if (listening_) ::unlink(QFile::encodeName(SocketPath(folder_)).constData());
+    qDeleteAll(findChildren<Caller*>(Qt::FindDirectChildrenOnly));
+    server_.reset();
+    if (listener_ >= 0) ::close(listener_);
     if (g_handling) {
         for (size_t i = 0; i < std::size(kEndingSignals); ++i) ::sigaction(kEndingSignals[i], &g_before[i], nullptr);
         g_handling = false;
@@ -117,17 +182,20 @@ ProgramLock::Start ProgramLock::Claim() {
 }
 
 bool ProgramLock::HandOver(int milliseconds) {
-    const QString path = SocketPath(folder_);
+    sockaddr_un address;
+    if (!AddressOf(SocketPath(folder_), address)) return false;
     QDeadlineTimer deadline(milliseconds);
     for (;;) {
-        QLocalSocket socket;
-        socket.connectToServer(path);
-        if (socket.waitForConnected(250)) {
-            socket.write(kRequest);
-            if (!socket.waitForBytesWritten(1000)) return false;
+        Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (socket.get() < 0) return false;
+        // A local socket connects at once, or nobody listens on it.
+        if (::connect(socket.get(), Generic(address), sizeof address) == 0) {
+            if (!Ready(socket.get(), POLLOUT, 1000) ||
+                ::send(socket.get(), kRequest.data(), kRequest.size(), MSG_NOSIGNAL) != ssize_t(kRequest.size()))
+                return false;
             // The answer comes once the window is in front; a program busy
             // with something long has the request all the same.
-            socket.waitForReadyRead(1000);
+            Ready(socket.get(), POLLIN, 1000);
             return true;
         }
         if (deadline.hasExpired()) return false;
@@ -137,32 +205,51 @@ bool ProgramLock::HandOver(int milliseconds) {
 
 void ProgramLock::Listen() {
     const QString path = SocketPath(folder_);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
     // Known before the socket is there: a signal may come at any moment.
     Remember(g_socketFile, path);
     RemoveOnEndingSignals();
-    // Nobody answered on the socket: one lying there is a dead program's.
-    if (!server_->listen(path)) {
-        QLocalServer::removeServer(path);
-        server_->listen(path);
+    sockaddr_un address;
+    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    bool bound = socket.get() >= 0 && AddressOf(path, address);
+    if (bound && ::bind(socket.get(), Generic(address), sizeof address) != 0) {
+        // Nobody answered on the socket: one lying there is a dead program's.
+        bound = errno == EADDRINUSE && ::unlink(address.sun_path) == 0 &&
+                ::bind(socket.get(), Generic(address), sizeof address) == 0;
     }
-    if (!server_->isListening()) g_socketFile[0] = 0;
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    if (socket->readLine() != kRequest) continue;
-                    emit ActivationRequested();
-                    socket->write(kAnswer);
-                    socket->flush();
-                }
-                // Requests are short lines; anything else is not listened to.
-                if (socket->bytesAvailable() > 64) socket->abort();
-            });
+    // Only this user may ask; nobody can before it listens.
+    listening_ = bound && ::chmod(address.sun_path, S_IRUSR | S_IWUSR) == 0 && ::listen(socket.get(), 8) == 0;
+    if (!listening_) {
+        if (bound) ::unlink(address.sun_path);
+        g_socketFile[0] = 0;
+        return;
+    }
+    listener_ = socket.release();
+    server_ = std::make_unique<QSocketNotifier>(listener_, QSocketNotifier::Read);
+    connect(server_.get(), &QSocketNotifier::activated, this, [this] {
+        int fd = -1;
+        while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+            auto* caller = new Caller(fd, this);
+            connect(caller->notifier, &QSocketNotifier::activated, this, [this, caller] { Hear(caller); });
         }
     });
+}
+
+void ProgramLock::Hear(Caller* caller) {
+    char bytes[256];
+    ssize_t n = 0;
+    while ((n = ::recv(caller->fd.get(), bytes, sizeof bytes, 0)) > 0) caller->unread.append(bytes, size_t(n));
+    const bool ended = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+    for (size_t end = 0; (end = caller->unread.find('\n')) != std::string::npos;) {
+        const bool request = std::string_view(caller->unread).substr(0, end + 1) == kRequest;
+        caller->unread.erase(0, end + 1);
+        if (!request) continue;
+        emit ActivationRequested();
+        ::send(caller->fd.get(), kAnswer.data(), kAnswer.size(), MSG_NOSIGNAL);
+    }
+    if (!ended && caller->unread.size() <= kMostUnread) return;
+    // Gone, or saying too much: let go of it once its notifier is done.
+    caller->notifier->setEnabled(false);
+    caller->deleteLater();
 }
 
 void ProgramLock::RemoveOnEndingSignals() {

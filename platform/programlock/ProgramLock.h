@@ -12,8 +12,8 @@
 #include <QString>
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
+class QSocketNotifier;
 
 class ProgramLock : public QObject {
     Q_OBJECT
@@ -55,10 +55,15 @@ private:
     // trying for up to the given time; true when one took the request.
     bool HandOver(int milliseconds);
     void Listen();
+    struct Caller;
+    // Reads what a later start said, and answers its requests.
+    void Hear(Caller* caller);
     // The lock file and the socket also go when a signal ends the program.
     void RemoveOnEndingSignals();
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;
-    QLocalServer* server_ = nullptr;
+    int listener_ = -1;  // the listening socket
+    std::unique_ptr<QSocketNotifier> server_;
+    bool listening_ = false;  // the socket file is this program's
 };

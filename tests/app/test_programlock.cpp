@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
@@ -87,6 +88,19 @@ private slots:
         QWidget elsewhere;
         Activate(&elsewhere);
         const QStringList before = FolderEntries();
+        // A caller that says too much, or other than the request, is let go
+        // unanswered, and the program goes on answering.
+        for (const QByteArray& said : {QByteArray(100, 'x'), QByteArray("back\n")}) {
+            QLocalSocket talker;
+            talker.connectToServer(ProgramLock::SocketPath(Folder()));
+            QVERIFY(talker.waitForConnected(1000));
+            talker.write(said);
+            QVERIFY(talker.waitForBytesWritten(1000));
+            if (said.endsWith('\n')) QVERIFY(!talker.waitForReadyRead(300));
+            else
+                QTRY_COMPARE(talker.state(), QLocalSocket::UnconnectedState);
+        }
+        QVERIFY(!form.isActiveWindow());
         Program second;
         QVERIFY(second.EndedWithin(2000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -107,6 +121,10 @@ private slots:
         {
             Program first;
             QTRY_VERIFY(LockHolder() == first.processId() && Listening(socket));
+            // Only this user can ask the program anything.
+            QCOMPARE(QFileInfo(socket).permissions() &
+                         ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                     QFile::Permissions());
             Program second;
             QVERIFY(second.EndedWithin(2000));
             QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -142,7 +160,8 @@ private slots:
     }
 
     // A start that only shows the list maps none of the libraries of
-    // printing, pictures, HTML pages, Tellico collections or scanners, nor an image plug-in,
+    // printing, pictures, HTML pages, Tellico collections, scanners or
+    // networks, nor an image plug-in,
     // also once the scanner's source manager is loaded (500 ms after the
     // window is shown).
     void startMapsNoFeatureLibrary() {
@@ -151,7 +170,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Mapped(program.processId()).filter("libtwain_32.so").size() == 1, 20000);
         const QStringList mapped = Mapped(program.processId());
         for (const char* library :
-             {"libcups.so", "libjpeg.so", "libgumbo.so", "libzip.so", "/imageformats/", "libsane"})
+             {"libcups.so", "libjpeg.so", "libgumbo.so", "libzip.so", "/imageformats/", "libsane", "libQt6Network"})
             QVERIFY2(mapped.filter(library).isEmpty(), qPrintable(mapped.filter(library).join(", ")));
         QCOMPARE(program.state(), QProcess::Running);
     }
