@@ -8,6 +8,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// Processors with AVX2 scan twice the bytes at a time, chosen as the
+// program runs.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FLICKSTOW_WIDE_SCAN
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -58,6 +64,10 @@ constexpr std::array<Fold, 256> MakeFolds() {
     return t;
 }
 constexpr std::array<Fold, 256> kFolds = MakeFolds();
+
+#if defined(FLICKSTOW_WIDE_SCAN)
+const bool kWide = __builtin_cpu_supports("avx2");
+#endif
 
 const Fold& FoldOf(unsigned char b) { return kFolds[b]; }
 
@@ -152,6 +162,9 @@ struct Word {
             return false;
         };
         size_t i = 0;
+#if defined(FLICKSTOW_WIDE_SCAN)
+        if (kWide && Wide(s, n, check, i)) return true;
+#endif
         for (; i + 17 <= n; i += 16)
             if (check(Candidates(s + i), i)) return true;
         if (i == n) return false;
@@ -160,6 +173,31 @@ struct Word {
         std::memcpy(tail, s + i, n - i);
         return check(Candidates(tail) & ((1u << (n - i)) - 1), i);
     }
+
+#if defined(FLICKSTOW_WIDE_SCAN)
+    // Candidates thirty-two bytes at a time, from i on while 33 can be
+    // read, for processors that have AVX2: true when check finds the word;
+    // i is left where the narrower scan goes on.
+    template <class Check>
+    __attribute__((target("avx2"))) bool Wide(const unsigned char* s, size_t n, Check& check, size_t& i) const {
+        const __m256i case0 = _mm256_set1_epi8(IsLetter(c0) ? 0x20 : 0), want0 = _mm256_set1_epi8(c0);
+        const __m256i case1 = _mm256_set1_epi8(IsLetter(c1) ? 0x20 : 0), want1 = _mm256_set1_epi8(c1);
+        for (; i + 33 <= n; i += 32) {
+            const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+            uint32_t first = static_cast<uint32_t>(
+                _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_or_si256(v0, case0), want0)));
+            if (c1) {
+                const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 1));
+                first &= static_cast<uint32_t>(
+                             _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_or_si256(v1, case1), want1))) |
+                         (high1 ? static_cast<uint32_t>(_mm256_movemask_epi8(v1)) : 0);
+            }
+            if (high0) first |= static_cast<uint32_t>(_mm256_movemask_epi8(v0));
+            if (first && check(first, i)) return true;
+        }
+        return false;
+    }
+#endif
 };
 
 }  // namespace

@@ -112,10 +112,6 @@ void RecordStore::Append(Draft& draft) {
     draft = Draft();
 }
 
-std::string_view RecordStore::Bytes(const Slot& s) const {
-    return {chunks_[s.chunk].get() + s.offset + kHeader, s.length - kHeader};
-}
-
 uint32_t RecordStore::FieldEnd(const Slot& s, int field) const {
     if (field == FieldCount - 1) return s.length - kHeader;
     uint32_t end;

@@ -134,7 +134,9 @@ private:
     // ends with the text.
     static constexpr uint32_t kHeader = (FieldCount - 1) * sizeof(uint32_t);
 
-    std::string_view Bytes(const Slot& s) const;
+    std::string_view Bytes(const Slot& s) const {
+        return {chunks_[s.chunk].get() + s.offset + kHeader, s.length - kHeader};
+    }
     // Sets the slot's sort keys from its stored title and MID.
     void KeepSortKeys(Slot& s) const;
     uint32_t FieldEnd(const Slot& s, int field) const;
