@@ -83,6 +83,9 @@ bool HighFoldHolds(char c, bool atStartOnly) {
     return false;
 }
 
+// A scan reads 33 bytes from its last place in a record.
+static_assert(RecordStore::kReadPast >= 33);
+
 // One folded word and what its first two characters let a scan skip.
 struct Word {
     std::string_view text;
@@ -149,9 +152,11 @@ struct Word {
 #endif
     }
 
-    // Whether the word occurs in the text of n bytes, except in [skipFrom,
-    // skipTo) (which no match can cross: it is a whole field, and LF
-    // between fields matches nothing).
+    // Whether the word occurs in the text of n bytes, except where outside
+    // says not (no match can cross that: it is a whole field, and LF
+    // between fields matches nothing). The text is a record's bytes in the
+    // store, which can be read past their end: the bits of what lies there
+    // are dropped.
     template <class Outside>
     bool In(const unsigned char* s, size_t n, Outside outside) const {
         auto check = [&](uint32_t bits, size_t base) {
@@ -161,28 +166,24 @@ struct Word {
             }
             return false;
         };
-        size_t i = 0;
 #if defined(FLICKSTOW_WIDE_SCAN)
-        if (kWide && Wide(s, n, check, i)) return true;
+        if (kWide) return Wide(s, n, check);
 #endif
-        for (; i + 17 <= n; i += 16)
-            if (check(Candidates(s + i), i)) return true;
-        if (i == n) return false;
-        // The last bytes, from a copy that can be read 17 bytes far.
-        unsigned char tail[32] = {};
-        std::memcpy(tail, s + i, n - i);
-        return check(Candidates(tail) & ((1u << (n - i)) - 1), i);
+        for (size_t i = 0; i < n; i += 16) {
+            uint32_t bits = Candidates(s + i);
+            if (n - i < 16) bits &= (1u << (n - i)) - 1;
+            if (bits && check(bits, i)) return true;
+        }
+        return false;
     }
 
 #if defined(FLICKSTOW_WIDE_SCAN)
-    // Candidates thirty-two bytes at a time, from i on while 33 can be
-    // read, for processors that have AVX2: true when check finds the word;
-    // i is left where the narrower scan goes on.
+    // In, thirty-two bytes at a time, for processors that have AVX2.
     template <class Check>
-    __attribute__((target("avx2"))) bool Wide(const unsigned char* s, size_t n, Check& check, size_t& i) const {
+    __attribute__((target("avx2"))) bool Wide(const unsigned char* s, size_t n, Check& check) const {
         const __m256i case0 = _mm256_set1_epi8(IsLetter(c0) ? 0x20 : 0), want0 = _mm256_set1_epi8(c0);
         const __m256i case1 = _mm256_set1_epi8(IsLetter(c1) ? 0x20 : 0), want1 = _mm256_set1_epi8(c1);
-        for (; i + 33 <= n; i += 32) {
+        for (size_t i = 0; i < n; i += 32) {
             const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
             uint32_t first = static_cast<uint32_t>(
                 _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_or_si256(v0, case0), want0)));
@@ -193,6 +194,7 @@ struct Word {
                          (high1 ? static_cast<uint32_t>(_mm256_movemask_epi8(v1)) : 0);
             }
             if (high0) first |= static_cast<uint32_t>(_mm256_movemask_epi8(v0));
+            if (n - i < 32) first &= (1u << (n - i)) - 1;
             if (first && check(first, i)) return true;
         }
         return false;

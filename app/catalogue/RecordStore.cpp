@@ -27,9 +27,11 @@ void CheckLength(size_t length) {
     if (length > UINT32_MAX) throw Exception("A film's texts are too long to be kept in memory");
 }
 
+// Room for size bytes and the bytes a scan may read past them, those zero.
 char* Allocate(size_t size) {
-    auto* p = static_cast<char*>(std::malloc(std::max<size_t>(size, 1)));
+    auto* p = static_cast<char*>(std::malloc(size + RecordStore::kReadPast));
     if (!p) throw std::bad_alloc();
+    std::memset(p + size, 0, RecordStore::kReadPast);
     return p;
 }
 
@@ -43,8 +45,9 @@ void RecordStore::Draft::Reserve(size_t size) {
     // Growing by half again: a huge field grows in place where the system
     // can remap its pages, and never needs much more room than it holds.
     size_t capacity = std::max({size, capacity_ + capacity_ / 2, size_t(256)});
-    auto* p = static_cast<char*>(std::realloc(bytes_.get(), capacity));
+    auto* p = static_cast<char*>(std::realloc(bytes_.get(), capacity + kReadPast));
     if (!p) throw std::bad_alloc();
+    std::memset(p + capacity, 0, kReadPast);
     (void)bytes_.release();
     bytes_.reset(p);
     capacity_ = capacity;

@@ -63,8 +63,11 @@ public:
     MovieRecord Get(size_t row) const;
     std::string_view Field(size_t row, int field) const;
     FieldViews Fields(size_t row) const;
-    // The row's fields as stored: eleven texts joined by LF.
+    // The row's fields as stored: eleven texts joined by LF. A scan may read
+    // up to kReadPast bytes past their end (what it finds there is of no
+    // record of its own, and may change).
     std::string_view RecordBytes(size_t row) const { return Bytes(slots_[row]); }
+    static constexpr size_t kReadPast = 64;
 
     // Views of the record's fields.
     static FieldViews Views(const MovieRecord& record);

@@ -139,6 +139,17 @@ private slots:
         QCOMPARE(Found(films, text.toStdString()), std::vector<uint32_t>(found.begin(), found.end()));
     }
 
+    // A film's bytes lie before the next film's in memory, and the scan
+    // reads past their end: what lies there is never taken for the film's
+    // own. (The second film's title of 100 bytes and MID of 6 put a 'k',
+    // 107, into the bytes right after the first film's.)
+    void nothingPastAFilmsEnd() {
+        MovieRecord next = FilmWith(FieldTitle, AnsiString(100, 'x'));
+        next.MID = "123456";
+        QCOMPARE(Found({FilmWith(FieldTitle, "ab"), next}, "k"), std::vector<uint32_t>{});
+        QCOMPARE(Found({FilmWith(FieldTitle, "ab"), next}, "6"), std::vector<uint32_t>{1});
+    }
+
     // Random films and words, every byte among them: the fast scan finds
     // exactly the films a plain folded search finds, also among some films
     // only, and a narrower text finds no film the wider one missed.
