@@ -124,7 +124,7 @@ ProgramLock::ProgramLock(const QString& folder, QObject* parent) : QObject(paren
 ProgramLock::~ProgramLock() {
     // The files go first: a signal that comes meanwhile finds them gone.
     lock_.reset();
-    if (listening_) ::unlink(QFile::encodeName(SocketPath(folder_)).constData());
+    if (listening_) ::unlink(g_socketFile);
     qDeleteAll(findChildren<Caller*>(Qt::FindDirectChildrenOnly));
     server_.reset();
     if (listener_ >= 0) ::close(listener_);
@@ -186,9 +186,10 @@ bool ProgramLock::HandOver(int milliseconds) {
     if (!AddressOf(SocketPath(folder_), address)) return false;
     QDeadlineTimer deadline(milliseconds);
     for (;;) {
-        Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        // Never waiting to connect: a program that listens but takes no
+        // calls (its queue full) is asked again until the time is up.
+        Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         if (socket.get() < 0) return false;
-        // A local socket connects at once, or nobody listens on it.
         if (::connect(socket.get(), Generic(address), sizeof address) == 0) {
             if (!Ready(socket.get(), POLLOUT, 1000) ||
                 ::send(socket.get(), kRequest.data(), kRequest.size(), MSG_NOSIGNAL) != ssize_t(kRequest.size()))
