@@ -213,9 +213,11 @@ void ProgramLock::Listen() {
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     bool bound = socket.get() >= 0 && AddressOf(path, address);
     if (bound && ::bind(socket.get(), Generic(address), sizeof address) != 0) {
-        // Nobody answered on the socket: one lying there is a dead program's.
-        bound = errno == EADDRINUSE && ::unlink(address.sun_path) == 0 &&
-                ::bind(socket.get(), Generic(address), sizeof address) == 0;
+        // Nobody answered on the socket: one lying there is a dead
+        // program's. Anything else there is left alone.
+        struct stat there;
+        bound = errno == EADDRINUSE && ::lstat(address.sun_path, &there) == 0 && S_ISSOCK(there.st_mode) &&
+                ::unlink(address.sun_path) == 0 && ::bind(socket.get(), Generic(address), sizeof address) == 0;
     }
     // Only this user may ask; nobody can before it listens.
     listening_ = bound && ::chmod(address.sun_path, S_IRUSR | S_IWUSR) == 0 && ::listen(socket.get(), 8) == 0;

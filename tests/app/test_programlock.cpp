@@ -197,6 +197,17 @@ private slots:
             QCOMPARE(lock.Claim(), ProgramLock::Start::Unlocked);
         }
         QCOMPARE(ReadFile(InProgramDir(ProgramLock::kFileName)), foreign);
+        // Only a dead program's socket is taken away, never another file.
+        QFile other(ProgramLock::SocketPath(Folder()));
+        QVERIFY(other.open(QIODevice::WriteOnly) && other.write("not ours") == 8);
+        other.close();
+        QFile::remove(LockFile());
+        {
+            ProgramLock lock(Folder());
+            QCOMPARE(lock.Claim(), ProgramLock::Start::Alone);
+        }
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("not ours"));
     }
 };
 
