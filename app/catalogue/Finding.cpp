@@ -66,7 +66,7 @@ constexpr std::array<Fold, 256> MakeFolds() {
 constexpr std::array<Fold, 256> kFolds = MakeFolds();
 
 #if defined(FLICKSTOW_WIDE_SCAN)
-const bool kWide = __builtin_cpu_supports("avx2");
+const bool kWide = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 const Fold& FoldOf(unsigned char b) { return kFolds[b]; }
