@@ -237,19 +237,27 @@ void ProgramLock::Listen() {
     });
 }
 
+ProgramLock::Heard ProgramLock::TakeRequests(std::string& unread) {
+    Heard heard;
+    size_t from = 0;
+    for (size_t end = 0; (end = unread.find('\n', from)) != std::string::npos; from = end + 1)
+        heard.requests += std::string_view(unread).substr(from, end + 1 - from) == kRequest;
+    unread.erase(0, from);
+    heard.tooLong = unread.size() > kMostUnread;
+    return heard;
+}
+
 void ProgramLock::Hear(Caller* caller) {
     char bytes[256];
     ssize_t n = 0;
     while ((n = ::recv(caller->fd.get(), bytes, sizeof bytes, 0)) > 0) caller->unread.append(bytes, size_t(n));
     const bool ended = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
-    for (size_t end = 0; (end = caller->unread.find('\n')) != std::string::npos;) {
-        const bool request = std::string_view(caller->unread).substr(0, end + 1) == kRequest;
-        caller->unread.erase(0, end + 1);
-        if (!request) continue;
+    const Heard heard = TakeRequests(caller->unread);
+    for (size_t k = 0; k < heard.requests; ++k) {
         emit ActivationRequested();
         ::send(caller->fd.get(), kAnswer.data(), kAnswer.size(), MSG_NOSIGNAL);
     }
-    if (!ended && caller->unread.size() <= kMostUnread) return;
+    if (!ended && !heard.tooLong) return;
     // Gone, or saying too much: let go of it once its notifier is done.
     caller->notifier->setEnabled(false);
     caller->deleteLater();

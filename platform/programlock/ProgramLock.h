@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <string>
 
 class QLockFile;
 class QSocketNotifier;
@@ -45,6 +46,16 @@ public:
 
     // Where the socket for a folder lies.
     static QString SocketPath(const QString& folder);
+
+    // What a later start said, read as lines: how many asked the program to
+    // come to the front, and whether it said more than a request without
+    // ending a line (it is let go then).
+    struct Heard {
+        size_t requests = 0;
+        bool tooLong = false;
+    };
+    // Takes the whole lines out of what was said so far.
+    static Heard TakeRequests(std::string& unread);
 
 signals:
     // A later start on the folder asked this program to come to the front.
