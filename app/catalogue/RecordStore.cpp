@@ -1,6 +1,7 @@
 #include "app/catalogue/RecordStore.h"
 
 #include "platform/ansi/LineReader.h"
+#include "platform/ansi/PutBytes.h"
 #include "platform/errors/Exception.h"
 
 #include <algorithm>
@@ -98,7 +99,7 @@ void RecordStore::Append(Draft& draft) {
     if (!OwnsChunk(length)) {
         FieldViews v;
         for (size_t f = 0; f < FieldCount; ++f) v[f] = draft.Field(f);
-        Append(v);
+        AppendLines(v);
         draft.Clear();
         return;
     }
@@ -193,11 +194,11 @@ char* RecordStore::Reserve(size_t length, Slot& slot) {
     return chunks_[current_].get() + slot.offset;
 }
 
-RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
+RecordStore::Slot RecordStore::Store(const FieldViews& fields, bool lines) {
     size_t length = kHeader + FieldCount - 1;
     std::array<bool, FieldCount> broken{};
     for (size_t f = 0; f < broken.size(); ++f) {
-        broken[f] = HasLineBreak(fields[f]);
+        broken[f] = !lines && HasLineBreak(fields[f]);
         length += StoredLength(fields[f], broken[f]);
     }
     Slot slot{};
@@ -208,8 +209,7 @@ RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
         if (f) *out++ = '\n';
         std::string_view field = fields[static_cast<size_t>(f)];
         if (!broken[static_cast<size_t>(f)]) {
-            if (!field.empty()) std::memcpy(out, field.data(), field.size());  // (no null pointer to memcpy)
-            out += field.size();
+            out = ansi::PutBytes(out, field);
         } else {
             for (char c : field)
                 if (c != '\r' && c != '\n') *out++ = c;
@@ -224,6 +224,8 @@ RecordStore::Slot RecordStore::Store(const FieldViews& fields) {
 }
 
 void RecordStore::Append(const FieldViews& fields) { slots_.push_back(Store(fields)); }
+
+void RecordStore::AppendLines(const FieldViews& fields) { slots_.push_back(Store(fields, true)); }
 
 RecordStore::FieldViews RecordStore::Views(const MovieRecord& record) {
     FieldViews v;

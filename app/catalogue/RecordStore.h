@@ -93,6 +93,9 @@ public:
     // Stores the fields with every CR and LF dropped.
     void Append(const MovieRecord& record);
     void Append(const FieldViews& fields);
+    // Appends fields that are each one line of a text, so hold no line
+    // break: they are copied without being searched for one.
+    void AppendLines(const FieldViews& fields);
     // Appends the draft's fields (those it lacks empty) and empties it.
     void Append(Draft& draft);
     void Set(size_t row, const MovieRecord& record);
@@ -143,7 +146,7 @@ private:
     // Sets the slot's sort keys from its stored title and MID.
     void KeepSortKeys(Slot& s) const;
     uint32_t FieldEnd(const Slot& s, int field) const;
-    Slot Store(const FieldViews& fields);
+    Slot Store(const FieldViews& fields, bool lines = false);
     char* Reserve(size_t length, Slot& slot);
     // A record too large to share a chunk has one of its own.
     static bool OwnsChunk(size_t length) { return length > kChunkSize / 4; }

@@ -1,5 +1,6 @@
 #include "app/formats/CatalogueFile.h"
 
+#include "platform/ansi/PutBytes.h"
 #include "platform/files/files.h"
 
 #include <cstring>
@@ -86,7 +87,7 @@ void CatalogueReader::RecordFromBlock(ansi::LineReader& lines, std::string_view 
         mid = freshMid;
     }
     mids_.Mark(mid);
-    rows_.Append({line[0], mid, line[1], line[2], line[3], line[4], line[5], line[6], line[8], line[9], line[10]});
+    rows_.AppendLines({line[0], mid, line[1], line[2], line[3], line[4], line[5], line[6], line[8], line[9], line[10]});
     line_ = kFieldLines;
 }
 
@@ -135,40 +136,6 @@ void ReadCatalogueFile(const AnsiString& path, RecordStore& rows, files::FileIde
 
 // ---- Writing
 
-namespace {
-// Copies a field and returns the end of the copy. Most fields are a few
-// bytes long: they are copied in two overlapping moves of a fixed size
-// rather than by a call to memcpy each.
-char* PutField(char* o, std::string_view field) {
-    const char* p = field.data();
-    const size_t n = field.size();
-    auto two = [o, p, n](auto word) {
-        constexpr size_t w = sizeof word;
-        decltype(word) head, tail;
-        std::memcpy(&head, p, w);
-        std::memcpy(&tail, p + n - w, w);
-        std::memcpy(o, &head, w);
-        std::memcpy(o + n - w, &tail, w);
-    };
-    struct Bytes16 {
-        char b[16];
-    };
-    if (n > 32) std::memcpy(o, p, n);
-    else if (n >= 16)
-        two(Bytes16{});
-    else if (n >= 8)
-        two(uint64_t{});
-    else if (n >= 4)
-        two(uint32_t{});
-    else if (n > 0) {
-        o[0] = p[0];
-        o[n / 2] = p[n / 2];
-        o[n - 1] = p[n - 1];
-    }
-    return o + n;
-}
-}  // namespace
-
 void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiString& out) {
     static constexpr std::string_view kRecordEnd = "\r\n***\r\n";
     // File order of the fields; the list order differs only in the MID.
@@ -187,11 +154,11 @@ void AppendCatalogueText(const RecordStore& rows, size_t from, size_t to, AnsiSt
         if (i + 16 < to) __builtin_prefetch(rows.RecordBytes(i + 16).data());
         const RecordStore::FieldViews f = rows.Fields(i);
         for (int field : kFileOrder) {
-            o = PutField(o, f[static_cast<size_t>(field)]);
+            o = ansi::PutBytes(o, f[static_cast<size_t>(field)]);
             *o++ = '\r';
             *o++ = '\n';
         }
-        o = PutField(o, kRecordEnd);
+        o = ansi::PutBytes(o, kRecordEnd);
     }
 }
 
