@@ -247,6 +247,28 @@ private slots:
         QCOMPARE(QDir(QString::fromStdString(ProgramDir())).entryList(QDir::Files), QStringList{"data.vrx"});
     }
 
+    // The files a save replaced (the file and the previous backup) are let
+    // go soon after, so that their space is given back to the disk.
+    void replacedFilesAreLetGo() {
+        const AnsiString path = InProgramDir("data.vrx"), bak = InProgramDir("data.vrx.bak");
+        for (const char* text : {"first", "second", "third"})
+            files::ReplaceWholeFile(path, files::BytesProducer(text), bak);
+        QCOMPARE(ReadFile(bak), AnsiString("second"));
+        // Descriptors of the program's on files of the folder that have no name left.
+        auto heldDeleted = [] {
+            int held = 0;
+            const QDir fds("/proc/self/fd");
+            for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+                char target[4096];
+                const ssize_t n = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target);
+                const std::string_view link(target, n > 0 ? static_cast<size_t>(n) : 0);
+                held += link.starts_with(ProgramDir()) && link.ends_with(" (deleted)");
+            }
+            return held;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(heldDeleted(), 0, 5000);
+    }
+
     // A file that is a symbolic link is saved through the link: the target
     // gets the new content, and the link stays a link.
     void replaceThroughLink() {
