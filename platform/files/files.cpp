@@ -17,6 +17,7 @@
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -128,10 +129,6 @@ bool CopyToNewFile(const AnsiString& from, const AnsiString& to) {
     return ok;
 }
 
-// Keeps the file that is about to be replaced under the backup name: a
-// second name for the same bytes where the file system allows it (no copy,
-// so saving a large catalogue costs no more), else a flushed copy. The
-// backup appears by rename, so it is always a whole file.
 // The file a rename is about to put another in place of, held (without
 // being opened for reading or writing) until ReleaseLater lets it go; -1
 // when there is none.
@@ -150,6 +147,10 @@ void ReleaseLater(int held) {
     }
 }
 
+// Keeps the file that is about to be replaced under the backup name: a
+// second name for the same bytes where the file system allows it (no copy,
+// so saving a large catalogue costs no more), else a flushed copy. The
+// backup appears by rename, so it is always a whole file.
 void KeepBackup(const AnsiString& current, const AnsiString& backupPath) {
     if (!IsPlainFile(current)) return;
     AnsiString backup = ResolvedTarget(backupPath);
