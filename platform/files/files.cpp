@@ -17,6 +17,7 @@
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -131,8 +132,18 @@ bool CopyToNewFile(const AnsiString& from, const AnsiString& to) {
 
 // The file a rename is about to put another in place of, held (without
 // being opened for reading or writing) until ReleaseLater lets it go; -1
-// when there is none.
-int HoldReplaced(const AnsiString& path) { return ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC); }
+// when there is none. Only on the local file systems that free a large
+// file slowly: a network file system would keep a file still held under a
+// name of its own (NFS's .nfsXXXX) in the folder.
+int HoldReplaced(const AnsiString& path) {
+    constexpr decltype(statfs::f_type) kExt = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E;
+    const int held = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    struct statfs fs {};
+    if (held >= 0 && ::fstatfs(held, &fs) == 0 && (fs.f_type == kExt || fs.f_type == kXfs || fs.f_type == kBtrfs))
+        return held;
+    if (held >= 0) ::close(held);
+    return -1;
+}
 
 // Lets a replaced file go on a thread of its own. The system frees the
 // space of a file with no name left when the last hold on it goes, and for
