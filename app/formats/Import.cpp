@@ -2,6 +2,7 @@
 
 #include "app/formats/CatalogueFile.h"
 #include "app/formats/ImportProgress.h"
+#include "platform/ansi/LineReader.h"
 #include "platform/files/files.h"
 
 #include <algorithm>
@@ -9,10 +10,6 @@
 #include <filesystem>
 #include <optional>
 #include <unordered_set>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using import_progress::kReportBytes;
 using import_progress::Part;
@@ -282,23 +279,6 @@ bool IsUtf8Text(std::string_view bytes, const ReadProgress& progress) {
 }
 
 // Comma- or semicolon-separated rows into a table, cell by cell.
-// The first separator, CR or LF from `from` on, or the end.
-size_t NextStop(std::string_view s, size_t from, char separator) {
-#if defined(__SSE2__)
-    const __m128i sep = _mm_set1_epi8(separator), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-    for (; from + 16 <= s.size(); from += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + from));
-        const __m128i stops = _mm_or_si128(_mm_cmpeq_epi8(v, sep),
-                                           _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (const auto bits = static_cast<unsigned>(_mm_movemask_epi8(stops)))
-            return from + static_cast<size_t>(__builtin_ctz(bits));
-    }
-#endif
-    for (; from < s.size(); ++from)
-        if (s[from] == separator || IsLineBreak(s[from])) return from;
-    return s.size();
-}
-
 class CsvRows {
 public:
     CsvRows(std::string_view bytes, bool utf8, ImportTable& table)
@@ -331,7 +311,8 @@ private:
             if (bytes_[at_] == '"') Quoted(cell);
             // Unquoted text, or what follows a closing quote, up to the
             // separator or the line's end.
-            const size_t end = NextStop(bytes_, at_, separator_);
+            const size_t end = static_cast<size_t>(
+                ansi::FindLineBreakOr(bytes_.data() + at_, bytes_.data() + n, separator_) - bytes_.data());
             AppendImported(cell, bytes_.substr(at_, end - at_), utf8_, replaced_);
             table_.EndCell();
             at_ = end;

@@ -12,21 +12,25 @@
 
 namespace ansi {
 
-// The first CR or LF in [p, end), or end. Lines in a catalogue are short,
-// so the search is inline, sixteen bytes at a time, rather than two calls of
-// memchr per line.
-inline const char* FindLineBreak(const char* p, const char* end) {
+// The first CR, LF or `also` in [p, end), or end. Lines in a catalogue are
+// short, so the search is inline, sixteen bytes at a time, rather than two
+// calls of memchr per line.
+inline const char* FindLineBreakOr(const char* p, const char* end, char also) {
 #if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), other = _mm_set1_epi8(also);
     for (; end - p >= 16; p += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        const int hits = _mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, other)));
         if (hits) return p + __builtin_ctz(static_cast<unsigned>(hits));
     }
 #endif
-    while (p < end && *p != '\r' && *p != '\n') ++p;
+    while (p < end && *p != '\r' && *p != '\n' && *p != also) ++p;
     return p;
 }
+
+// The first CR or LF in [p, end), or end.
+inline const char* FindLineBreak(const char* p, const char* end) { return FindLineBreakOr(p, end, '\n'); }
 
 class LineReader {
 public:
