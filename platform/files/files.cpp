@@ -1,6 +1,7 @@
 #include "platform/files/files.h"
 
 #include "platform/errors/Exception.h"
+#include "platform/files/MappedWindow.h"
 
 #include <QFile>
 #include <algorithm>
@@ -215,6 +216,9 @@ bool Occupied(const AnsiString& path) {
 
 namespace {
 
+// The stretch of a file mapped at a time while it is read.
+constexpr size_t kMappedWindow = size_t(4) << 20;
+
 // Reads a regular file to its end, a block of at most blockSize bytes at a
 // time: `sized` learns the file's size first, then `take` gets the blocks in
 // order. An error `take` raises ends the reading and goes on. With an
@@ -245,8 +249,7 @@ void ReadInBlocks(const AnsiString& path, size_t blockSize, const std::function<
         take(block);
     };
     ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    const auto buffer = std::make_unique_for_overwrite<char[]>(blockSize);
-    std::unique_ptr<char[]> zeros;
+    std::unique_ptr<char[]> buffer, zeros;
     off_t at = 0;
     for (;;) {
         // A hole of a sparse file reads as NUL bytes: they are given as
@@ -260,6 +263,26 @@ void ReadInBlocks(const AnsiString& path, size_t blockSize, const std::function<
             at += static_cast<off_t>(n);
             continue;
         }
+        // The bytes the file held when it was opened are read where the
+        // system keeps them; any it gained since, with a copy.
+        if (at < st.st_size) {
+            const size_t length = static_cast<size_t>(
+                std::min<off_t>(st.st_size - at, static_cast<off_t>(std::max(kMappedWindow, blockSize))));
+            MappedWindow window(file.fd, at, length);
+            if (window.Mapped()) {
+                for (std::string_view rest = window.Bytes(); !rest.empty();
+                     rest.remove_prefix(std::min(rest.size(), blockSize)))
+                    give(rest.substr(0, blockSize));
+                // Cut short by another program meanwhile: what was given
+                // ends in NUL bytes the file never held.
+                struct stat now;
+                if (window.Lost() || ::fstat(file.fd, &now) != 0 || now.st_size < at + static_cast<off_t>(length))
+                    fail();
+                at += static_cast<off_t>(length);
+                continue;
+            }
+        }
+        if (!buffer) buffer = std::make_unique_for_overwrite<char[]>(blockSize);
         ssize_t n = ::pread(file.fd, buffer.get(), blockSize, at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail();

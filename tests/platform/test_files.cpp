@@ -348,6 +348,52 @@ private slots:
         QCOMPARE(identity.hash, hash.Value());
     }
 
+    // Another program changes the file while it is read. Cut short, the
+    // reading fails (never a crash, never a shorter file taken as whole)
+    // and the next reading gets what is left; grown, the reading gets the
+    // bytes added too.
+    void fileChangedWhileRead_data() {
+        QTest::addColumn<qint64>("size");  // after the change, of 3,000,000
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("cut to nothing") << qint64(0) << true;
+        QTest::newRow("cut within the first pages") << qint64(70000) << true;
+        QTest::newRow("cut near the end") << qint64(2999000) << true;
+        QTest::newRow("grown") << qint64(3100000) << false;
+    }
+    void fileChangedWhileRead() {
+        QFETCH(qint64, size);
+        QFETCH(bool, fails);
+        AnsiString bytes(3000000, 'x');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
+        const AnsiString path = InProgramDir("data.vrx");
+        WriteFile(path, bytes);
+        AnsiString joined;
+        auto read = [&] {
+            files::ReadBlocks(
+                path,
+                [&](std::string_view block) {
+                    if (joined.empty()) {
+                        QCOMPARE(::truncate(path.c_str(), std::min<qint64>(size, 3000000)), 0);
+                        if (size > 3000000) {
+                            const AnsiString more(size_t(size - 3000000), 'y');
+                            const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+                            QCOMPARE(::write(fd, more.data(), more.size()), ssize_t(more.size()));
+                            ::close(fd);
+                        }
+                    }
+                    joined.append(block);
+                },
+                nullptr, 1 << 16);
+        };
+        if (fails) {
+            QVERIFY_THROWS_EXCEPTION(EFOpenError, read());
+            QCOMPARE(files::ReadWholeFile(path), bytes.substr(0, size_t(size)));
+        } else {
+            read();
+            QVERIFY(joined == bytes + AnsiString(size_t(size) - bytes.size(), 'y'));
+        }
+    }
+
     // A name is occupied by anything standing there, also a link that
     // leads nowhere (writing through it would make a file elsewhere).
     void occupied_data() {
