@@ -156,5 +156,8 @@ private:
     std::vector<Buffer> chunks_;
     uint32_t current_ = 0;        // the shared chunk being filled
     uint32_t used_ = kChunkSize;  // bytes used in it
+    // The bytes of it whose pages the store asked for ahead, in steps.
+    static constexpr uint32_t kReadyStep = 1u << 20;
+    uint32_t ready_ = 0;
     std::vector<Slot> slots_;
 };
