@@ -12,8 +12,8 @@ constexpr size_t kLinesPerRecord = 13;
 
 }  // namespace
 
-void MidTracker::Mark(std::string_view mid) {
-    int value = ansi::TryStrToInt(mid).value_or(1);
+void MidTracker::MarkNumber(std::optional<int> mid) {
+    int value = mid.value_or(1);
     if (value >= 1 && value <= 9999) used_.set(static_cast<size_t>(value));
 }
 
@@ -86,8 +86,9 @@ void CatalogueReader::RecordFromBlock(ansi::LineReader& lines, std::string_view 
         freshMid = mids_.NextFree();
         mid = freshMid;
     }
-    mids_.Mark(mid);
     rows_.AppendLines({line[0], mid, line[1], line[2], line[3], line[4], line[5], line[6], line[8], line[9], line[10]});
+    // The store read the MID as a number for sorting already.
+    mids_.MarkNumber(rows_.MidNumber(rows_.size() - 1));
     line_ = kFieldLines;
 }
 

@@ -20,7 +20,10 @@ inline constexpr const char* kBackupSuffix = ".bak";
 // A MID text that is not a whole number counts as 1.
 class MidTracker {
 public:
-    void Mark(std::string_view mid);
+    void Mark(std::string_view mid) { MarkNumber(ansi::TryStrToInt(mid)); }
+    // A MID already read as a number (none: no whole number, which counts
+    // as 1).
+    void MarkNumber(std::optional<int> mid);
     bool IsMarked(int mid) const { return mid >= 1 && mid <= 9999 && used_.test(static_cast<size_t>(mid)); }
     // The smallest unmarked number as decimal text; "0" when all are taken.
     AnsiString NextFree();
