@@ -9,6 +9,7 @@
 #include "platform/files/files.h"
 
 #include <bitset>
+#include <optional>
 #include <string_view>
 #include <utility>
 
