@@ -421,8 +421,8 @@ private slots:
     }
 
     // The content hash depends on the bytes alone: cut into pieces of any
-    // size it is the same, and any one byte changed, or a zero byte more,
-    // changes it.
+    // size it is the same, and any one byte changed, a zero byte more, or
+    // two stretches of the file swapped, changes it.
     void contentHashOfPieces() {
         AnsiString bytes;
         for (int i = 0; i < 300; ++i) bytes += static_cast<char>(i * 7 + 3);
@@ -441,6 +441,12 @@ private slots:
             files::ContentHash changed;
             changed.Feed(other);
             QVERIFY2(changed.Value() != whole.Value(), std::to_string(at).c_str());
+        }
+        for (size_t length : {size_t(8), size_t(16), size_t(64), size_t(128)}) {
+            AnsiString swapped = bytes.substr(length, length) + bytes.substr(0, length) + bytes.substr(2 * length);
+            files::ContentHash changed;
+            changed.Feed(swapped);
+            QVERIFY2(changed.Value() != whole.Value(), std::to_string(length).c_str());
         }
     }
 
