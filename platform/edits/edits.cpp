@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 
 namespace edits {
 namespace {
@@ -76,7 +77,10 @@ void NoteCannotHold(QWidget* field) {
     dialogs::Beep();
 }
 
-AnsiValidator::AnsiValidator(QLineEdit* edit, int maxLength) : QValidator(edit), edit_(edit), maxLength_(maxLength) {}
+AnsiValidator::AnsiValidator(QLineEdit* edit, int maxLength)
+    : QValidator(edit), edit_(edit), maxLength_(maxLength), before_(edit->text()) {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
+}
 
 QValidator::State AnsiValidator::validate(QString& input, int& pos) const {
     QString kept;
@@ -88,7 +92,22 @@ QValidator::State AnsiValidator::validate(QString& input, int& pos) const {
         if (i < pos) ++keptBeforeCursor;
     }
     const bool lost = kept.size() != input.size();
-    if (maxLength_ > 0 && kept.size() > maxLength_ && input.size() >= edit_->text().size()) return Invalid;
+    // Only the user's changes are held to the limit (a text the program puts
+    // in leaves the field unmodified). What they add beyond the room left
+    // is cut from its end, the characters just before the cursor; a field
+    // already longer than the limit may shrink but not grow.
+    if (maxLength_ > 0 && edit_->isModified()) {
+        const qsizetype room = std::max(qsizetype(maxLength_), before_.size());
+        const qsizetype excess = std::min(kept.size() - room, qsizetype(keptBeforeCursor));
+        if (excess > 0) {
+            kept.remove(keptBeforeCursor - excess, excess);
+            keptBeforeCursor -= static_cast<int>(excess);
+            // Nothing of it fits: the change is undone.
+            if (kept == before_) return Invalid;
+            input = kept;
+            pos = keptBeforeCursor;
+        }
+    }
     if (lost) {
         input = kept;
         pos = keptBeforeCursor;

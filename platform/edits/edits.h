@@ -21,9 +21,10 @@ inline constexpr const char* kCannotHoldNotice = "Flickstow's catalogue cannot h
 void NoteCannotHold(QWidget* field);
 
 // Leaves out every character outside the code page (saying so at the
-// field) and, with a limit, rejects typing beyond that length. The limit counts only what the user
-// types: a longer text put in by the program stays whole and can still be
-// shortened.
+// field) and, with a limit, takes typed and pasted text only up to that
+// length, cut to the room left. The limit counts only what the user types:
+// a longer text put in by the program stays whole, can be shortened and
+// takes nothing more.
 class AnsiValidator : public QValidator {
     Q_OBJECT
 public:
@@ -33,6 +34,7 @@ public:
 private:
     QLineEdit* edit_;
     int maxLength_;
+    QString before_;  // the field's text before the change being checked
 };
 
 // Gives a single-line edit (or a combo box's edit field) an AnsiValidator;

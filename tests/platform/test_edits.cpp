@@ -31,6 +31,44 @@ private slots:
         QCOMPARE(edit.text(), kept);
     }
 
+    // A limited line edit takes typed and pasted text up to its limit, cut
+    // to the room left; a longer text the program put in stays whole, can
+    // be shortened, and takes nothing more.
+    void lineEditLimit_data() {
+        QTest::addColumn<QString>("start");  // put in by the program
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("pasted");  // over the whole text when "start" is empty
+        QTest::addColumn<QString>("text");
+        // clang-format off
+        QTest::newRow("typing stops at the limit") << "" << "abcdefg" << "" << "abcde";
+        QTest::newRow("paste cut to the room") << "" << "ab" << "12345" << "ab123";
+        QTest::newRow("paste over all, cut") << "" << "" << "1234567" << "12345";
+        QTest::newRow("foreign characters do not count") << "" << "" << QString::fromUtf8("1七2345") << "12345";
+        QTest::newRow("longer text shortened") << "abcdefgh" << "<Backspace>" << "" << "abcdefg";
+        QTest::newRow("longer text takes no more") << "abcdefgh" << "x" << "" << "abcdefgh";
+        // clang-format on
+    }
+    void lineEditLimit() {
+        QFETCH(QString, start);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(QString, text);
+        QLineEdit edit;
+        edits::AcceptOnlyAnsi(&edit, 5);
+        edit.setText(start);
+        QCOMPARE(edit.text(), start);
+        edit.end(false);
+        if (typed == "<Backspace>") QTest::keyClick(&edit, Qt::Key_Backspace);
+        else
+            TypeText(&edit, typed);
+        if (!pasted.isEmpty()) {
+            if (start.isEmpty() && typed.isEmpty()) edit.selectAll();
+            QApplication::clipboard()->setText(pasted);
+            edit.paste();
+        }
+        QCOMPARE(edit.text(), text);
+    }
+
     void memoTypingAndPasting_data() {
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("typed");
