@@ -139,6 +139,12 @@ std::vector<bool> CatalogueModel::FilmsAtRows(const std::vector<bool>& rows) con
     return films;
 }
 
+int CatalogueModel::RowOfFilm(size_t film) const {
+    if (!filtered_) return film < rows_.size() ? static_cast<int>(film) : -1;
+    const auto at = std::find(shown_.begin(), shown_.end(), film);
+    return at == shown_.end() ? -1 : static_cast<int>(at - shown_.begin());
+}
+
 void CatalogueModel::ShowOnly(std::vector<uint32_t> films) {
     beginResetModel();
     filtered_ = true;

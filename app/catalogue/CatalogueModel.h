@@ -56,6 +56,8 @@ public:
     const std::vector<uint32_t>& Shown() const { return shown_; }
     // The place in Records() of the film at a row of the list.
     size_t FilmAt(int row) const { return filtered_ ? shown_[static_cast<size_t>(row)] : static_cast<size_t>(row); }
+    // The row that shows the film, -1 when none does.
+    int RowOfFilm(size_t film) const;
     // One flag per film of Records(): set for the films at the flagged rows.
     std::vector<bool> FilmsAtRows(const std::vector<bool>& rows) const;
     // Runs before anything changes the films (a search reading them on

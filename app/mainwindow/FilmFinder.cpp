@@ -29,6 +29,7 @@ void FilmFinder::Find(const AnsiString& text) {
     pending_ = false;
     if (words.empty()) {
         shown_.reset();
+        if (catalogue_->Filtered()) emit AboutToShow();
         catalogue_->ShowAll();
         emit Found();
         return;
@@ -65,6 +66,7 @@ void FilmFinder::Show(uint64_t generation, FindWords words, std::vector<uint32_t
     if (worker_.joinable()) worker_.join();
     pending_ = false;
     shown_ = std::move(words);
+    emit AboutToShow();
     catalogue_->ShowOnly(std::move(films));
     emit Found();
 }

@@ -36,6 +36,8 @@ public:
     static inline size_t InlineLimit = 50000;
 
 signals:
+    // The list is about to show other films.
+    void AboutToShow();
     // The list shows what the newest text finds.
     void Found();
 

@@ -201,6 +201,30 @@ void TForm1::BuildFindField() {
     finder_ = new FilmFinder(Catalogue, this);
     connect(FindEdit1, &QLineEdit::textChanged, this,
             dialogs::Guarded([this](const QString& text) { finder_->Find(ansi::FromQString(text)); }));
+    connect(finder_, &FilmFinder::AboutToShow, this, [this] { KeepFoundFilm(); });
+    connect(finder_, &FilmFinder::Found, this, [this] { ShowFoundFilm(); });
+}
+
+void TForm1::KeepFoundFilm() {
+    const QModelIndex current = ListView1->currentIndex();
+    showingFound_ = true;
+    foundFilm_.reset();
+    if (current.isValid() && ListView1->selectionModel()->isRowSelected(current.row()))
+        foundFilm_ = Catalogue->FilmAt(current.row());
+}
+
+void TForm1::ShowFoundFilm() {
+    if (!showingFound_) return;
+    const int row = foundFilm_ ? Catalogue->RowOfFilm(*foundFilm_) : -1;
+    showingFound_ = false;
+    foundFilm_.reset();
+    if (row < 0) {
+        ListView1->scrollToTop();
+        return;
+    }
+    const QModelIndex at = Catalogue->index(row, 0);
+    ListView1->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->scrollTo(at, QAbstractItemView::PositionAtCenter);
 }
 
 void TForm1::Find1Click() {

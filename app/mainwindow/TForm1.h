@@ -6,6 +6,7 @@
 #include "platform/files/FileIdentity.h"
 
 #include <QMainWindow>
+#include <optional>
 
 class FilmFinder;
 class FormKeys;
@@ -149,10 +150,17 @@ private:
     // One flag per row: is it selected?
     std::vector<bool> SelectedRows() const;
     void BuildFindField();
+    // The film selected as the find text changes stays selected, and in
+    // view, while it is shown; otherwise the list starts at its top.
+    void KeepFoundFilm();
+    void ShowFoundFilm();
 
     QLabel* panels_[3];
     FormKeys* keys_;
     FilmFinder* finder_;
+    // Kept by KeepFoundFilm for ShowFoundFilm.
+    bool showingFound_ = false;
+    std::optional<size_t> foundFilm_;
     TForm2* entryEditor_;
     TForm3* aboutBox_;
     TForm4* genreEditor_;

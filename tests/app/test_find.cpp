@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 
 using namespace testsupport;
@@ -168,6 +169,45 @@ private slots:
         QCOMPARE(Boxes().size(), size_t(1));
         QCOMPARE(Boxes()[0].caption, AnsiString("Save changes"));
         QVERIFY(!f->isVisible());
+    }
+
+    // The film selected while finding stays selected and in view as the text
+    // changes, and when Escape shows every film again; a text that hides it
+    // starts the list at its top.
+    void foundFilmStaysInView() {
+        std::vector<MovieRecord> films;
+        for (int i = 0; i < 400; ++i) {
+            const AnsiString title = (i == 10 || i == 300 ? "Solaris " : "Film ") + ansi::IntToStr(i);
+            films.push_back(Film(title.c_str(), ansi::IntToStr(i + 1).c_str(), "Drama"));
+        }
+        f = w.Create(films);
+        Activate(f);
+        auto shows = [this](const QString& title) {
+            const QModelIndex current = f->ListView1->currentIndex();
+            QCOMPARE(current.data().toString(), title);
+            QCOMPARE(f->ListView1->selectionModel()->selectedRows().size(), 1);
+            QVERIFY(f->ListView1->selectionModel()->isRowSelected(current.row()));
+            QVERIFY(f->ListView1->viewport()->rect().contains(f->ListView1->visualRect(current)));
+        };
+        UserKey(Qt::Key_F, Qt::ControlModifier);
+        TypeText(FocusedNow(), "sol");
+        UserKey(Qt::Key_Return);
+        UserKey(Qt::Key_Down);
+        shows("Solaris 300");
+        UserKey(Qt::Key_F, Qt::ControlModifier);
+        UserKey(Qt::Key_End);
+        TypeText(FocusedNow(), "aris");
+        QCOMPARE(f->Catalogue->rowCount(), 2);
+        shows("Solaris 300");
+        UserKey(Qt::Key_Escape);
+        QCOMPARE(f->Catalogue->rowCount(), 400);
+        shows("Solaris 300");
+        QVERIFY(f->ListView1->verticalScrollBar()->value() > 0);
+        UserKey(Qt::Key_F, Qt::ControlModifier);
+        TypeText(FocusedNow(), "film");
+        QCOMPARE(f->Catalogue->rowCount(), 398);
+        QVERIFY(f->ListView1->selectionModel()->selectedRows().isEmpty());
+        QCOMPARE(f->ListView1->verticalScrollBar()->value(), 0);
     }
 
     // A search of its own thread: the newest text wins, and changing the
