@@ -47,9 +47,14 @@ void CatalogueModel::AppendFields(const RecordStore::FieldViews& fields) {
 
 void CatalogueModel::AppendRows(const RecordStore& rows) {
     if (rows.empty()) return;
+    BeforeChange();
     int row = rowCount();
     beginInsertRows({}, row, row + static_cast<int>(rows.size()) - 1);
-    for (size_t i = 0; i < rows.size(); ++i) rows_.Append(rows.Fields(i));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows_.Append(rows.Fields(i));
+        // While a filter is active, the films added join those shown.
+        if (filtered_) shown_.push_back(static_cast<uint32_t>(rows_.size() - 1));
+    }
     endInsertRows();
 }
 

@@ -168,6 +168,25 @@ private slots:
         QCOMPARE(f->VReg1->Pop("LastImportDir"), ProgramDir().substr(0, ProgramDir().size() - 1));
     }
 
+    // While a find text hides every film, the films imported join those
+    // shown, selected.
+    void importWhileFiltered() {
+        TForm1* f = w.Create(kCatalogue);
+        f->FindEdit1->setText("zzz");
+        QCOMPARE(f->Catalogue->rowCount(), 0);
+        const AnsiString file = InProgramDir("films.csv");
+        WriteFile(file, "Title\r\nMirror\r\nIvan\r\n");
+        {
+            WhilePreview preview([](TImportDialog*) { UserKey(Qt::Key_Return); });
+            Import(file);
+        }
+        QCOMPARE(f->Catalogue->rowCount(), 2);
+        QCOMPARE(f->Catalogue->index(1, 0).data().toString(), "Ivan");
+        QCOMPARE(f->ListView1->selectionModel()->selectedRows().size(), 2);
+        QCOMPARE(f->StatusPanelText(1), QString("  2 Filmes listed"));
+        QCOMPARE(f->Catalogue->Records().size(), size_t(4));
+    }
+
     // Cancel anywhere, or a file that cannot be imported, leaves the list
     // byte for byte as it was and the program folder as it was.
     void cancelOrErrorChangesNothing_data() {
