@@ -450,6 +450,9 @@ ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, co
     if (skipDuplicates)
         for (size_t i = 0; i < catalogue.size(); ++i)
             present.insert(key(catalogue.Field(i, FieldTitle), catalogue.Field(i, FieldMedia)));
+    // Films whose own MID is taken get the free ones left when every film
+    // has kept its own: their places in films, numbered after the loop.
+    std::vector<size_t> unnumbered;
     AnsiString mid;
     for (size_t row = 0; row < table.Rows(); ++row) {
         if (progress && row % 4096 == 0 && !progress(row)) {
@@ -467,16 +470,26 @@ ImportedFilms BuildImport(const ImportTable& table, const ColumnMap& columns, co
             continue;
         }
         ++result.counted;
-        if (result.films.size() >= keep) continue;
         std::optional<int> given = ansi::TryStrToInt(fields[FieldMID]);
-        if (given && *given >= 1 && *given <= 9999 && !mids.IsMarked(*given)) mid = ansi::IntToStr(*given);
+        const bool own = given && *given >= 1 && *given <= 9999 && !mids.IsMarked(*given);
+        if (own) mids.MarkNumber(given);
+        if (result.films.size() >= keep) continue;
+        if (own) mid = ansi::IntToStr(*given);
         else
-            mid = mids.NextFree();
-        mids.Mark(mid);
-        fields[FieldMID] = mid;
+            unnumbered.push_back(result.films.size());
+        // "0" until numbered: what a film gets when no number is free.
+        fields[FieldMID] = own ? std::string_view(mid) : std::string_view("0");
         fields[FieldPicture] = {};
         result.films.Append(fields);
         result.sourceRows.push_back(row);
+    }
+    for (size_t film : unnumbered) {
+        RecordStore::FieldViews fields = result.films.Fields(film);
+        mid = mids.NextFree();
+        if (mid == std::string_view("0")) break;
+        mids.Mark(mid);
+        fields[FieldMID] = mid;
+        result.films.Set(film, fields);
     }
     return result;
 }

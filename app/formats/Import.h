@@ -157,7 +157,8 @@ struct ImportedFilms {
 // blank takes the default's text for Genre, Language, Media, Disks, Status
 // and Viewed, else stays empty. The MID is the file's when it is a whole
 // number from 1 to 9999 that neither the catalogue nor an earlier imported
-// film uses, else the next free one. A row whose fields are all blank is
+// film uses; the other films get the numbers still free after that, in
+// order. A row whose fields are all blank is
 // no film. With skipDuplicates, a row whose title
 // and media equal (ignoring case) a film of the catalogue is left out.
 // progress(done) is asked now and then; false stops with what is made

@@ -429,6 +429,22 @@ private slots:
         QCOMPARE(got, record);
     }
 
+    // Every film whose own MID is free keeps it, also after an earlier film
+    // of the file that needed a new one; the preview's first films are
+    // numbered as the import numbers them.
+    void midsKeptWhereFree() {
+        RecordStore catalogue;
+        catalogue.Append(MovieRecord{"Old", "1", "", "", "", "", "", "", "", "", ""});
+        const ImportTable table = ReadCsvImport("Title,#\nA,5\nB,5\nC,2\nD,3\nE,1\n");
+        for (size_t keep : {size_t(2), SIZE_MAX}) {
+            ImportedFilms films = BuildImport(table, GuessColumns(table), kDefaults, catalogue, false, {}, keep);
+            QStringList got;
+            for (size_t i = 0; i < films.films.size(); ++i) got << ansi::ToQString(films.films.Field(i, FieldMID));
+            const QStringList all{"5", "4", "2", "3", "6"};
+            QCOMPARE(got, all.mid(0, int(std::min(keep, size_t(5)))));
+        }
+    }
+
     // What E&xport writes, in each of its three kinds, comes back as it
     // went out: the eight fields it carries (all eleven but the picture for
     // the full form).
