@@ -227,28 +227,57 @@ bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bo
     return true;
 }
 
+// The separator of a file's first rows: the one found as often in each of
+// them (a spreadsheet's columns), when only one is; otherwise the one the
+// first row holds more of. A title with semicolons in a file of commas
+// thus leaves the columns as they are.
 char DetectSeparator(std::string_view text) {
-    size_t commas = 0, semicolons = 0;
-    bool quoted = false;
-    for (char c : text) {
+    constexpr size_t kRows = 20;
+    struct Count {
+        size_t first = 0, now = 0;
+        bool even = true;
+        void End(size_t row) {
+            if (row == 0) first = now;
+            else
+                even = even && now == first;
+            now = 0;
+        }
+        bool Columns() const { return even && first > 0; }
+    } commas, semicolons;
+    size_t row = 0;
+    bool quoted = false, filled = false;
+    for (size_t i = 0; i <= text.size() && row < kRows; ++i) {
+        const char c = i < text.size() ? text[i] : '\n';
         if (c == '"') quoted = !quoted;
-        else if (!quoted && IsLineBreak(c))
-            break;
-        else if (!quoted)
-            commas += c == ',', semicolons += c == ';';
+        else if (quoted)
+            continue;
+        else if (IsLineBreak(c)) {
+            // A blank line is no row.
+            if (filled) commas.End(row), semicolons.End(row), ++row;
+            filled = false;
+            continue;
+        } else
+            commas.now += c == ',', semicolons.now += c == ';';
+        filled = true;
     }
-    return semicolons > commas ? ';' : ',';
+    if (commas.Columns() != semicolons.Columns()) return commas.Columns() ? ',' : ';';
+    return semicolons.first > commas.first ? ';' : ',';
 }
 
+// A first row naming two fields is a header; naming one, when it holds no
+// number either (a film's row holds its MID or disks), as in "Title, Year,
+// Director".
 bool LooksLikeHeader(const ImportTable& table) {
     size_t named = 0, filled = 0;
+    bool number = false;
     for (size_t c = 0; c < table.Columns(); ++c) {
         std::string_view cell = table.Cell(0, c);
         if (ansi::IsBlank(cell)) continue;
         ++filled;
         named += FieldOfHeader(cell) >= 0;
+        number = number || ansi::TryStrToInt(ansi::Trim(cell)).has_value();
     }
-    return named >= 2 || (named == 1 && filled == 1);
+    return named >= 2 || (named == 1 && (filled == 1 || !number));
 }
 
 }  // namespace

@@ -362,6 +362,12 @@ private slots:
             << QByteArray("\xE4\xB8\x83\xE4\xBA\xBA,\xF0\x9F\x8E\xAC") << QByteArray("??|?") << 3;
         QTest::newRow("header row recognised") << QByteArray("Titel;Sprache\nM;German") << QByteArray("M|German") << 0;
         QTest::newRow("no header: a film named Genre") << QByteArray("Genre,1\nx,2") << QByteArray("Genre|1;x|2") << 0;
+        QTest::newRow("header naming one field")
+            << QByteArray("Title,Year,Director\nSolaris,1972,T") << QByteArray("Solaris|1972|T") << 0;
+        QTest::newRow("semicolons in a title of a file of commas")
+            << QByteArray("a;b;c;d,1,x\r\ne,2,y\r\n") << QByteArray("a;b;c;d|1|x;e|2|y") << 0;
+        QTest::newRow("commas in a text of a file of semicolons")
+            << QByteArray("a, b, c;1\nd;2\n") << QByteArray("a, b, c|1;d|2") << 0;
     }
     void csvCells() {
         QFETCH(QByteArray, file);
