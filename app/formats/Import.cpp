@@ -43,6 +43,16 @@ void ImportTable::TakeHeader() {
     }
 }
 
+size_t ImportTable::ReplacedIn(const std::array<int, FieldCount>& columns) const {
+    if (ReplacedInColumn.empty()) return Replaced;
+    size_t replaced = 0;
+    std::vector<bool> counted(ReplacedInColumn.size());
+    for (int c : columns)
+        if (c >= 0 && size_t(c) < counted.size() && !counted[size_t(c)])
+            counted[size_t(c)] = true, replaced += ReplacedInColumn[size_t(c)];
+    return replaced;
+}
+
 void ImportTable::Append(const ImportTable& other) {
     const size_t textBase = text_.size(), cellBase = cellEnds_.size();
     text_ += other.text_;
@@ -335,15 +345,16 @@ private:
     // The row's cells up to its line end, and the line end.
     void Row() {
         const size_t n = bytes_.size();
-        for (;;) {
+        for (size_t column = 0;; ++column) {
             std::string& cell = table_.OpenCell();
             if (bytes_[at_] == '"') Quoted(cell);
             // Unquoted text, or what follows a closing quote, up to the
             // separator or the line's end.
             const size_t end = static_cast<size_t>(
                 ansi::FindLineBreakOr(bytes_.data() + at_, bytes_.data() + n, separator_) - bytes_.data());
-            AppendImported(cell, bytes_.substr(at_, end - at_), utf8_, replaced_);
+            AppendImported(cell, bytes_.substr(at_, end - at_), utf8_, cellReplaced_);
             table_.EndCell();
+            CountReplaced(column);
             at_ = end;
             // A separator last on the line (as our export ends each line)
             // opens no further cell.
@@ -367,7 +378,7 @@ private:
             const std::string_view part = bytes_.substr(at_, quote - at_);
             for (size_t k = 0; k < part.size(); ++k)
                 line_ += part[k] == '\n' || (part[k] == '\r' && (k + 1 == part.size() || part[k + 1] != '\n'));
-            AppendImported(cell, part, utf8_, replaced_);
+            AppendImported(cell, part, utf8_, cellReplaced_);
             at_ = quote + 1;
             if (at_ >= bytes_.size() || bytes_[at_] != '"') return;
             cell += '"';
@@ -375,11 +386,33 @@ private:
         }
     }
 
+    // The cell's replaced characters go to its column's count, the first
+    // row's also to its own, which a header does not count.
+    void CountReplaced(size_t column) {
+        if (cellReplaced_ == 0) return;
+        std::vector<size_t>& counts = table_.ReplacedInColumn;
+        if (counts.size() <= column) counts.resize(column + 1), firstRow_.resize(column + 1);
+        counts[column] += cellReplaced_;
+        if (table_.Rows() == 0) firstRow_[column] += cellReplaced_;
+        replaced_ += cellReplaced_;
+        cellReplaced_ = 0;
+    }
+
+public:
+    // The header's characters taken out of the counts.
+    void TakeHeader() {
+        table_.TakeHeader();
+        for (size_t c = 0; c < firstRow_.size(); ++c)
+            table_.ReplacedInColumn[c] -= firstRow_[c], replaced_ -= firstRow_[c];
+    }
+
+private:
     std::string_view bytes_;
     bool utf8_;
     char separator_;
     ImportTable& table_;
-    size_t at_ = 0, line_ = 1, replaced_ = 0;
+    size_t at_ = 0, line_ = 1, replaced_ = 0, cellReplaced_ = 0;
+    std::vector<size_t> firstRow_;
 };
 
 }  // namespace
@@ -398,7 +431,7 @@ ImportTable ReadCsvImport(std::string_view bytes, bool textListing, const ReadPr
     }
     CsvRows rows(bytes, utf8, table);
     rows.Read(reading);
-    if (table.Rows() > 0 && LooksLikeHeader(table)) table.TakeHeader();
+    if (table.Rows() > 0 && LooksLikeHeader(table)) rows.TakeHeader();
     table.Replaced = rows.Replaced();
     if (table.Rows() == 0) throw EImportError("The file holds no films: no films found.");
     return table;

@@ -46,8 +46,12 @@ public:
 
     // Names of the columns: the header row's cells, else none.
     std::vector<AnsiString> Header;
-    // Characters that Windows-1252 cannot hold, each stored as '?'.
+    // Characters that Windows-1252 cannot hold, each stored as '?'; of a
+    // spreadsheet also column by column (past the header).
     size_t Replaced = 0;
+    std::vector<size_t> ReplacedInColumn;
+    // Those of the columns the fields take.
+    size_t ReplacedIn(const std::array<int, FieldCount>& columns) const;
     // One per row when the file has covers (empty bytes: none); else empty.
     std::vector<Cover> Covers;
     // Covers named by a row but missing or no picture: the row has none.

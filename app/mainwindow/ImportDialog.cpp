@@ -114,9 +114,8 @@ void TImportDialog::Refresh() {
     QStringList lines;
     lines << QString("%1 films found in the file; %2 will be imported, %3 skipped as already in the catalogue.")
                  .arg(Count(table_.Rows() - films_.blank), Count(films_.counted), Count(films_.skipped));
-    if (table_.Replaced)
-        lines
-            << QString("%1 characters the catalogue cannot hold will be stored as \"?\".").arg(Count(table_.Replaced));
+    if (const size_t replaced = table_.ReplacedIn(Columns()))
+        lines << QString("%1 characters the catalogue cannot hold will be stored as \"?\".").arg(Count(replaced));
     if (table_.BadCovers)
         lines << QString("%1 covers are missing or no picture: those films are imported without a cover.")
                      .arg(Count(table_.BadCovers));

@@ -378,6 +378,20 @@ private slots:
         QCOMPARE(table.Replaced, size_t(replaced));
     }
 
+    // The characters stored as "?" are those of the columns taken, not of
+    // the header or of a column no field takes.
+    void replacedOnlyInColumnsTaken() {
+        const ImportTable table = ReadCsvImport(
+            "Title,Notes,\xE4\xB8\x83\n\xE4\xB8\x83"
+            "A,\xE4\xB8\x83\xE4\xBA\xBA\nB,x\n");
+        ColumnMap columns = GuessColumns(table);
+        QCOMPARE(table.ReplacedIn(columns), size_t(1));
+        columns[FieldDescription] = 1;
+        columns[FieldRating] = 1;
+        columns[FieldGenre] = 2;
+        QCOMPARE(table.ReplacedIn(columns), size_t(3));
+    }
+
     // Each mapping rule, from a file to the record it makes.
     void mapping_data() {
         QTest::addColumn<bool>("tellico");
