@@ -5,7 +5,9 @@
 #include "platform/ansi/LineReader.h"
 #include "platform/files/files.h"
 
+#include <QStringDecoder>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -237,13 +239,14 @@ bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bo
     return true;
 }
 
-// The separator of a file's first rows: the one found as often in each of
-// them (a spreadsheet's columns), when only one is; otherwise the one the
-// first row holds more of. A title with semicolons in a file of commas
-// thus leaves the columns as they are.
+// The separator of a file's first rows: of those found as often in each of
+// them (a spreadsheet's columns), the one found most; when there is none,
+// the one of comma and semicolon the first row holds more of. A title with
+// semicolons in a file of commas thus leaves the columns as they are.
 char DetectSeparator(std::string_view text) {
     constexpr size_t kRows = 20;
     struct Count {
+        char separator;
         size_t first = 0, now = 0;
         bool even = true;
         void End(size_t row) {
@@ -253,7 +256,8 @@ char DetectSeparator(std::string_view text) {
             now = 0;
         }
         bool Columns() const { return even && first > 0; }
-    } commas, semicolons;
+    };
+    std::array<Count, 3> counts{{{','}, {';'}, {'\t'}}};
     size_t row = 0;
     bool quoted = false, filled = false;
     for (size_t i = 0; i <= text.size() && row < kRows; ++i) {
@@ -263,15 +267,31 @@ char DetectSeparator(std::string_view text) {
             continue;
         else if (IsLineBreak(c)) {
             // A blank line is no row.
-            if (filled) commas.End(row), semicolons.End(row), ++row;
+            if (filled) {
+                for (Count& count : counts) count.End(row);
+                ++row;
+            }
             filled = false;
             continue;
         } else
-            commas.now += c == ',', semicolons.now += c == ';';
+            for (Count& count : counts) count.now += c == count.separator;
         filled = true;
     }
-    if (commas.Columns() != semicolons.Columns()) return commas.Columns() ? ',' : ';';
-    return semicolons.first > commas.first ? ';' : ',';
+    const Count* best = nullptr;
+    for (const Count& count : counts)
+        if (count.Columns() && (!best || count.first > best->first)) best = &count;
+    if (best) return best->separator;
+    return counts[1].first > counts[0].first ? ';' : ',';
+}
+
+// A text in UTF-16 (with its byte order mark, as spreadsheets save
+// "Unicode text") as UTF-8; nothing for any other.
+std::optional<std::string> FromUtf16(std::string_view bytes) {
+    if (!bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF")) return std::nullopt;
+    QStringDecoder decoder(bytes.starts_with("\xFF") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    const QString text = decoder.decode(QByteArrayView(bytes.data() + 2, qsizetype(bytes.size() - 2)));
+    if (decoder.hasError()) return std::nullopt;
+    return text.toUtf8().toStdString();
 }
 
 // A first row naming two fields is a header; naming one, when it holds no
@@ -419,6 +439,8 @@ private:
 
 ImportTable ReadCsvImport(std::string_view bytes, bool textListing, const ReadProgress& progress) {
     ImportTable table;
+    const std::optional<std::string> utf16 = FromUtf16(bytes);
+    if (utf16) bytes = *utf16;
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     if (bytes.find('\0') != std::string_view::npos)
         throw EImportError("The file holds binary data, not comma- or semicolon-separated text.");

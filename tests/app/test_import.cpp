@@ -366,6 +366,12 @@ private slots:
             << QByteArray("Title,Year,Director\nSolaris,1972,T") << QByteArray("Solaris|1972|T") << 0;
         QTest::newRow("semicolons in a title of a file of commas")
             << QByteArray("a;b;c;d,1,x\r\ne,2,y\r\n") << QByteArray("a;b;c;d|1|x;e|2|y") << 0;
+        QTest::newRow("tabs") << QByteArray("a, b\t1\nc\t2\n") << QByteArray("a, b|1;c|2") << 0;
+        QTest::newRow("UTF-16 with its mark") << QByteArray(
+                                                     "\xFF\xFE"
+                                                     "a\0\t\0\xE9\0\n\0",
+                                                     10)
+                                              << QByteArray("a|\xE9") << 0;
         QTest::newRow("commas in a text of a file of semicolons")
             << QByteArray("a, b, c;1\nd;2\n") << QByteArray("a, b, c|1;d|2") << 0;
     }
