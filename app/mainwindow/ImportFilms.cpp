@@ -11,6 +11,7 @@
 #include "app/mainwindow/TForm1.h"
 #include "components/Vreg/Vreg.h"
 #include "platform/dialogs/FileDialogs.h"
+#include "platform/dialogs/dialogs.h"
 #include "platform/files/files.h"
 #include "platform/jpeg/jpeg.h"
 #include "platform/random/Random.h"
@@ -57,15 +58,7 @@ AnsiString CoverFile(const ImportTable::Cover& cover, const AnsiString& folder) 
 // A progress dialog for long work; none for short work.
 std::unique_ptr<QProgressDialog> Progress(QWidget* window, const QString& label, size_t steps, bool large) {
     if (!large) return nullptr;
-    auto progress = std::make_unique<QProgressDialog>(label, "Cancel", 0, int(steps), window);
-    progress->setObjectName("ImportProgress");
-    progress->setWindowTitle("Import Films");
-    progress->setWindowModality(Qt::ApplicationModal);
-    progress->setMinimumDuration(0);
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
-    progress->show();
-    return progress;
+    return dialogs::ProgressBox(window, "ImportProgress", "Import Films", label, int(steps));
 }
 
 // False when the user cancelled.

@@ -1,6 +1,7 @@
 #include "app/mainwindow/PrintJob.h"
 
 #include "components/Printdib/Printdib.h"
+#include "platform/dialogs/dialogs.h"
 #include "platform/printer/printer.h"
 
 #include <QApplication>
@@ -20,14 +21,7 @@ bool PrintFilmList(const PrintJob& job) {
     try {
         std::unique_ptr<QProgressDialog> progress;
         if (pages > kQuietPages) {
-            progress = std::make_unique<QProgressDialog>("", "Cancel", 0, pages, job.window);
-            progress->setObjectName("PrintProgress");
-            progress->setWindowTitle(kPrintJobTitle);
-            progress->setWindowModality(Qt::ApplicationModal);
-            progress->setMinimumDuration(0);
-            progress->setAutoClose(false);
-            progress->setAutoReset(false);
-            progress->show();
+            progress = dialogs::ProgressBox(job.window, "PrintProgress", kPrintJobTitle, "", pages);
         }
         for (int k = 1; k <= pages; ++k) {
             if (progress) {

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -138,6 +139,21 @@ void ShowCurrentException() {
 
 void ShowErrorBox(const AnsiString& message, QWidget* owner) {
     MessageBox(ErrorBoxText(message), g_title, Icon::Error, Buttons::OK, owner);
+}
+
+std::unique_ptr<QProgressDialog> ProgressBox(QWidget* window, const char* name, const QString& caption,
+                                             const QString& label, int steps) {
+    auto progress = std::make_unique<QProgressDialog>(label, "Cancel", 0, steps, window);
+    progress->setObjectName(name);
+    progress->setWindowTitle(caption);
+    // Wide enough for the caption beside the window manager's buttons.
+    progress->setMinimumWidth(progress->fontMetrics().horizontalAdvance(caption) + 160);
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->show();
+    return progress;
 }
 
 void Beep() {

@@ -6,10 +6,13 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+class QProgressDialog;
+class QString;
 class QWidget;
 
 namespace dialogs {
@@ -50,6 +53,12 @@ AnsiString ErrorBoxText(const AnsiString& message);
 void ShowCurrentException();
 // Shows the default error box for an error's message.
 void ShowErrorBox(const AnsiString& message, QWidget* owner = nullptr);
+
+// A progress dialog for long work over the window, shown at once, modal,
+// wide enough for its caption: its Cancel (the button, Escape or the close
+// button) is seen through wasCanceled().
+std::unique_ptr<QProgressDialog> ProgressBox(QWidget* window, const char* name, const QString& caption,
+                                             const QString& label, int steps);
 
 // The system's warning sound. In tests it is counted, not sounded.
 void Beep();
