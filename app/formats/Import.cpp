@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <unordered_set>
 
 using import_progress::kReportBytes;
@@ -243,40 +244,44 @@ bool ReadListing(std::string_view text, ImportTable& table, size_t& replaced, bo
 // them (a spreadsheet's columns), the one found most; when there is none,
 // the one of comma and semicolon the first row holds more of. A title with
 // semicolons in a file of commas thus leaves the columns as they are.
-char DetectSeparator(std::string_view text) {
+struct SeparatorCount {
+    char separator;
+    size_t first = 0, now = 0;  // in the first row, in the row being read
+    bool even = true;           // as many in each row
+    void End(size_t row) {
+        if (row == 0) first = now;
+        else
+            even = even && now == first;
+        now = 0;
+    }
+    bool Columns() const { return even && first > 0; }
+};
+
+// Counts the separators outside quotes in each of the first rows.
+void CountSeparators(std::string_view text, std::span<SeparatorCount> counts) {
     constexpr size_t kRows = 20;
-    struct Count {
-        char separator;
-        size_t first = 0, now = 0;
-        bool even = true;
-        void End(size_t row) {
-            if (row == 0) first = now;
-            else
-                even = even && now == first;
-            now = 0;
-        }
-        bool Columns() const { return even && first > 0; }
-    };
-    std::array<Count, 3> counts{{{','}, {';'}, {'\t'}}};
     size_t row = 0;
     bool quoted = false, filled = false;
     for (size_t i = 0; i <= text.size() && row < kRows; ++i) {
         const char c = i < text.size() ? text[i] : '\n';
         if (c == '"') quoted = !quoted;
-        else if (quoted)
-            continue;
-        else if (IsLineBreak(c)) {
+        if (quoted || c == '"') {
+            filled = true;
+        } else if (!IsLineBreak(c)) {
+            for (SeparatorCount& count : counts) count.now += c == count.separator;
+            filled = true;
+        } else if (filled) {
             // A blank line is no row.
-            if (filled) {
-                for (Count& count : counts) count.End(row);
-                ++row;
-            }
-            filled = false;
-            continue;
-        } else
-            for (Count& count : counts) count.now += c == count.separator;
-        filled = true;
+            for (SeparatorCount& count : counts) count.End(row);
+            ++row, filled = false;
+        }
     }
+}
+
+char DetectSeparator(std::string_view text) {
+    using Count = SeparatorCount;
+    std::array<Count, 3> counts{{{','}, {';'}, {'\t'}}};
+    CountSeparators(text, counts);
     const Count* best = nullptr;
     for (const Count& count : counts)
         if (count.Columns() && (!best || count.first > best->first)) best = &count;
