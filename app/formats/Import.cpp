@@ -198,15 +198,25 @@ struct HeaderName {
 // The names a header cell may give a field; "Picture" is known but taken by
 // no field: a picture name from another folder names no file here.
 constexpr HeaderName kHeaderNames[] = {
-    {"title", FieldTitle},      {"titel", FieldTitle},
-    {"mid", FieldMID},          {"#", FieldMID},
-    {"genre", FieldGenre},      {"language", FieldLanguage},
-    {"sprache", FieldLanguage}, {"media", FieldMedia},
-    {"medium", FieldMedia},     {"disks", FieldDisks},
-    {"status", FieldStatus},    {"viewed", FieldViewed},
-    {"seen", FieldViewed},      {"rating", FieldRating},
-    {"picture", FieldPicture},  {"description", FieldDescription},
-    {"plot", FieldDescription}, {"comments", FieldDescription},
+    {"title", FieldTitle},
+    {"titel", FieldTitle},
+    {"mid", FieldMID},
+    {"#", FieldMID},
+    {"genre", FieldGenre},
+    {"language", FieldLanguage},
+    {"sprache", FieldLanguage},
+    {"media", FieldMedia},
+    {"medium", FieldMedia},
+    {"disks", FieldDisks},
+    {"status", FieldStatus},
+    {"viewed", FieldViewed},
+    {"seen", FieldViewed},
+    {"rating", FieldRating},
+    {"picture", FieldPicture},
+    {"description", FieldDescription},
+    {"plot", FieldDescription},
+    {"comments", FieldDescription},
+    {"plot summary", FieldDescription},
 };
 
 // The order of the columns our own export writes.
@@ -519,6 +529,11 @@ std::optional<RecordStore::FieldViews> RowFields(const ImportTable& table, const
             fields[static_cast<size_t>(f)] = table.Cell(row, size_t(c));
     if (std::all_of(fields.begin(), fields.end(), [](std::string_view v) { return ansi::IsBlank(v); }))
         return std::nullopt;
+    // "true" and "false", as Tellico writes a seen film, are the list's
+    // "Yes" and "No".
+    std::string_view& viewed = fields[FieldViewed];
+    if (const AnsiString said = ansi::LowerCase(ansi::Trim(viewed)); said == "true" || said == "false")
+        viewed = said == "true" ? "Yes" : "No";
     for (int f : kDefaulted)
         if (ansi::IsBlank(fields[static_cast<size_t>(f)])) fields[static_cast<size_t>(f)] = defaults.Field(f);
     return fields;

@@ -412,6 +412,9 @@ private slots:
                    "Title;MID;Genre;Language;Media;Disks;Status;Viewed;Rating;Plot\nS;7;Drama;German;DVD;2;Owned;Yes;8;"
                    "P")
             << QByteArray("S|7|Drama|German|DVD|2|Owned|Yes|8||P");
+        QTest::newRow("csv: Tellico's seen and plot summary")
+            << false << QByteArray("Title,Seen,Plot Summary,Comments\nS, True ,P,C")
+            << QByteArray("S|2|Comedy|French|VHS|3|To Be Bought|Yes|||P");
         QTest::newRow("csv: a MID in use gets the next free one")
             << false << QByteArray("Title,#\nS,1") << QByteArray("S|2|Comedy|French|VHS|3|To Be Bought|No|||");
         QTest::newRow("csv: MID 10000 is no MID")
